@@ -1,0 +1,61 @@
+// The monitor engine's state between ticks. Nothing here is saved.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "app/settings_model.h"
+
+namespace mirel {
+
+inline constexpr int kItemCount = 15;  // keys "100".."114", slot = key - 100
+inline constexpr int kShownSlots = 21;
+
+struct MonitorState {
+  MonitorState() { valueText.fill(kLoadingText); }
+
+  // Processor and memory.
+  std::int16_t cpuPercent = 0;
+  std::int16_t memPercent = 0;
+  std::string memoryText;  // "200MB/511MB"
+
+  // 32-bit wrap tracking (only for sources whose counters are 32 bits wide).
+  std::uint32_t rxCounter = 0;
+  std::uint32_t txCounter = 0;
+  bool rxHighHalf = false;
+  bool txHighHalf = false;
+  std::uint64_t rxWraps = 0;
+  std::uint64_t txWraps = 0;
+
+  // Totals and rates. Deltas are fixed point with four decimals (× 10000).
+  std::uint64_t rxTotal = 0;
+  std::uint64_t txTotal = 0;
+  std::uint64_t rxPrevTotal = 0;
+  std::uint64_t txPrevTotal = 0;
+  bool haveBaseline = false;
+  std::int64_t rxDeltaK = 0;  // kilobytes × 10000
+  std::int64_t txDeltaK = 0;
+  std::int64_t rxRate = 0;  // whole units of the chosen rate unit
+  std::int64_t txRate = 0;
+  std::uint64_t rxStartTotal = 0;  // baselines of the total items
+  std::uint64_t txStartTotal = 0;
+
+  // One value text per item slot (key - 100).
+  std::array<std::string, kItemCount> valueText;
+  // Rebuilt at the start of every tick.
+  std::array<bool, kShownSlots> shownFlags{};
+
+  // Graph and composition.
+  std::int16_t graphHeight = 0;
+  std::int16_t graphPrevHeight = 0;
+  std::int16_t composedHeight = 0;
+  std::int16_t noticeScroll = 0;
+
+  std::string& Text(int key) { return valueText.at(static_cast<std::size_t>(key - 100)); }
+  const std::string& Text(int key) const {
+    return valueText.at(static_cast<std::size_t>(key - 100));
+  }
+};
+
+}  // namespace mirel
