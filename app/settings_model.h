@@ -119,6 +119,11 @@ struct SettingsModel {
   // The monitor window must be fitted to the stack on the next composition.
   bool resizePending = false;
 
+  // Captions of the item colour buttons Command9(0) and Command9(1):
+  // "開始色"/"終点色", or "色変更不可" for items without a gradient.
+  std::string startColourCaption = "開始色";
+  std::string endColourCaption = "終点色";
+
   // Visibility of "ＩＰアドレスコピー" and "プロキシ" in both popup menus.
   bool ipCopyEntryVisible = false;
   bool proxyEntryVisible = false;

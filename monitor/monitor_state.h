@@ -46,6 +46,15 @@ struct MonitorState {
   // Rebuilt at the start of every tick.
   std::array<bool, kShownSlots> shownFlags{};
 
+  // The last disk read; a drive that cannot be read leaves it as it is.
+  struct DiskReadout {
+    std::int64_t totalMB = 0;
+    std::int64_t freeMB = 0;
+    std::int64_t usedMB = 0;
+    std::string name;
+    bool valid = false;
+  } disk;
+
   // Graph and composition.
   std::int16_t graphHeight = 0;
   std::int16_t graphPrevHeight = 0;

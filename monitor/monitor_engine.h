@@ -1,0 +1,61 @@
+// One whole tick: sampling, strips, graph, composition and toolbar caption.
+// The shell calls Tick() from its refresh timer and shows composed().
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/settings_model.h"
+#include "monitor/canvas.h"
+#include "monitor/gradient.h"
+#include "monitor/monitor_state.h"
+#include "monitor/sampling.h"
+
+namespace mirel {
+
+class StripFont;
+
+// The monitor window must take this size (twips, 15 per pixel).
+struct WindowFit {
+  int heightTwips = 0;  // composedHeight × 15 + 128
+  int widthTwips = 0;   // 2496
+  int scaleHeight = 0;  // composedHeight
+};
+
+class MonitorEngine {
+ public:
+  MonitorEngine(SettingsModel& model, TickSources& sources, GradientImages& gradients,
+                const StripFont& font);
+  ~MonitorEngine();
+
+  void Tick(int intervalMs);
+
+  // The composed stack: 158 pixels wide (one column more than the strips, the
+  // source width of the stretched copy); only the top composedHeight() rows
+  // are meaningful.
+  const Canvas& composed() const;
+  int composedHeight() const { return state_.composedHeight; }
+  // Set by a tick that fitted the window; the shell applies and clears it.
+  std::optional<WindowFit> fit;
+  const std::string& toolbarCaption() const { return toolbarCaption_; }
+
+  MonitorState& state() { return state_; }
+  const MonitorState& state() const { return state_; }
+
+  // The graph source changed: heights to 0 and the graph cleared.
+  void ClearGraph();
+  // The graph's back colour changed: repaint the graph's background now.
+  void RepaintGraphBackground();
+
+ private:
+  struct Surfaces;
+  SettingsModel& model_;
+  TickSources& sources_;
+  GradientImages& gradients_;
+  const StripFont& font_;
+  MonitorState state_;
+  std::string toolbarCaption_;
+  Surfaces* surfaces_;
+};
+
+}  // namespace mirel

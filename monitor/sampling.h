@@ -1,0 +1,43 @@
+// The sampling half of the tick: memory, shown flags, processor, memory and
+// interface counters as far as anything shows them, rates and totals, and the
+// status readouts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/settings_model.h"
+#include "browser_control/registry.h"
+#include "monitor/monitor_state.h"
+#include "platform/platform.h"
+#include "webcheck/web_check_results.h"
+
+namespace mirel {
+
+// What the tick reads besides the settings. Filled by start-up.
+struct TickSources {
+  SystemSource& system;
+  RegistryAccess& registry;
+  const WebCheckResults& web;
+  std::vector<InterfaceRow> interfaces;  // captured once at start-up
+  AdapterTable adapters;                 // captured once at start-up
+};
+
+// Captures the interface table into sources.interfaces and fills the
+// interface list of the model with its automatic choice.
+void LoadInterfaceTable(SettingsModel& model, TickSources& sources);
+
+// Steps 1-7 of the tick. intervalMs is the refresh timer's current interval.
+void SampleTick(MonitorState& state, SettingsModel& model, TickSources& sources, int intervalMs);
+
+// The texts of one disk strip, read while the strip is drawn.
+struct DiskTexts {
+  std::string name;     // " C:"-style in GB units, the name alone in MB units
+  std::string free;     // "14.4" / "14800"
+  std::string total;    // "39.0" / "40000"
+  std::string percent;  // "63%"
+  int percentValue = 0;
+};
+DiskTexts ReadDiskTexts(MonitorState& state, SystemSource& system, DriveRow& row, int hddUnit);
+
+}  // namespace mirel
