@@ -1,0 +1,56 @@
+// "設定.ini": 42 fixed lines and the proxy entries, code page 932, CR LF.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "app/settings_model.h"
+#include "platform/platform.h"
+
+namespace mirel {
+
+inline constexpr const char* kSettingsFileName = "設定.ini";
+
+// The packed strings of lines 1-5, 22 and 23, handed to start-up, which
+// builds the item rows and the drive rows from them.
+struct PackedLists {
+  std::string itemChecks;
+  std::string itemOrder;
+  std::string itemStartColors;
+  std::string itemEndColors;
+  std::string driveEndColors;
+  std::string driveChecks;
+  std::string driveStartColors;
+};
+
+struct LoadResult {
+  bool ok = false;
+  // One clear message naming the file, the line, the field and what was
+  // expected, when !ok.
+  std::string error;
+  PackedLists packed;
+};
+
+// Reads the file into the model (check boxes, options and colours in the
+// record, sliders, adapter choice, geometry, proxy list). The interface list
+// must be filled before, as the adapter choice depends on it.
+LoadResult LoadSettings(const std::filesystem::path& file, const TextCodec& codec,
+                        SettingsModel& model);
+
+struct SaveResult {
+  bool ok = false;
+  std::string error;  // a failure text for the status line when !ok
+};
+
+// Writes the whole file from the model, atomically: a temporary file in the
+// same folder renamed over the old one, so a failed save leaves the old file
+// intact. Pads the rows' colour texts in the model as the file format needs.
+SaveResult SaveSettings(const std::filesystem::path& file, const TextCodec& codec,
+                        SettingsModel& model);
+
+// Where the settings file lives: beside the executable when that folder is
+// writable, else $XDG_CONFIG_HOME/mirel9x/設定.ini, created on first use as a
+// copy of the file installed beside the executable.
+std::filesystem::path ResolveSettingsPath(const std::filesystem::path& executableDir);
+
+}  // namespace mirel
