@@ -1,6 +1,18 @@
 #include <QApplication>
+#include <QFileInfo>
+
+#include "app/qt/application.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setApplicationName(QStringLiteral("mirel9x"));
+  // The monitor and toolbar windows come and go; only "終了" ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  mirel::AppEnvironment env;
+  env.executableDir =
+      QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString();
+  mirel::Application program(std::move(env));
+  if (std::optional<int> status = program.Start()) return *status;
+  return QApplication::exec();
 }

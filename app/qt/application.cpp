@@ -1,0 +1,287 @@
+#include "app/qt/application.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGuiApplication>
+
+#include "app/item_catalogue.h"
+#include "app/qt/toolbar_window.h"
+#include "app/qt/tray_icon.h"
+#include "app/qt/window_upkeep.h"
+#include "browser_control/qt/monitor_window.h"
+#include "monitor/monitor_engine.h"
+#if __has_include("monitor/strip_font.h")
+#include "monitor/strip_font.h"
+#define MIREL_HAVE_FONT 1
+#else
+// SEAM: the strip font is not in this tree yet; no engine, no ticks.
+namespace mirel {
+class StripFont {};
+}  // namespace mirel
+#endif
+
+#if __has_include("settings_dialog/settings_dialog.h")
+#include "settings_dialog/settings_dialog.h"
+#define MIREL_HAVE_DIALOG 1
+#else
+// SEAM: the settings dialog is not in this tree yet; "オプション" does nothing.
+namespace mirel {
+class SettingsDialog {
+ public:
+  void Open() {}
+  void RefreshFromModel() {}
+  void hide() {}
+};
+}  // namespace mirel
+#endif
+
+#if __has_include("webcheck/qt/http_fetcher.h")
+#include "webcheck/qt/http_fetcher.h"
+#include "webcheck/web_check.h"
+#define MIREL_HAVE_WEBCHECK 1
+#endif
+
+namespace mirel {
+
+Application::Application(AppEnvironment env, QObject* parent)
+    : QObject(parent), env_(std::move(env)) {
+  codec_ = MakeAnsiCodec();
+  if (!env_.system) env_.system = MakeSystemSource();
+  if (env_.configDir.empty()) env_.configDir = UserConfigDir();
+  if (!env_.store) env_.store = MakeBrowserSettingsStore(env_.configDir);
+  registry_ = std::make_unique<RegistryAccess>(*env_.store);
+  registry_->onWriteError = [this] {
+    ShowMessage(QMessageBox::Critical, QString::fromUtf8(kErrorText));
+  };
+  sources_ = std::unique_ptr<TickSources>(new TickSources{*env_.system, *registry_, web_, {}, {}});
+
+  tray_ = std::make_unique<TrayIcon>();
+  monitor_ = std::make_unique<MonitorWindow>();
+  toolbar_ = std::make_unique<ToolbarWindow>();
+
+  PopupMenuHooks hooks;
+  hooks.proxyItems = [this] { return ProxyItems(); };
+  hooks.proxyChosen = [this](int k, const std::string& caption) { ChooseProxy(k, caption); };
+  hooks.options = [this] { OpenOptions(); };
+  hooks.copyIp = [this] { CopyIp(); };
+  hooks.exit = [this] { Exit(); };
+  hooks.ipCopyVisible = [this] { return model_.ipCopyEntryVisible; };
+  hooks.proxyVisible = [this] { return model_.proxyEntryVisible; };
+  trayMenu_ = std::make_unique<PopupMenuQt>(hooks);
+  monitorMenu_ = std::make_unique<PopupMenuQt>(hooks);
+  monitorMenu_->menu()->setObjectName("mnuPop2");
+
+  tray_->onMenuRequested = [this](QPoint at) { trayMenu_->Popup(at); };
+  monitor_->onRightPress = [this](QPoint at) { monitorMenu_->Popup(at); };
+  monitor_->onLeftClick = [this](std::uint32_t colour) { ToggleByColour(colour); };
+  monitor_->onClose = [this] { Exit(); };
+  monitor_->onGeometryChanged = [this] { SyncMonitorGeometryToModel(); };
+
+  upkeep_ =
+      std::make_unique<WindowUpkeep>(*monitor_, [this] { return model_.mouseOverMode() == 1; });
+  connect(&refreshTimer_, &QTimer::timeout, this, [this] { RefreshTick(); });
+}
+
+Application::~Application() = default;
+
+void Application::ShowMessage(QMessageBox::Icon icon, const QString& text) {
+  if (env_.message) {
+    env_.message(icon, text);
+    return;
+  }
+  QMessageBox box(icon, QString::fromUtf8(kProgramTitle), text, QMessageBox::Ok);
+  box.exec();
+}
+
+QString Application::AdapterMessage(AdapterTableStatus status) {
+  switch (status) {
+    case AdapterTableStatus::kNotSupported:
+      return QStringLiteral("このバージョンのOSでこの機能はサポートされていません");
+    case AdapterTableStatus::kInvalidParameter:
+      return QStringLiteral("出力バッファへのアクセスが許可されていないか、パラメータが不正です");
+    case AdapterTableStatus::kNoAdapters:
+      return QStringLiteral("このコンピュータにはアダプタ情報が存在しません");
+    case AdapterTableStatus::kOk:
+    case AdapterTableStatus::kOtherFailure:
+      break;
+  }
+  return {};
+}
+
+std::optional<int> Application::Start() {
+  // The tray icon comes first, so the program is reachable even while a
+  // message box of the start-up is open.
+  tray_->Add();
+
+  LoadInterfaceTable(model_, *sources_);
+
+  settingsFile_ = env_.settingsFile ? *env_.settingsFile : ResolveSettingsPath(env_.executableDir);
+  const LoadResult loaded = LoadSettings(settingsFile_, *codec_, model_);
+  if (!loaded.ok) {
+    tray_->Remove();
+    ShowMessage(QMessageBox::Critical, QString::fromStdString(loaded.error));
+    return 1;
+  }
+#ifdef MIREL_HAVE_FONT
+  StripFontLoad font = StripFont::Open();
+  if (!font.font) {
+    tray_->Remove();
+    ShowMessage(QMessageBox::Critical, QString::fromStdString(font.error));
+    return 1;
+  }
+  font_ = std::move(font.font);
+#endif
+
+  // What the settings file applies to the windows and the timer.
+  monitor_->SetAlwaysOnTop(model_.alwaysOnTop() == 0);
+  monitor_->SetResizable(model_.drawMode() == 0);
+  ApplyMonitorGeometryFromModel();
+  SetRefreshInterval(model_.updateInterval * 500);
+
+  // The current proxy, shown in the dialog's proxy field.
+  model_.proxyText = registry_->ReadRegValue(kInternetSettingsKey, "ProxyServer");
+
+  model_.resizePending = false;
+  BuildDriveRows(model_, env_.system->ListFixedDrives(), loaded.packed);
+  BuildItemRows(model_, loaded.packed);
+  RenderAllGradients(model_, gradients_);
+  ApplyMenuVisibility(model_);
+
+  if (!model_.toolbarShown) {
+    model_.toolbarCpu = model_.toolbarMemory = model_.toolbarReceive = model_.toolbarSend = false;
+    model_.toolbarBoxesEnabled = false;
+  }
+  toolbar_->SetShown(model_.toolbarShown);
+
+#ifdef MIREL_HAVE_FONT
+  engine_ = std::make_unique<MonitorEngine>(model_, *sources_, gradients_, *font_);
+#endif
+  CreateDialog();
+  refreshTimer_.start();
+  upkeep_->Start();
+
+  sources_->adapters = env_.system->LoadAdapterTable();
+  const QString adapterMessage = AdapterMessage(sources_->adapters.status);
+  if (!adapterMessage.isEmpty()) ShowMessage(QMessageBox::Critical, adapterMessage);
+  if (exiting_) return 0;
+
+  if (engine_) monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
+  monitor_->show();
+  monitor_->ReapplyPosition();
+  started_ = true;
+
+  // Last: the web check, which waits in a local event loop, so the timers and
+  // the menus keep working meanwhile.
+  if (env_.webCheck) {
+    env_.webCheck(model_, *codec_, web_);
+  } else {
+#ifdef MIREL_HAVE_WEBCHECK
+    HttpFetcher fetcher;
+    RunWebCheck(model_, *codec_, fetcher.AsFetch(), web_);
+#endif
+  }
+  if (exiting_) return 0;
+  return std::nullopt;
+}
+
+void Application::CreateDialog() {
+#ifdef MIREL_HAVE_DIALOG
+  DialogHooks hooks;
+  hooks.setRefreshInterval = [this](int ms) { SetRefreshInterval(ms); };
+  hooks.setToolbarWindowShown = [this](bool shown) { toolbar_->SetShown(shown); };
+  hooks.clearGraph = [this] { engine_->ClearGraph(); };
+  hooks.graphBackColourChanged = [this] { engine_->RepaintGraphBackground(); };
+  hooks.syncGeometryToModel = [this] { SyncMonitorGeometryToModel(); };
+  hooks.applyGeometryFromModel = [this] { ApplyMonitorGeometryFromModel(); };
+  hooks.composedHeight = [this] { return engine_->composedHeight(); };
+  hooks.resetTotal = [this](int which) {
+    MonitorState& s = engine_->state();
+    if (which == 0) s.rxStartTotal = s.rxTotal;
+    if (which == 1) s.txStartTotal = s.txTotal;
+  };
+  hooks.menusChanged = [] {};  // both menus read the visibility on opening
+  hooks.closed = [] {};
+  dialog_ = std::make_unique<SettingsDialog>(model_, gradients_, settingsFile_, hooks, nullptr);
+#else
+  dialog_ = std::make_unique<SettingsDialog>();
+#endif
+}
+
+void Application::SetRefreshInterval(int intervalMs) {
+  refreshTimer_.setInterval(std::max(1, intervalMs));
+}
+
+void Application::RefreshTick() {
+  if (!engine_ || exiting_) return;
+  engine_->Tick(refreshTimer_.interval());
+  if (engine_->fit) ApplyFit();
+  monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
+  toolbar_->SetCaption(engine_->toolbarCaption());
+}
+
+void Application::ApplyFit() {
+  const WindowFit fit = *engine_->fit;
+  engine_->fit.reset();
+  applyingGeometry_ = true;
+  model_.display.height = fit.heightTwips;
+  model_.display.width = fit.widthTwips;
+  model_.display.scaleHeight = fit.scaleHeight;
+  // A frameless window has no border to allow for: fit it pixel for pixel.
+  monitor_->ShowCanvas(engine_->composed(), fit.scaleHeight);
+  monitor_->FitToCanvas(fit.scaleHeight);
+  applyingGeometry_ = false;
+}
+
+void Application::ApplyMonitorGeometryFromModel() {
+  applyingGeometry_ = true;
+  monitor_->ApplyGeometryTwips(model_.display);
+  applyingGeometry_ = false;
+}
+
+void Application::SyncMonitorGeometryToModel() {
+  const QRect g = monitor_->geometry();
+  model_.display.left = g.x() * kTwipsPerPixel;
+  model_.display.top = g.y() * kTwipsPerPixel;
+  if (applyingGeometry_) return;  // a fit keeps the sizes it stored
+  model_.display.width = g.width() * kTwipsPerPixel;
+  model_.display.height = g.height() * kTwipsPerPixel;
+  model_.display.scaleHeight = g.height();
+}
+
+std::vector<ProxyMenuItem> Application::ProxyItems() {
+  // SEAM: replaced by the menu model of browser_control once it is merged.
+  return {{"使用しない", true}};
+}
+
+void Application::ChooseProxy(int, const std::string&) {
+  // SEAM: replaced by the proxy switch of browser_control once it is merged.
+}
+
+void Application::ToggleByColour(std::uint32_t) {
+  // SEAM: replaced by the switch toggle of browser_control once it is merged.
+}
+
+void Application::CopyIp() {
+  // SEAM: the copy text rule of browser_control once it is merged.
+  QGuiApplication::clipboard()->setText(QString::fromStdString(web_.globalIp));
+}
+
+void Application::OpenOptions() {
+  model_.statusText.clear();
+  if (dialog_) dialog_->Open();
+}
+
+void Application::Exit() {
+  if (exiting_) return;
+  exiting_ = true;
+  // The icon goes first: nothing may be left in the notification area.
+  tray_->Remove();
+  refreshTimer_.stop();
+  upkeep_->Stop();
+  monitor_->hide();
+  if (dialog_) dialog_->hide();
+  toolbar_->hide();
+  QCoreApplication::exit(0);
+}
+
+}  // namespace mirel

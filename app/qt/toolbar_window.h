@@ -1,0 +1,28 @@
+// A window whose only content is its caption. It sits left of and above the
+// visible screen, so what the user sees of it is its task-bar entry, which
+// carries the readings chosen for it.
+#pragma once
+
+#include <QWidget>
+#include <string>
+
+namespace mirel {
+
+class ToolbarWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  // Twips, as the settings of the original layout give them.
+  static constexpr int kLeftTwips = -16513;
+  static constexpr int kTopTwips = -1140;
+  static constexpr int kWidthTwips = 1590;
+  static constexpr int kHeightTwips = 975;
+
+  explicit ToolbarWindow(QWidget* parent = nullptr);
+
+  void SetCaption(const std::string& caption);
+  // Shows it (placed off the screen again) or hides it.
+  void SetShown(bool shown);
+};
+
+}  // namespace mirel

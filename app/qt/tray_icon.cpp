@@ -1,0 +1,33 @@
+#include "app/qt/tray_icon.h"
+
+#include <QCursor>
+#include <QIcon>
+
+#include "app/settings_model.h"
+
+namespace mirel {
+
+TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+  icon_.setIcon(QIcon(QStringLiteral(":/icons/mirel9x.png")));
+  icon_.setToolTip(QString::fromUtf8(kProgramTitle));
+  // No context menu is attached: Qt would then open it by itself on a right
+  // press, while the left press would not. Both reach the menu through here.
+  connect(&icon_, &QSystemTrayIcon::activated, this,
+          [this](QSystemTrayIcon::ActivationReason reason) {
+            if (OpensMenu(reason) && onMenuRequested) onMenuRequested(QCursor::pos());
+          });
+}
+
+bool TrayIcon::OpensMenu(QSystemTrayIcon::ActivationReason reason) {
+  return reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context;
+}
+
+void TrayIcon::Add() {
+  icon_.show();
+}
+
+void TrayIcon::Remove() {
+  icon_.hide();
+}
+
+}  // namespace mirel

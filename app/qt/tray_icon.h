@@ -1,0 +1,32 @@
+// The notification-area icon. A left or a right press opens the popup menu;
+// the icon is removed first thing at exit.
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QSystemTrayIcon>
+#include <functional>
+
+namespace mirel {
+
+class TrayIcon : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit TrayIcon(QObject* parent = nullptr);
+
+  void Add();     // shows the icon with its tip
+  void Remove();  // takes it out of the notification area
+
+  // A press that opens the menu, with the cursor position.
+  std::function<void(QPoint globalPos)> onMenuRequested;
+
+  QSystemTrayIcon& icon() { return icon_; }
+  // Whether an activation reason opens the menu (left or right press).
+  static bool OpensMenu(QSystemTrayIcon::ActivationReason reason);
+
+ private:
+  QSystemTrayIcon icon_;
+};
+
+}  // namespace mirel
