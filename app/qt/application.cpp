@@ -35,6 +35,12 @@ class SettingsDialog {
 }  // namespace mirel
 #endif
 
+#if __has_include("browser_control/popup_menu.h")
+#include "browser_control/popup_menu.h"
+#include "browser_control/switch_toggle.h"
+#define MIREL_HAVE_MENU_MODEL 1
+#endif
+
 #if __has_include("webcheck/qt/http_fetcher.h")
 #include "webcheck/qt/http_fetcher.h"
 #include "webcheck/web_check.h"
@@ -248,23 +254,37 @@ void Application::SyncMonitorGeometryToModel() {
   model_.display.scaleHeight = g.height();
 }
 
+#ifdef MIREL_HAVE_MENU_MODEL
 std::vector<ProxyMenuItem> Application::ProxyItems() {
-  // SEAM: replaced by the menu model of browser_control once it is merged.
-  return {{"使用しない", true}};
+  const PopupMenuModel menu = BuildPopupMenu(*registry_, model_);
+  std::vector<ProxyMenuItem> items;
+  items.reserve(menu.proxyEntries.size());
+  for (const ProxyMenuEntry& e : menu.proxyEntries) items.push_back({e.caption, e.checked});
+  return items;
 }
 
-void Application::ChooseProxy(int, const std::string&) {
-  // SEAM: replaced by the proxy switch of browser_control once it is merged.
+void Application::ChooseProxy(int index, const std::string& caption) {
+  ChooseProxyEntry(registry_->store(), model_, static_cast<std::size_t>(index), caption);
+  if (dialog_) dialog_->RefreshFromModel();  // proxy field and status line
 }
 
-void Application::ToggleByColour(std::uint32_t) {
-  // SEAM: replaced by the switch toggle of browser_control once it is merged.
+void Application::ToggleByColour(std::uint32_t colour) {
+  if (engine_) ApplySwitchToggle(*registry_, colour, engine_->state());
 }
 
 void Application::CopyIp() {
-  // SEAM: the copy text rule of browser_control once it is merged.
-  QGuiApplication::clipboard()->setText(QString::fromStdString(web_.globalIp));
+  QGuiApplication::clipboard()->setText(QString::fromStdString(IpCopyText(web_.globalIp)));
 }
+#else
+// SEAM: the menu model and the switch toggles of browser_control are not in
+// this tree yet.
+std::vector<ProxyMenuItem> Application::ProxyItems() {
+  return {{"使用しない", true}};
+}
+void Application::ChooseProxy(int, const std::string&) {}
+void Application::ToggleByColour(std::uint32_t) {}
+void Application::CopyIp() {}
+#endif
 
 void Application::OpenOptions() {
   model_.statusText.clear();

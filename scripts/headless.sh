@@ -1,0 +1,58 @@
+# Sourced by scripts/run and the end-to-end tests: a private X display (Xvfb
+# on a free display number) with jwm, whose tray holds a task list and a
+# notification area. Call headless_start, then headless_stop when done.
+
+headless_have() {
+  command -v Xvfb >/dev/null 2>&1 && command -v jwm >/dev/null 2>&1
+}
+
+headless_start() {
+  HEADLESS_DIR=$(mktemp -d)
+  cat >"$HEADLESS_DIR/jwmrc" <<'JWM'
+<?xml version="1.0"?>
+<JWM>
+  <Tray x="0" y="-1" height="28" autohide="off">
+    <TaskList maxwidth="220"/>
+    <Dock/>
+    <Clock format="%H:%M"/>
+  </Tray>
+  <Desktops width="1" height="1"/>
+  <FocusModel>click</FocusModel>
+</JWM>
+JWM
+  exec 9>"$HEADLESS_DIR/display"
+  Xvfb -displayfd 9 -screen 0 1024x600x24 -nolisten tcp >"$HEADLESS_DIR/xvfb.log" 2>&1 &
+  HEADLESS_XVFB_PID=$!
+  exec 9>&-
+  local n=""
+  for _ in $(seq 1 100); do
+    n=$(cat "$HEADLESS_DIR/display" 2>/dev/null || true)
+    [ -n "$n" ] && break
+    sleep 0.1
+  done
+  if [ -z "$n" ]; then
+    echo "headless: Xvfb did not start:" >&2
+    cat "$HEADLESS_DIR/xvfb.log" >&2
+    return 1
+  fi
+  export DISPLAY=":$n"
+  jwm -f "$HEADLESS_DIR/jwmrc" >"$HEADLESS_DIR/jwm.log" 2>&1 &
+  HEADLESS_JWM_PID=$!
+  # The notification area exists once jwm owns the tray selection.
+  for _ in $(seq 1 50); do
+    if xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 &&
+      xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; then
+      break
+    fi
+    sleep 0.1
+  done
+  sleep 0.5
+}
+
+headless_stop() {
+  [ -n "${HEADLESS_JWM_PID:-}" ] && kill "$HEADLESS_JWM_PID" 2>/dev/null || true
+  [ -n "${HEADLESS_XVFB_PID:-}" ] && kill "$HEADLESS_XVFB_PID" 2>/dev/null || true
+  wait "${HEADLESS_JWM_PID:-}" "${HEADLESS_XVFB_PID:-}" 2>/dev/null || true
+  [ -n "${HEADLESS_DIR:-}" ] && rm -rf "$HEADLESS_DIR"
+  HEADLESS_JWM_PID="" HEADLESS_XVFB_PID="" HEADLESS_DIR=""
+}

@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# The real program under Xvfb and jwm, driven with xdotool: it starts with a
+# test settings file, puts its icon in the tray and shows the monitor window;
+# a right click opens the menu, a proxy entry switches the stored proxy, a
+# click on a "変更" button flips the stored switch, and "終了" ends it with
+# status 0 and no icon left.
+set -uo pipefail
+
+for tool in Xvfb jwm xdotool xwininfo import convert iconv gsettings; do
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    echo "SKIP: $tool is missing (scripts/install-deps installs it)"
+    exit 77
+  fi
+done
+: "${MIREL_BIN:?}" "${MIREL_SOURCE_DIR:?}"
+
+. "$MIREL_SOURCE_DIR/scripts/headless.sh"
+
+work=$(mktemp -d)
+pid=""
+cleanup() {
+  [ -n "$pid" ] && kill "$pid" 2>/dev/null
+  headless_stop
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  [ -n "${DISPLAY:-}" ] && import -window root "${MIREL_BUILD_DIR:-$work}/shell_test_failure.png" 2>/dev/null &&
+    echo "screen at the failure: ${MIREL_BUILD_DIR:-$work}/shell_test_failure.png"
+  [ -f "$work/program.log" ] && sed 's/^/program: /' "$work/program.log" | tail -20
+  exit 1
+}
+
+# The program reads 設定.ini beside its executable: run a copy in a folder of
+# its own with a settings file made for this test.
+mkdir -p "$work/app" "$work/config"
+cp "$MIREL_BIN" "$work/app/mirel9x"
+{
+  # Items: the proxy switch, Active Scripting and Java applet strips first.
+  printf '111100000000000\r\n'
+  printf '107108109100101102103104105106110111112113114\r\n'
+  for _ in $(seq 15); do printf '%-12s' 16777215; done; printf '\r\n'
+  for _ in $(seq 15); do printf '%-12s' 8421376; done; printf '\r\n'
+  printf '\r\n'                       # 5 drive end colours
+  printf ' 0 \r\n 1 \r\n 1 \r\n'      # 6-8 IP copy, auto adapter, proxy menu
+  printf ' 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n'  # 9-13 toolbar
+  printf '0\r\n1\r\n0\r\n0\r\n'       # 14-17 Kbyte, not topmost, no graph, no mouse-over
+  printf ' 0 \r\n'                    # 18 adapter index
+  printf '0\r\n1\r\n'                 # 19-20 GB, fixed size (fitted to the stack)
+  printf ' 0 \r\n'                    # 21 no version check
+  printf '\r\n\r\n'                   # 22-23 drives
+  printf '0\r\n16777215\r\n0\r\n0\r\n0\r\n0\r\n65280\r\n0\r\n'  # 24-31 colours
+  printf ' 24 \r\n 2 \r\n 8 \r\n'     # 32-34 sliders: 1 s refresh
+  printf ' 4500 \r\n 1500 \r\n 750 \r\n 2496 \r\n 42 \r\n'  # 35-39 at 300,100 px
+  printf ' 0 \r\n 0 \r\n'             # 40-41 dialog
+  printf ' 2 \r\nproxy.test:8080\r\nother.test:3128 remark\r\n'
+} | iconv -f UTF-8 -t CP932 >"$work/app/設定.ini"
+
+if ! headless_have; then
+  echo "SKIP: Xvfb or jwm is missing"
+  exit 77
+fi
+headless_start || fail "no X display"
+
+# The proxy store: the desktop proxy in a GSettings key file of this test.
+export XDG_CONFIG_HOME="$work/config" GSETTINGS_BACKEND=keyfile LC_ALL=C.UTF-8
+gsettings set org.gnome.system.proxy mode 'none'
+gsettings set org.gnome.system.proxy.http host ''
+proxy_host() { gsettings get org.gnome.system.proxy.http host | tr -d "'"; }
+proxy_mode() { gsettings get org.gnome.system.proxy mode | tr -d "'"; }
+
+"$work/app/mirel9x" >"$work/program.log" 2>&1 &
+pid=$!
+
+# The monitor window: the program's window at 300,100.
+monitor=""
+for _ in $(seq 1 100); do
+  for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    if xwininfo -id "$w" | grep -q 'Absolute upper-left X:  300' &&
+      xwininfo -id "$w" | grep -q 'Absolute upper-left Y:  100'; then
+      monitor=$w
+    fi
+  done
+  [ -n "$monitor" ] && break
+  sleep 0.1
+done
+[ -n "$monitor" ] || fail "the monitor window did not appear at 300,100"
+echo "ok: monitor window $monitor"
+
+# The tray icon: a window of the program embedded in jwm's notification area,
+# which sits in the tray at the bottom of the screen.
+tray_icon_present() {
+  for w in $(xdotool search --pid "$pid" 2>/dev/null); do
+    local y
+    y=$(xwininfo -id "$w" 2>/dev/null | sed -n 's/.*Absolute upper-left Y: *//p')
+    local map
+    map=$(xwininfo -id "$w" 2>/dev/null | sed -n 's/.*Map State: *//p')
+    if [ "$map" = IsViewable ] && [ -n "$y" ] && [ "$y" -ge 560 ]; then return 0; fi
+  done
+  return 1
+}
+for _ in $(seq 1 50); do tray_icon_present && break; sleep 0.1; done
+tray_icon_present || fail "no tray icon in the notification area"
+echo "ok: tray icon"
+sleep 2.5 # a few ticks, so the strips show their states
+
+visible_count() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
+
+# Right click on the monitor window opens the menu.
+before=$(visible_count)
+xdotool mousemove --window "$monitor" 20 5 click 3
+opened=""
+for _ in $(seq 1 30); do
+  [ "$(visible_count)" -gt "$before" ] && opened=1 && break
+  sleep 0.1
+done
+[ -n "$opened" ] || fail "a right click on the monitor window opened no menu"
+echo "ok: menu opened"
+import -window root "$work/menu.png" 2>/dev/null || true
+
+# Menu: オプション, プロキシ, 終了 (the IP copy entry is off). The proxy
+# submenu: 使用しない, proxy.test:8080, other.test:3128 remark.
+xdotool key Down Down Right Down Return
+for _ in $(seq 1 30); do [ "$(proxy_host)" = proxy.test ] && break; sleep 0.1; done
+[ "$(proxy_host)" = proxy.test ] || fail "choosing proxy.test:8080 stored '$(proxy_host)'"
+[ "$(proxy_mode)" = none ] || fail "choosing a proxy changed the proxy switch to $(proxy_mode)"
+echo "ok: proxy entry stored"
+
+# The "変更" button of the proxy switch strip: find its face colour in what
+# the window shows and click there.
+sleep 1.5
+import -window "$monitor" "$work/monitor.png"
+spot=$(convert "$work/monitor.png" -crop 40x13+95+0 +repage txt:- |
+  grep -i '#D4CFC6' | head -1 | cut -d: -f1)
+[ -n "$spot" ] || fail "no button face colour on the proxy switch strip"
+bx=$((95 + ${spot%,*}))
+by=${spot#*,}
+xdotool mousemove --window "$monitor" "$bx" "$by" click 1
+for _ in $(seq 1 30); do [ "$(proxy_mode)" = manual ] && break; sleep 0.1; done
+[ "$(proxy_mode)" = manual ] || fail "a click on the proxy switch button left the mode $(proxy_mode)"
+echo "ok: the switch button turned the proxy on"
+sleep 1.5 # the strip shows ON now; a second click turns it off again
+xdotool mousemove --window "$monitor" "$bx" "$by" click 1
+for _ in $(seq 1 30); do [ "$(proxy_mode)" = none ] && break; sleep 0.1; done
+[ "$(proxy_mode)" = none ] || fail "a second click left the mode $(proxy_mode)"
+echo "ok: and off again"
+
+# 終了 from the menu.
+xdotool mousemove --window "$monitor" 20 5 click 3
+sleep 0.5
+xdotool key Up Return
+for _ in $(seq 1 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$pid" 2>/dev/null; then fail "終了 did not end the program"; fi
+wait "$pid"
+status=$?
+pid=""
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+# Nothing of the program is left in the notification area.
+[ -z "$(xwininfo -root -tree | grep -i 'mirel\|QSystemTrayIconSys')" ] || fail "a window is left behind"
+echo "ok: 終了 ended the program with status 0"
+echo "1 passed, 0 failed"
