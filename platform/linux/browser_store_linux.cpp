@@ -8,6 +8,7 @@
 #include <gio/gsettingsbackend.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -432,9 +433,8 @@ std::optional<Endpoint> ParseEndpoint(std::string_view s) {
   if (std::size_t scheme = s.find("://"); scheme != std::string_view::npos) {
     s.remove_prefix(scheme + 3);
   }
-  if (std::size_t blank = s.find_first_of(" \t"); blank != std::string_view::npos) {
-    s = s.substr(0, blank);
-  }
+  // A remark follows a blank, half or full width ("host:8080　会社").
+  s = s.substr(0, std::min(s.find_first_of(" \t"), s.find("\u3000")));
   while (!s.empty() && s.back() == '/') s.remove_suffix(1);
   Endpoint e;
   std::string_view portText;
