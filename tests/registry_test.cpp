@@ -94,12 +94,5 @@ TEST(RegistryWriteTest, FailuresAreReportedOnceAndReturnFalse) {
   }
 }
 
-TEST(RegistryWriteTest, FailureWithoutHandlerStillReturnsFalse) {
-  FakeBrowserStore store;
-  store.failSets = true;
-  RegistryAccess registry(store);
-  EXPECT_FALSE(registry.WriteRegDword(kZone3Key, "1402", 3));
-}
-
 }  // namespace
 }  // namespace mirel

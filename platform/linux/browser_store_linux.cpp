@@ -3,7 +3,6 @@
 #define G_SETTINGS_ENABLE_BACKEND
 #include "platform/linux/browser_store_linux.h"
 
-#include <fcntl.h>
 #include <gio/gio.h>
 #include <gio/gsettingsbackend.h>
 #include <unistd.h>
@@ -641,6 +640,8 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
     std::string key = NormalKey(keyPath);
     if (desktop_ && IsSelfOrAncestor(key, kInternetSettings))
       return KeyDisposition::kOpenedExisting;
+    if (key.empty()) return KeyDisposition::kOpenedExisting;  // the root itself
+    if (!OneLine(key)) return KeyDisposition::kFailed;
     RegData data = file_.Load();
     if (data.KeyExists(key)) return KeyDisposition::kOpenedExisting;
     data.KeyForWrite(key);
@@ -656,7 +657,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
       if (!SameName(valueName, "ProxyServer")) return false;  // the switch is a number
       return desktop_->SetServer(text);
     }
-    if (text.find_first_of("\r\n") != std::string_view::npos) return false;
+    if (!OneLine(text)) return false;
     RegValue v;
     v.kind = RegValue::Kind::kString;
     v.text = std::string(text);
@@ -682,7 +683,13 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
            (SameName(valueName, "ProxyServer") || SameName(valueName, "ProxyEnable"));
   }
 
+  // REGEDIT4 has no way to write a line break inside a name or a text.
+  static bool OneLine(std::string_view s) {
+    return s.find_first_of("\r\n") == std::string_view::npos;
+  }
+
   bool Put(const std::string& key, std::string_view valueName, RegValue value) {
+    if (!OneLine(key) || !OneLine(valueName)) return false;
     RegData data = file_.Load();
     PutValue(data.KeyForWrite(key), valueName, std::move(value));
     return file_.Save(data);
