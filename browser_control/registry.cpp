@@ -7,6 +7,8 @@ std::string RegistryAccess::ReadRegValue(std::string_view keyPath, std::string_v
   if (!value) return "";
   if (value->kind == RegValue::Kind::kDword) return std::to_string(value->dword);
   // Strings, and any other kind as its leading bytes, stop at the first zero.
+  // Long values come back whole: nothing the program reads is near a size
+  // limit, and a cut proxy text would be worse than a long one.
   const std::string& text = value->text;
   return text.substr(0, text.find('\0'));
 }

@@ -497,14 +497,14 @@ std::optional<ProxyPair> ParseProxyServer(std::string_view text) {
   }
   while (!text.empty()) {
     std::size_t semi = text.find(';');
-    std::string_view part = Trim(text.substr(0, semi));
+    std::string_view segment = Trim(text.substr(0, semi));
     text = semi == std::string_view::npos ? std::string_view() : text.substr(semi + 1);
-    if (part.empty()) continue;
-    std::size_t eq = part.find('=');
+    if (segment.empty()) continue;
+    std::size_t eq = segment.find('=');
     if (eq == std::string_view::npos) return std::nullopt;
-    std::string scheme = Fold(Trim(part.substr(0, eq)));
+    std::string scheme = Fold(Trim(segment.substr(0, eq)));
     if (scheme != "http" && scheme != "https") continue;  // ftp, socks: not kept
-    std::optional<Endpoint> e = ParseEndpoint(part.substr(eq + 1));
+    std::optional<Endpoint> e = ParseEndpoint(segment.substr(eq + 1));
     if (!e) return std::nullopt;
     (scheme == "http" ? pair.http : pair.https) = *e;
   }
