@@ -145,7 +145,11 @@ std::optional<int> Application::Start() {
   SetRefreshInterval(model_.updateInterval * 500);
 
   // The current proxy, shown in the dialog's proxy field.
+#ifdef MIREL_HAVE_MENU_MODEL
+  model_.proxyText = ProxGet(*registry_);
+#else
   model_.proxyText = registry_->ReadRegValue(kInternetSettingsKey, "ProxyServer");
+#endif
 
   model_.resizePending = false;
   BuildDriveRows(model_, env_.system->ListFixedDrives(), loaded.packed);

@@ -6,13 +6,13 @@
 # status 0 and no icon left.
 set -uo pipefail
 
-for tool in Xvfb jwm xdotool xwininfo import convert iconv gsettings; do
+for tool in Xvfb jwm xdotool xwininfo import convert iconv; do
   if ! command -v "$tool" >/dev/null 2>&1; then
     echo "SKIP: $tool is missing (scripts/install-deps installs it)"
     exit 77
   fi
 done
-: "${MIREL_BIN:?}" "${MIREL_SOURCE_DIR:?}"
+: "${MIREL_BIN:?}" "${MIREL_TOOL:?}" "${MIREL_SOURCE_DIR:?}"
 
 . "$MIREL_SOURCE_DIR/scripts/headless.sh"
 
@@ -64,12 +64,18 @@ if ! headless_have; then
 fi
 headless_start || fail "no X display"
 
-# The proxy store: the desktop proxy in a GSettings key file of this test.
+# The browser settings of this test: the desktop proxy in a GSettings key
+# file and the rest in the program's own store, all under a temporary
+# XDG_CONFIG_HOME. The tool reads them through the same store.
 export XDG_CONFIG_HOME="$work/config" GSETTINGS_BACKEND=keyfile LC_ALL=C.UTF-8
-gsettings set org.gnome.system.proxy mode 'none'
-gsettings set org.gnome.system.proxy.http host ''
-proxy_host() { gsettings get org.gnome.system.proxy.http host | tr -d "'"; }
-proxy_mode() { gsettings get org.gnome.system.proxy mode | tr -d "'"; }
+inet='Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+zone3='Software\Microsoft\Windows\CurrentVersion\Internet Settings\Zones\3'
+reg_get() { "$MIREL_TOOL" browser get "$1" "$2"; }
+"$MIREL_TOOL" browser set-string "$inet" ProxyServer "" || fail "cannot prepare the proxy"
+"$MIREL_TOOL" browser set-dword "$inet" ProxyEnable 0 || fail "cannot prepare the switch"
+"$MIREL_TOOL" browser set-dword "$zone3" 1400 0 || fail "cannot prepare 1400"
+proxy_server() { reg_get "$inet" ProxyServer; }
+proxy_enable() { reg_get "$inet" ProxyEnable; }
 
 "$work/app/mirel9x" >"$work/program.log" 2>&1 &
 pid=$!
@@ -123,9 +129,9 @@ import -window root "$work/menu.png" 2>/dev/null || true
 # Menu: オプション, プロキシ, 終了 (the IP copy entry is off). The proxy
 # submenu: 使用しない, proxy.test:8080, other.test:3128 remark.
 xdotool key Down Down Right Down Return
-for _ in $(seq 1 30); do [ "$(proxy_host)" = proxy.test ] && break; sleep 0.1; done
-[ "$(proxy_host)" = proxy.test ] || fail "choosing proxy.test:8080 stored '$(proxy_host)'"
-[ "$(proxy_mode)" = none ] || fail "choosing a proxy changed the proxy switch to $(proxy_mode)"
+for _ in $(seq 1 30); do [ "$(proxy_server)" = proxy.test:8080 ] && break; sleep 0.1; done
+[ "$(proxy_server)" = proxy.test:8080 ] || fail "choosing proxy.test:8080 stored '$(proxy_server)'"
+[ "$(proxy_enable)" = 0 ] || fail "choosing a proxy changed the proxy switch to $(proxy_enable)"
 echo "ok: proxy entry stored"
 
 # The "変更" button of the proxy switch strip: find its face colour in what
@@ -138,14 +144,24 @@ spot=$(convert "$work/monitor.png" -crop 40x13+95+0 +repage txt:- |
 bx=$((95 + ${spot%,*}))
 by=${spot#*,}
 xdotool mousemove --window "$monitor" "$bx" "$by" click 1
-for _ in $(seq 1 30); do [ "$(proxy_mode)" = manual ] && break; sleep 0.1; done
-[ "$(proxy_mode)" = manual ] || fail "a click on the proxy switch button left the mode $(proxy_mode)"
+for _ in $(seq 1 30); do [ "$(proxy_enable)" = 1 ] && break; sleep 0.1; done
+[ "$(proxy_enable)" = 1 ] || fail "a click on the proxy switch button left ProxyEnable $(proxy_enable)"
 echo "ok: the switch button turned the proxy on"
 sleep 1.5 # the strip shows ON now; a second click turns it off again
 xdotool mousemove --window "$monitor" "$bx" "$by" click 1
-for _ in $(seq 1 30); do [ "$(proxy_mode)" = none ] && break; sleep 0.1; done
-[ "$(proxy_mode)" = none ] || fail "a second click left the mode $(proxy_mode)"
+for _ in $(seq 1 30); do [ "$(proxy_enable)" = 0 ] && break; sleep 0.1; done
+[ "$(proxy_enable)" = 0 ] || fail "a second click left ProxyEnable $(proxy_enable)"
 echo "ok: and off again"
+
+# The Active Scripting button on the second strip (rows 14 to 26): the
+# readout is "ON" for 0, so a click writes 3.
+spot=$(convert "$work/monitor.png" -crop 40x13+95+14 +repage txt:- |
+  grep -i '#D8D0C4' | head -1 | cut -d: -f1)
+[ -n "$spot" ] || fail "no button face colour on the Active Scripting strip"
+xdotool mousemove --window "$monitor" $((95 + ${spot%,*})) $((14 + ${spot#*,})) click 1
+for _ in $(seq 1 30); do [ "$(reg_get "$zone3" 1400)" = 3 ] && break; sleep 0.1; done
+[ "$(reg_get "$zone3" 1400)" = 3 ] || fail "the Active Scripting button left 1400 at $(reg_get "$zone3" 1400)"
+echo "ok: the Active Scripting button wrote 3"
 
 # 終了 from the menu.
 xdotool mousemove --window "$monitor" 20 5 click 3
