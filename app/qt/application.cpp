@@ -205,9 +205,12 @@ void Application::CreateDialog() {
   hooks.applyGeometryFromModel = [this] { ApplyMonitorGeometryFromModel(); };
   hooks.composedHeight = [this] { return engine_->composedHeight(); };
   hooks.resetTotal = [this](int which) {
+    // "リセット" restarts a total from now, "総量" shows the whole of it.
     MonitorState& s = engine_->state();
     if (which == 0) s.rxStartTotal = s.rxTotal;
     if (which == 1) s.txStartTotal = s.txTotal;
+    if (which == 2) s.rxStartTotal = 0;
+    if (which == 3) s.txStartTotal = 0;
   };
   hooks.menusChanged = [] {};  // both menus read the visibility on opening
   hooks.closed = [] {};
@@ -236,7 +239,7 @@ void Application::ApplyFit() {
   model_.display.height = fit.heightTwips;
   model_.display.width = fit.widthTwips;
   model_.display.scaleHeight = fit.scaleHeight;
-  // A frameless window has no border to allow for: fit it pixel for pixel.
+  // Only the size: the position may be in the middle of a drag.
   monitor_->ShowCanvas(engine_->composed(), fit.scaleHeight);
   monitor_->FitToCanvas(fit.scaleHeight);
   applyingGeometry_ = false;
@@ -249,13 +252,8 @@ void Application::ApplyMonitorGeometryFromModel() {
 }
 
 void Application::SyncMonitorGeometryToModel() {
-  const QRect g = monitor_->geometry();
-  model_.display.left = g.x() * kTwipsPerPixel;
-  model_.display.top = g.y() * kTwipsPerPixel;
-  if (applyingGeometry_) return;  // a fit keeps the sizes it stored
-  model_.display.width = g.width() * kTwipsPerPixel;
-  model_.display.height = g.height() * kTwipsPerPixel;
-  model_.display.scaleHeight = g.height();
+  if (applyingGeometry_) return;  // the model is the source right now
+  model_.display = monitor_->GeometryTwips();
 }
 
 #ifdef MIREL_HAVE_MENU_MODEL

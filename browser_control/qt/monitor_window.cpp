@@ -59,9 +59,20 @@ void MonitorWindow::SetAlwaysOnTop(bool onTop) {
 
 void MonitorWindow::ApplyGeometryTwips(const DisplayGeometry& g) {
   placed_ = QPoint(TwipsToPixels(g.left), TwipsToPixels(g.top));
-  const int w = std::max(1, TwipsToPixels(g.width));
-  const int h = std::max(1, TwipsToPixels(g.height));
+  const int w = std::max(1, TwipsToPixels(g.width - kBorderWidthTwips));
+  const int h = std::max(1, TwipsToPixels(g.height - kBorderHeightTwips));
   setGeometry(QRect(placed_, QSize(w, h)));
+}
+
+DisplayGeometry MonitorWindow::GeometryTwips() const {
+  const QRect g = geometry();
+  DisplayGeometry d;
+  d.left = g.x() * 15;
+  d.top = g.y() * 15;
+  d.width = g.width() * 15 + kBorderWidthTwips;
+  d.height = g.height() * 15 + kBorderHeightTwips;
+  d.scaleHeight = g.height();
+  return d;
 }
 
 void MonitorWindow::FitToCanvas(int height) {

@@ -30,8 +30,16 @@ class MonitorWindow : public QWidget {
   // In the resizable mode the lower and right edges resize the window.
   void SetResizable(bool resizable) { resizable_ = resizable; }
 
+  // The settings file holds the outer size of a window with a thin border;
+  // this window has none, so that border is taken off: 2496 twips wide is
+  // the 158 pixels of the stack, and 15 × h + 128 twips high is h pixels.
+  static constexpr int kBorderWidthTwips = 126;
+  static constexpr int kBorderHeightTwips = 128;
+
   // Position and size from twips (15 per pixel).
   void ApplyGeometryTwips(const DisplayGeometry& g);
+  // The window's position and size as the settings file stores them.
+  DisplayGeometry GeometryTwips() const;
   // Fits the window to the canvas pixel for pixel.
   void FitToCanvas(int height);
   // Re-applies the position of the last ApplyGeometryTwips after show():

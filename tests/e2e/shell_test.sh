@@ -53,7 +53,7 @@ cp "$MIREL_BIN" "$work/app/mirel9x"
   printf '\r\n\r\n'                   # 22-23 drives
   printf '0\r\n16777215\r\n0\r\n0\r\n0\r\n0\r\n65280\r\n0\r\n'  # 24-31 colours
   printf ' 24 \r\n 2 \r\n 8 \r\n'     # 32-34 sliders: 1 s refresh
-  printf ' 4500 \r\n 1500 \r\n 750 \r\n 2496 \r\n 42 \r\n'  # 35-39 at 300,100 px
+  printf ' 4500 \r\n 1500 \r\n 758 \r\n 2496 \r\n 42 \r\n'  # 35-39 at 300,100 px
   printf ' 0 \r\n 0 \r\n'             # 40-41 dialog
   printf ' 2 \r\nproxy.test:8080\r\nother.test:3128 remark\r\n'
 } | iconv -f UTF-8 -t CP932 >"$work/app/設定.ini"

@@ -120,13 +120,27 @@ TEST(ShellMonitorWindowTest, RightPressOpensTheMenuMiddlePressDoesNothing) {
 
 TEST(ShellMonitorWindowTest, ClosingReportsAndGeometryComesFromTwips) {
   MonitorWindow w;
-  DisplayGeometry g;
-  g.left = 1500;   // 100 px
-  g.top = 7;       // half a pixel rounds down
-  g.width = 2370;  // 158 px
-  g.height = 608;  // 40.5 px rounds to even-ish: 41
-  w.ApplyGeometryTwips(g);
-  EXPECT_EQ(w.geometry(), QRect(100, 0, 158, 41));
+  // The file's outer size includes a border this window does not have:
+  // 2496 twips wide is the stack's 158 pixels, 15 × 27 + 128 high is 27.
+  const struct {
+    DisplayGeometry file;
+    QRect window;
+  } cases[] = {
+      {{1500, 7, 15 * 27 + 128, 2496, 27}, QRect(100, 0, 158, 27)},
+      {{-1515, 3000, 15 * 80 + 128, 2496 + 15 * 158, 80}, QRect(-101, 200, 316, 80)},
+      {{0, 0, 0, 0, 0}, QRect(0, 0, 1, 1)},  // never smaller than a pixel
+  };
+  for (const auto& c : cases) {
+    w.ApplyGeometryTwips(c.file);
+    EXPECT_EQ(w.geometry(), c.window);
+  }
+  w.ApplyGeometryTwips(cases[1].file);
+  const DisplayGeometry back = w.GeometryTwips();
+  EXPECT_EQ(back.left, -1515);
+  EXPECT_EQ(back.top, 3000);
+  EXPECT_EQ(back.width, 2496 + 15 * 158);
+  EXPECT_EQ(back.height, 15 * 80 + 128);
+  EXPECT_EQ(back.scaleHeight, 80);
   EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
   EXPECT_TRUE((w.windowFlags() & Qt::WindowType_Mask) == Qt::Tool);
 
