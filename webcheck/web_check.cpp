@@ -94,7 +94,7 @@ struct Failure {
 // Substring from 1-based `start` with `length` characters, clipped at the
 // end; a negative length is a malformed reply.
 std::u32string Mid(std::u32string_view s, std::size_t start, long long length) {
-  if (length < 0) throw Failure{"marker order does not give a text"};
+  if (length < 0) throw Failure{"version page: \"**********\" missing or before the notice"};
   if (start > s.size()) return {};
   return std::u32string(s.substr(start - 1, static_cast<std::size_t>(length)));
 }

@@ -64,6 +64,7 @@ FetchReply HttpFetcher::Get(const std::string& path, bool /*asText*/) {
   QEventLoop loop;
   QTimer timer;
   timer.setSingleShot(true);
+  timer.setTimerType(Qt::PreciseTimer);  // a coarse timer may fire 5 % early
 
   auto refuse = [&] {
     tooLarge = true;
