@@ -239,6 +239,18 @@ TEST_F(WebCheckTest, ItemRowsAndVersionSettingChooseTheRequests) {
   report = Check();
   EXPECT_EQ(results.globalIp, "192.0.2.7");
   EXPECT_EQ(report.requests.size(), 5u);
+
+  // The dialog can change the rows while a request waits; the check keeps to
+  // the rows it started with.
+  model.items = {{"IPアドレス", "104", "", "", true}};
+  const Fetch inner = site.AsFetch(*codec);
+  const Fetch meddling = [&](const std::string& path, bool asText) {
+    model.items.clear();
+    return inner(path, asText);
+  };
+  results = {};
+  report = RunWebCheck(model, *codec, meddling, results);
+  EXPECT_EQ(results.globalIp, "192.0.2.7");
 }
 
 TEST(NoticeShownTest, NeedsValidPageNewerVersionAndTheSetting) {

@@ -187,16 +187,25 @@ WebCheckReport RunWebCheck(const SettingsModel& model, const TextCodec& codec, c
                            WebCheckResults& results) {
   WebCheckReport report;
   Run run(codec, fetch, report);
+  // The settings are read once, up front: a fetch waits in an event loop in
+  // which the dialog may change them, but the check runs on what start-up saw.
+  const bool checkVersion = model.versionCheckAuto;
+  bool wantAddress = false;
+  for (const ItemRow& row : model.items) {
+    if (row.key == kIpItemKey && row.checked) {
+      wantAddress = true;
+      break;
+    }
+  }
   try {
-    if (model.versionCheckAuto) CheckVersion(run, results);
-    for (const ItemRow& row : model.items) {
-      if (row.key != kIpItemKey || !row.checked) continue;
+    if (checkVersion) CheckVersion(run, results);
+    if (wantAddress) {
       report.addressRequested = true;
       results.globalIp = AddressFromPage(run.Text(kAddressPagePath));
       run.Bytes(kAddressCounterPath, false);
-      break;
+    } else {
+      results.globalIp = kRestartToShowText;
     }
-    if (!report.addressRequested) results.globalIp = kRestartToShowText;
   } catch (const Failure& failure) {
     results.globalIp = kUnreachableText;
     report.failed = true;

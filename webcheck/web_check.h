@@ -58,7 +58,8 @@ struct WebCheckReport {
 // Runs the whole check once and fills `results`. Any failed request, any reply
 // that is too large, does not decode as code page 932 or does not have the
 // expected shape sets globalIp to "接続不能" and ends the run; whatever was set
-// before that stays.
+// before that stays. `model` is read once before the first request; `fetch`
+// may run an event loop.
 WebCheckReport RunWebCheck(const SettingsModel& model, const TextCodec& codec, const Fetch& fetch,
                            WebCheckResults& results);
 
