@@ -5,9 +5,16 @@
 
 #include "app/settings_model.h"
 
+// The resources are compiled into a static library, whose initialiser the
+// linker drops unless something refers to it.
+static void InitResources() {
+  Q_INIT_RESOURCE(mirel9x);
+}
+
 namespace mirel {
 
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+  InitResources();
   icon_.setIcon(QIcon(QStringLiteral(":/icons/mirel9x.png")));
   icon_.setToolTip(QString::fromUtf8(kProgramTitle));
   // No context menu is attached: Qt would then open it by itself on a right

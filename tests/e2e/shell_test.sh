@@ -97,19 +97,26 @@ echo "ok: monitor window $monitor"
 
 # The tray icon: a window of the program embedded in jwm's notification area,
 # which sits in the tray at the bottom of the screen.
-tray_icon_present() {
+tray_icon=""
+find_tray_icon() {
   for w in $(xdotool search --pid "$pid" 2>/dev/null); do
-    local y
+    local y map
     y=$(xwininfo -id "$w" 2>/dev/null | sed -n 's/.*Absolute upper-left Y: *//p')
-    local map
     map=$(xwininfo -id "$w" 2>/dev/null | sed -n 's/.*Map State: *//p')
-    if [ "$map" = IsViewable ] && [ -n "$y" ] && [ "$y" -ge 560 ]; then return 0; fi
+    if [ "$map" = IsViewable ] && [ -n "$y" ] && [ "$y" -ge 560 ]; then
+      tray_icon=$w
+      return 0
+    fi
   done
   return 1
 }
-for _ in $(seq 1 50); do tray_icon_present && break; sleep 0.1; done
-tray_icon_present || fail "no tray icon in the notification area"
-echo "ok: tray icon"
+for _ in $(seq 1 50); do find_tray_icon && break; sleep 0.1; done
+[ -n "$tray_icon" ] || fail "no tray icon in the notification area"
+# And it shows a picture, not an empty square of the tray's colour.
+sleep 0.5
+colours=$(import -window "$tray_icon" png:- | convert - -format %k info:)
+[ "$colours" -ge 8 ] || fail "the tray icon shows $colours colours: no picture"
+echo "ok: tray icon ($colours colours)"
 sleep 2.5 # a few ticks, so the strips show their states
 
 visible_count() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }

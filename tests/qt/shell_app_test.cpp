@@ -1,0 +1,343 @@
+// The whole shell started against a test settings file, a fake machine and
+// the real browser-settings store (GSettings in memory): start-up results,
+// the menus, proxy switching, the "変更" buttons and the clipboard.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <fstream>
+
+#include "app/qt/application.h"
+#include "app/qt/tray_icon.h"
+#include "browser_control/qt/monitor_window.h"
+#include "monitor/monitor_engine.h"
+
+namespace mirel {
+namespace {
+
+class FakeSystem : public SystemSource {
+ public:
+  AdapterTableStatus adapterStatus = AdapterTableStatus::kOk;
+  std::optional<int> ReadCpuPercent() override { return 12; }
+  MemoryReading ReadMemory() override { return {512ull << 20, 256ull << 20}; }
+  std::vector<InterfaceRow> LoadInterfaceTable() override { return {{1, kIfTypeEthernet, "eth0"}}; }
+  std::optional<std::size_t> DefaultRouteInterface(const std::vector<InterfaceRow>&) override {
+    return 0;
+  }
+  std::optional<OctetCounters> ReadCounters(const InterfaceRow&) override {
+    return OctetCounters{1000, 500, true};
+  }
+  AdapterTable LoadAdapterTable() override {
+    AdapterTable t;
+    t.status = adapterStatus;
+    if (adapterStatus == AdapterTableStatus::kOk) t.entries.push_back({"eth0", "192.168.0.2"});
+    return t;
+  }
+  std::vector<std::string> ListFixedDrives() override { return {}; }
+  std::optional<DriveSpace> ReadDriveSpace(const std::string&) override { return std::nullopt; }
+  std::string DateLine() override { return "2026/12/08 火曜日  01:00:00"; }
+};
+
+std::string Slots(const char* colour) {
+  std::string s;
+  for (int i = 0; i < 15; ++i) {
+    std::string slot = colour;
+    slot.resize(12, ' ');
+    s += slot;
+  }
+  return s;
+}
+
+// drawMode 0 (stretched), window at 100,100 px of the given pixel size.
+std::string SettingsText(int widthPx, int heightPx, const std::vector<std::string>& proxies) {
+  std::vector<std::string> lines = {"111100000000000",
+                                    "107108109100101102103104105106110111112113114",
+                                    Slots("16777215"),
+                                    Slots("8421376"),
+                                    "",
+                                    " 1 ",
+                                    " 1 ",
+                                    " 1 ",  // IP copy, auto adapter, proxy menu
+                                    " 0 ",
+                                    " 0 ",
+                                    " 0 ",
+                                    " 0 ",
+                                    " 0 ",  // toolbar
+                                    "0",
+                                    "1",
+                                    "0",
+                                    "0",  // Kbyte, not topmost, no graph, no mouse-over
+                                    " 0 ",
+                                    "0",
+                                    "0",
+                                    " 0 ",  // adapter, GB, stretched, no version check
+                                    "",
+                                    "",  // drives
+                                    "0",
+                                    "16777215",
+                                    "0",
+                                    "0",
+                                    "0",
+                                    "0",
+                                    "65280",
+                                    "0",
+                                    " 24 ",
+                                    " 2 ",
+                                    " 8 ",
+                                    " 1500 ",
+                                    " 1500 ",
+                                    " " + std::to_string(heightPx * 15 + 128) + " ",
+                                    " " + std::to_string(widthPx * 15 + 126) + " ",
+                                    " 41 ",
+                                    " 0 ",
+                                    " 0 ",
+                                    " " + std::to_string(proxies.size()) + " "};
+  lines.insert(lines.end(), proxies.begin(), proxies.end());
+  std::string out;
+  for (const std::string& l : lines) out += l + "\r\n";
+  return out;
+}
+
+class ShellAppTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    root_ = dir_.path().toStdString();
+  }
+
+  std::unique_ptr<Application> Make(const std::string& settingsUtf8,
+                                    FakeSystem** systemOut = nullptr, bool writeFile = true) {
+    const std::filesystem::path file = root_ / "設定.ini";
+    if (writeFile) {
+      std::ofstream out(file, std::ios::binary);
+      out << *MakeAnsiCodec()->ToAnsi(settingsUtf8);
+    }
+    AppEnvironment env;
+    env.executableDir = root_;
+    env.settingsFile = file;
+    env.configDir = root_ / "config";
+    auto system = std::make_unique<FakeSystem>();
+    if (systemOut) *systemOut = system.get();
+    env.system = std::move(system);
+    env.webCheck = [](const SettingsModel&, const TextCodec&, WebCheckResults&) {};
+    env.message = [this](QMessageBox::Icon icon, const QString& text) {
+      messages_.push_back(text);
+      icons_.push_back(icon);
+    };
+    return std::make_unique<Application>(std::move(env));
+  }
+
+  QTemporaryDir dir_;
+  std::filesystem::path root_;
+  QStringList messages_;
+  std::vector<QMessageBox::Icon> icons_;
+};
+
+TEST_F(ShellAppTest, UnreadableSettingsEndWithStatusOneAndWriteNothing) {
+  // A missing file, and one that ends before its fixed lines.
+  for (const bool present : {false, true}) {
+    messages_.clear();
+    const std::filesystem::path file = root_ / "設定.ini";
+    std::filesystem::remove(file);
+    if (present) std::ofstream(file, std::ios::binary) << "111\r\n100\r\n";
+    auto app = Make("", nullptr, false);
+    EXPECT_EQ(app->Start(), std::optional<int>(1));
+    ASSERT_EQ(messages_.size(), 1);
+    EXPECT_FALSE(messages_[0].isEmpty());
+    EXPECT_FALSE(app->monitor().isVisible());
+    EXPECT_FALSE(app->tray().icon().isVisible());
+    EXPECT_EQ(std::filesystem::exists(file), present);
+    if (present) {
+      EXPECT_EQ(std::filesystem::file_size(file), 10u);  // untouched
+    }
+  }
+}
+
+TEST_F(ShellAppTest, AdapterErrorsShowTheirMessageAndStartUpGoesOn) {
+  const std::pair<AdapterTableStatus, const char*> cases[] = {
+      {AdapterTableStatus::kNotSupported, "このバージョンのOSでこの機能はサポートされていません"},
+      {AdapterTableStatus::kInvalidParameter,
+       "出力バッファへのアクセスが許可されていないか、パラメータが不正です"},
+      {AdapterTableStatus::kNoAdapters, "このコンピュータにはアダプタ情報が存在しません"},
+      {AdapterTableStatus::kOtherFailure, nullptr},
+      {AdapterTableStatus::kOk, nullptr},
+  };
+  for (const auto& [status, text] : cases) {
+    messages_.clear();
+    icons_.clear();
+    FakeSystem* system = nullptr;
+    auto app = Make(SettingsText(158, 41, {}), &system);
+    system->adapterStatus = status;
+    EXPECT_EQ(app->Start(), std::nullopt);
+    if (text) {
+      ASSERT_EQ(messages_.size(), 1);
+      EXPECT_EQ(messages_[0], QString::fromUtf8(text));
+      EXPECT_EQ(icons_[0], QMessageBox::Critical);
+    } else {
+      EXPECT_TRUE(messages_.isEmpty());
+    }
+    EXPECT_TRUE(app->monitor().isVisible());
+    EXPECT_TRUE(app->tray().icon().isVisible());
+    EXPECT_EQ(app->refreshTimer().interval(), 1000);  // line 33 = 2
+    EXPECT_TRUE(app->refreshTimer().isActive());
+    app->Exit();
+  }
+}
+
+TEST_F(ShellAppTest, ProxyEntriesAreMarkedAndChoosingOneStoresIt) {
+  auto app = Make(SettingsText(158, 41, {"proxy.test:8080", "PROXY.TEST:8080 社内", "other:3128"}));
+  ASSERT_EQ(app->Start(), std::nullopt);
+  BrowserSettingsStore& store = app->registry().store();
+  ASSERT_TRUE(store.SetString(kInternetSettingsKey, "ProxyServer", "proxy.test:8080"));
+
+  PopupMenuQt& menu = app->monitorMenu();
+  menu.Rebuild();
+  QList<QAction*> entries = menu.proxyMenu()->actions();
+  ASSERT_EQ(entries.size(), 4);
+  EXPECT_FALSE(entries[0]->isChecked());
+  EXPECT_TRUE(entries[1]->isChecked());
+  EXPECT_TRUE(entries[2]->isChecked());  // same server in capitals, with a remark
+  EXPECT_FALSE(entries[3]->isChecked());
+
+  entries[3]->trigger();
+  EXPECT_EQ(app->registry().ReadRegValue(kInternetSettingsKey, "ProxyServer"), "other:3128");
+  EXPECT_EQ(app->model().proxyText, "other:3128");
+  EXPECT_EQ(app->model().statusText, "other:3128 プロキシを変更しました");
+
+  // The tray's menu reads the new proxy on its own opening.
+  app->trayMenu().Rebuild();
+  entries = app->trayMenu().proxyMenu()->actions();
+  ASSERT_EQ(entries.size(), 4);
+  EXPECT_TRUE(entries[3]->isChecked());
+  EXPECT_FALSE(entries[1]->isChecked());
+
+  const std::string enableBefore =
+      app->registry().ReadRegValue(kInternetSettingsKey, "ProxyEnable");
+  entries[0]->trigger();
+  EXPECT_EQ(app->registry().ReadRegValue(kInternetSettingsKey, "ProxyServer"), "");
+  EXPECT_EQ(app->model().statusText, "使用しない プロキシを変更しました");
+  EXPECT_EQ(app->registry().ReadRegValue(kInternetSettingsKey, "ProxyEnable"), enableBefore);
+  app->monitorMenu().Rebuild();
+  EXPECT_TRUE(app->monitorMenu().proxyMenu()->actions().at(0)->isChecked());
+  app->Exit();
+}
+
+// Where a colour first appears in a rectangle of the displayed image.
+std::optional<QPoint> FindColour(const QImage& image, QRect area, std::uint32_t colour) {
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      if (image.valid(x, y) && ToColour(image.pixel(x, y) & 0xFFFFFFu) == colour)
+        return QPoint(x, y);
+  return std::nullopt;
+}
+
+TEST_F(ShellAppTest, ChangeButtonsFlipTheirSettingAtEverySize) {
+  struct Button {
+    int strip;  // row of the stack: 107, 108, 109 are the first three
+    std::uint32_t face;
+    const char* key;
+    const char* value;
+    std::string on, off;
+  };
+  const Button buttons[] = {
+      {0, Rgb(212, 207, 198), kInternetSettingsKey, "ProxyEnable", "1", "0"},
+      {1, Rgb(216, 208, 196), kZone3Key, "1400", "0", "3"},
+      {2, Rgb(221, 214, 203), kZone3Key, "1402", "0", "3"},
+  };
+  for (const QSize size : {QSize(158, 41), QSize(316, 82), QSize(237, 60)}) {
+    auto app = Make(SettingsText(size.width(), size.height(), {}));
+    ASSERT_EQ(app->Start(), std::nullopt);
+    MonitorWindow& window = app->monitor();
+    ASSERT_EQ(window.size(), size);
+    RegistryAccess& reg = app->registry();
+    for (const Button& b : buttons) {
+      for (int round = 0; round < 2; ++round) {
+        app->RefreshTick();  // the readouts follow the store
+        const double sy = size.height() / 41.0;
+        const double sx = size.width() / 158.0;
+        const QRect area(static_cast<int>(95 * sx), static_cast<int>(b.strip * 14 * sy),
+                         static_cast<int>(40 * sx), static_cast<int>(13 * sy));
+        const std::optional<QPoint> at = FindColour(window.displayed(), area, b.face);
+        ASSERT_TRUE(at) << "no button face on strip " << b.strip << " at " << size.width();
+        const std::string before = reg.ReadRegValue(b.key, b.value);
+        QTest::mouseClick(&window, Qt::LeftButton, {}, *at);
+        const std::string after = reg.ReadRegValue(b.key, b.value);
+        EXPECT_NE(after, before) << b.value << " at " << size.width() << "x" << size.height();
+        EXPECT_TRUE(after == b.on || after == b.off) << after;
+      }
+    }
+    // A press elsewhere toggles nothing, a right press never does.
+    app->RefreshTick();
+    const std::string enable = reg.ReadRegValue(kInternetSettingsKey, "ProxyEnable");
+    QTest::mouseClick(&window, Qt::LeftButton, {}, QPoint(2, 2));
+    app->monitorMenu().menu()->hide();
+    EXPECT_EQ(reg.ReadRegValue(kInternetSettingsKey, "ProxyEnable"), enable);
+    app->Exit();
+  }
+}
+
+TEST_F(ShellAppTest, IpCopyPutsTheAddressOrZeros) {
+  auto app = Make(SettingsText(158, 41, {}));
+  ASSERT_EQ(app->Start(), std::nullopt);
+  const std::pair<const char*, const char*> cases[] = {
+      {"203.0.113.7", "203.0.113.7"},
+      {"接続不能", "0,0,0,0"},
+      {"再起動後に表示", "0,0,0,0"},
+      {"Now　Loading・・・", "0,0,0,0"},
+  };
+  for (const auto& [ip, expected] : cases) {
+    app->web().globalIp = ip;
+    app->monitorMenu().Rebuild();
+    app->monitorMenu().ipCopyAction()->trigger();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(expected)) << ip;
+  }
+  // The address item is not shown, so the entry stays hidden although the
+  // settings ask for it.
+  EXPECT_FALSE(app->monitorMenu().ipCopyAction()->isVisible());
+  app->Exit();
+}
+
+// Records whether the tray icon was still there when the monitor hid.
+class HideWatcher : public QObject {
+ public:
+  explicit HideWatcher(TrayIcon& tray) : tray_(tray) {}
+  std::optional<bool> iconVisibleAtHide;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Hide && !iconVisibleAtHide)
+      iconVisibleAtHide = tray_.icon().isVisible();
+    return false;
+  }
+
+ private:
+  TrayIcon& tray_;
+};
+
+TEST_F(ShellAppTest, ExitRemovesTheIconFirstAndHidesEverything) {
+  auto app = Make(SettingsText(158, 41, {}));
+  ASSERT_EQ(app->Start(), std::nullopt);
+  ASSERT_TRUE(app->tray().icon().isVisible());
+  HideWatcher watcher(app->tray());
+  app->monitor().installEventFilter(&watcher);
+  app->monitorMenu().exitAction()->trigger();
+  ASSERT_TRUE(watcher.iconVisibleAtHide.has_value());
+  EXPECT_FALSE(*watcher.iconVisibleAtHide);
+  EXPECT_FALSE(app->tray().icon().isVisible());
+  EXPECT_FALSE(app->monitor().isVisible());
+  EXPECT_FALSE(app->refreshTimer().isActive());
+  EXPECT_TRUE(app->exiting());
+}
+
+TEST_F(ShellAppTest, ClosingTheMonitorWindowEndsTheProgram) {
+  auto app = Make(SettingsText(158, 41, {}));
+  ASSERT_EQ(app->Start(), std::nullopt);
+  app->monitor().close();
+  EXPECT_TRUE(app->exiting());
+  EXPECT_FALSE(app->tray().icon().isVisible());
+}
+
+}  // namespace
+}  // namespace mirel
