@@ -213,7 +213,12 @@ void Application::CreateDialog() {
     if (which == 3) s.txStartTotal = 0;
   };
   hooks.menusChanged = [] {};  // both menus read the visibility on opening
-  hooks.closed = [] {};
+  hooks.closed = [this] {
+    // Back from the dialog: the monitor shows again, on top or not as chosen.
+    monitor_->show();
+    monitor_->SetAlwaysOnTop(model_.alwaysOnTop() == 0);
+    SetRefreshInterval(model_.updateInterval * 500);
+  };
   dialog_ = std::make_unique<SettingsDialog>(model_, gradients_, settingsFile_, hooks, nullptr);
 #else
   dialog_ = std::make_unique<SettingsDialog>();
@@ -227,6 +232,7 @@ void Application::SetRefreshInterval(int intervalMs) {
 void Application::RefreshTick() {
   if (!engine_ || exiting_) return;
   engine_->Tick(refreshTimer_.interval());
+  monitor_->SetResizable(model_.drawMode() == 0);
   if (engine_->fit) ApplyFit();
   monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
   toolbar_->SetCaption(engine_->toolbarCaption());
