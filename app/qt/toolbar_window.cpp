@@ -1,5 +1,7 @@
 #include "app/qt/toolbar_window.h"
 
+#include <QTimer>
+
 #include "app/settings_model.h"
 #include "browser_control/qt/monitor_window.h"
 
@@ -24,8 +26,14 @@ void ToolbarWindow::SetShown(bool shown) {
     return;
   }
   show();
-  // Window managers tend to pull a new window onto the screen.
-  move(TwipsToPixels(kLeftTwips), TwipsToPixels(kTopTwips));
+  PlaceOffScreen();
+  // Window managers pull a newly mapped window onto the screen; once it is
+  // managed, most of them let it move off again.
+  QTimer::singleShot(300, this, [this] { PlaceOffScreen(); });
+}
+
+void ToolbarWindow::PlaceOffScreen() {
+  if (isVisible()) move(TwipsToPixels(kLeftTwips), TwipsToPixels(kTopTwips));
 }
 
 }  // namespace mirel

@@ -23,6 +23,9 @@ class ToolbarWindow : public QWidget {
   void SetCaption(const std::string& caption);
   // Shows it (placed off the screen again) or hides it.
   void SetShown(bool shown);
+
+ private:
+  void PlaceOffScreen();
 };
 
 }  // namespace mirel

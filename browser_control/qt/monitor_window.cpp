@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
@@ -83,6 +84,12 @@ void MonitorWindow::FitToCanvas(int height) {
 
 void MonitorWindow::ReapplyPosition() {
   if (pos() != placed_) move(placed_);
+  // Once the window manager has placed the new window it usually accepts a
+  // move; do it again then, unless the user has taken the window meanwhile.
+  const QPoint asked = placed_;
+  QTimer::singleShot(300, this, [this, asked] {
+    if (isVisible() && drag_ == Drag::kNone && placed_ == asked && pos() != asked) move(asked);
+  });
 }
 
 std::uint32_t MonitorWindow::ColourAt(QPoint pos) const {
