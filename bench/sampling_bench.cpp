@@ -98,6 +98,36 @@ void BM_SampleTickFixtureTree(benchmark::State& bench) {
 }
 BENCHMARK(BM_SampleTickFixtureTree)->Unit(benchmark::kMicrosecond);
 
+// The readers the tick is made of, on this machine.
+void BM_ReadProcessor(benchmark::State& bench) {
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  for (auto _ : bench) benchmark::DoNotOptimize(system->ReadCpuPercent());
+}
+BENCHMARK(BM_ReadProcessor)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadMemory(benchmark::State& bench) {
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  for (auto _ : bench) benchmark::DoNotOptimize(system->ReadMemory());
+}
+BENCHMARK(BM_ReadMemory)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadCounters(benchmark::State& bench) {
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  std::vector<InterfaceRow> rows = system->LoadInterfaceTable();
+  if (rows.empty()) {
+    bench.SkipWithError("no interfaces");
+    return;
+  }
+  for (auto _ : bench) benchmark::DoNotOptimize(system->ReadCounters(rows.back()));
+}
+BENCHMARK(BM_ReadCounters)->Unit(benchmark::kMicrosecond);
+
+void BM_DateLine(benchmark::State& bench) {
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  for (auto _ : bench) benchmark::DoNotOptimize(system->DateLine());
+}
+BENCHMARK(BM_DateLine)->Unit(benchmark::kMicrosecond);
+
 // The disk strips read their drives while they are drawn; one drive's texts.
 void BM_DiskTextsOneDrive(benchmark::State& bench) {
   std::unique_ptr<SystemSource> system = MakeSystemSource();
