@@ -1,6 +1,7 @@
 #include "app/settings_file.h"
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
