@@ -134,6 +134,8 @@ void SettingsDialog::Open() {
 }
 
 void SettingsDialog::CloseDialog() {
+  model_.dialogLeft = pos().x() * kTwipsPerPixel;
+  model_.dialogTop = pos().y() * kTwipsPerPixel;
   hide();
   if (hooks_.closed) hooks_.closed();
   if (hooks_.setRefreshInterval) hooks_.setRefreshInterval(model_.updateInterval * 500);

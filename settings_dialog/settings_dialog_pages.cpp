@@ -205,7 +205,7 @@ QWidget* SettingsDialog::BuildDisplayPage() {
   const char* sources[] = {"ＣＰＵ使用率", "メモリ使用率", "受信量/秒", "送信量/秒"};
   for (int i = 1; i <= 4; ++i) {
     Radio(graph, graphSourceGroup_, i, QStringLiteral("Option3_%1").arg(i).toUtf8().constData(),
-          sources[i - 1], 8, 16 + (i - 1) * 14, 100, 15);
+          sources[i - 1], 8, 16 + (i - 1) * 14, 100, 14);
   }
   Radio(graph, graphSourceGroup_, 0, "Option3_0", "なし", 68, 72, 40, 16);
 
@@ -221,12 +221,14 @@ QWidget* SettingsDialog::BuildDisplayPage() {
   totalButtons_[2] = Button(page, "Command6_2", "総量", 368, 196, 33, 19);
   totalButtons_[3] = Button(page, "Command6_3", "総量", 368, 216, 33, 19);
 
-  Label(page, "Label4_2", "HDD容量単位", 236, 232, 76, 17);
+  // Three pixels below the design's row, so that the unit choice clears the
+  // 19-pixel total buttons above it.
+  Label(page, "Label4_2", "HDD容量単位", 236, 235, 76, 15);
   hddUnitGroup_ = new QButtonGroup(this);
   const char* tip = "総容量/残容量　使用率％";
-  Radio(page, hddUnitGroup_, 0, "Option6_0", "GB", 312, 232, 48)
+  Radio(page, hddUnitGroup_, 0, "Option6_0", "GB", 312, 235, 48, 15)
       ->setToolTip(QString::fromUtf8(tip));
-  Radio(page, hddUnitGroup_, 1, "Option6_1", "MB", 368, 232, 44)
+  Radio(page, hddUnitGroup_, 1, "Option6_1", "MB", 368, 235, 44, 15)
       ->setToolTip(QString::fromUtf8(tip));
   return page;
 }
