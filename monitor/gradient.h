@@ -13,6 +13,8 @@ namespace mirel {
 
 inline constexpr int kStripWidth = 157;
 inline constexpr int kStripHeight = 13;
+// What a cleared item preview shows (an item without a gradient is selected).
+inline constexpr std::uint32_t kPreviewClearColour = kWhite;
 
 struct GradientImages {
   std::array<Canvas, 4> items;  // keys "100".."103"

@@ -1,0 +1,262 @@
+#include "monitor/strip_font.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <system_error>
+#include <unordered_map>
+#include <vector>
+
+namespace mirel {
+
+namespace {
+
+// One glyph as row masks: bit c of rows[r] is the pixel at column left + c of
+// row top + r, both relative to the cell's top-left corner.
+struct Glyph {
+  int advance = kHalfWidthAdvance;
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  std::vector<std::uint32_t> rows;
+};
+
+// Reading .pcf.gz through FreeType's gzip stream costs a decompression per
+// glyph; inflating once and opening the face from memory does not.
+bool InflateFile(const std::filesystem::path& file, std::vector<unsigned char>& out) {
+  gzFile gz = gzopen(file.c_str(), "rb");
+  if (!gz) return false;
+  out.clear();
+  std::array<unsigned char, 65536> buffer;
+  for (;;) {
+    int n = gzread(gz, buffer.data(), static_cast<unsigned>(buffer.size()));
+    if (n < 0) {
+      gzclose(gz);
+      return false;
+    }
+    if (n == 0) break;
+    out.insert(out.end(), buffer.begin(), buffer.begin() + n);
+  }
+  gzclose(gz);
+  return !out.empty();
+}
+
+bool IsWideCodePoint(char32_t cp) {
+  // Enough of the East Asian wide ranges to size the box of a missing glyph.
+  return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+         (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+         (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+         (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x20000 && cp <= 0x3FFFD);
+}
+
+Glyph BoxGlyph(char32_t cp) {
+  Glyph box;
+  box.advance = IsWideCodePoint(cp) ? kFullWidthAdvance : kHalfWidthAdvance;
+  box.left = 0;
+  box.top = 1;
+  box.width = box.advance - 1;
+  const std::uint32_t full = (1u << box.width) - 1;
+  const std::uint32_t sides = 1u | (1u << (box.width - 1));
+  box.rows.assign(10, sides);
+  box.rows.front() = full;
+  box.rows.back() = full;
+  return box;
+}
+
+}  // namespace
+
+struct StripFont::Impl {
+  FT_Library library = nullptr;
+  struct Face {
+    std::vector<unsigned char> data;  // must outlive the face
+    FT_Face face = nullptr;
+    int ascent = 0;
+  };
+  std::array<Face, 2> faces;  // ASCII font, then the fallback
+  mutable std::unordered_map<char32_t, Glyph> cache;
+  mutable std::array<const Glyph*, 128> ascii{};
+
+  ~Impl() {
+    for (auto& f : faces)
+      if (f.face) FT_Done_Face(f.face);
+    if (library) FT_Done_FreeType(library);
+  }
+
+  std::string OpenFace(Face& f, const std::filesystem::path& file, const std::string& package) {
+    std::error_code ec;
+    if (!std::filesystem::exists(file, ec)) {
+      return "The strip font " + file.string() + " is missing; install the package " + package +
+             " (apt install " + package + ").";
+    }
+    if (!InflateFile(file, f.data)) {
+      return "The strip font " + file.string() + " cannot be read; reinstall the package " +
+             package + ".";
+    }
+    if (FT_New_Memory_Face(library, f.data.data(), static_cast<FT_Long>(f.data.size()), 0,
+                           &f.face) != 0) {
+      f.face = nullptr;
+      return "The strip font " + file.string() + " is not a usable font; reinstall the package " +
+             package + ".";
+    }
+    if (f.face->num_fixed_sizes > 0) FT_Select_Size(f.face, 0);
+    f.ascent = static_cast<int>(f.face->size->metrics.ascender >> 6);
+    return {};
+  }
+
+  Glyph Load(char32_t cp) const {
+    for (std::size_t i = 0; i < faces.size(); ++i) {
+      // ASCII comes from the first font only when it is printable ASCII; the
+      // fallback font covers the rest (and any hole in the first).
+      if (i == 0 && (cp < 0x20 || cp > 0x7E)) continue;
+      FT_Face face = faces[i].face;
+      FT_UInt index = FT_Get_Char_Index(face, cp);
+      if (index == 0) continue;
+      if (FT_Load_Glyph(face, index, FT_LOAD_RENDER | FT_LOAD_TARGET_MONO | FT_LOAD_MONOCHROME) !=
+          0)
+        continue;
+      FT_GlyphSlot slot = face->glyph;
+      const FT_Bitmap& bm = slot->bitmap;
+      Glyph g;
+      g.advance =
+          (slot->advance.x >> 6) > kHalfWidthAdvance ? kFullWidthAdvance : kHalfWidthAdvance;
+      g.left = slot->bitmap_left;
+      g.top = faces[i].ascent - slot->bitmap_top;
+      g.width = std::min<int>(static_cast<int>(bm.width), 32);
+      g.rows.assign(bm.rows, 0);
+      for (unsigned r = 0; r < bm.rows; ++r) {
+        const unsigned char* line = bm.buffer + static_cast<std::ptrdiff_t>(r) * bm.pitch;
+        std::uint32_t mask = 0;
+        for (int c = 0; c < g.width; ++c) {
+          bool on = bm.pixel_mode == FT_PIXEL_MODE_MONO ? (line[c >> 3] & (0x80 >> (c & 7))) != 0
+                                                        : line[c] >= 128;
+          if (on) mask |= 1u << c;
+        }
+        g.rows[r] = mask;
+      }
+      return g;
+    }
+    return BoxGlyph(cp);
+  }
+
+  const Glyph& Get(char32_t cp) const {
+    if (cp < 128 && ascii[cp]) return *ascii[cp];
+    auto it = cache.find(cp);
+    if (it == cache.end()) it = cache.emplace(cp, Load(cp)).first;
+    if (cp < 128) ascii[cp] = &it->second;  // node addresses are stable
+    return it->second;
+  }
+};
+
+StripFont::StripFont(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+StripFont::~StripFont() = default;
+
+StripFontLoad StripFont::Open() {
+  return Open(kAsciiFontPath, kAsciiFontPackage, kFallbackFontPath, kFallbackFontPackage);
+}
+
+StripFontLoad StripFont::Open(const std::filesystem::path& asciiFont,
+                              const std::string& asciiPackage,
+                              const std::filesystem::path& fallbackFont,
+                              const std::string& fallbackPackage) {
+  auto impl = std::make_unique<Impl>();
+  if (FT_Init_FreeType(&impl->library) != 0) {
+    impl->library = nullptr;
+    return {nullptr, "FreeType could not be initialised."};
+  }
+  std::string error = impl->OpenFace(impl->faces[0], asciiFont, asciiPackage);
+  if (error.empty()) error = impl->OpenFace(impl->faces[1], fallbackFont, fallbackPackage);
+  if (!error.empty()) return {nullptr, error};
+  return {std::unique_ptr<StripFont>(new StripFont(std::move(impl))), {}};
+}
+
+int StripFont::Draw(Canvas& canvas, int x, int y, std::string_view text,
+                    std::uint32_t colour) const {
+  const std::uint32_t pixel = ToPixel(colour);
+  const int w = canvas.width(), h = canvas.height();
+  std::uint32_t* data = canvas.data();
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const Glyph& g = impl_->Get(NextCodePoint(text, pos));
+    const int gx = x + g.left;
+    if (gx < w && gx + g.width > 0) {
+      for (std::size_t r = 0; r < g.rows.size(); ++r) {
+        const int py = y + g.top + static_cast<int>(r);
+        if (py < 0 || py >= h) continue;
+        std::uint32_t* line = data + static_cast<std::ptrdiff_t>(py) * w;
+        for (std::uint32_t mask = g.rows[r]; mask != 0; mask &= mask - 1) {
+          const int px = gx + __builtin_ctz(mask);
+          if (px >= 0 && px < w) line[px] = pixel;
+        }
+      }
+    }
+    x += g.advance;
+  }
+  return x;
+}
+
+int StripFont::TextWidth(std::string_view text) const {
+  int width = 0;
+  std::size_t pos = 0;
+  while (pos < text.size()) width += impl_->Get(NextCodePoint(text, pos)).advance;
+  return width;
+}
+
+bool StripFont::HasGlyph(char32_t cp) const {
+  for (std::size_t i = 0; i < impl_->faces.size(); ++i) {
+    if (i == 0 && (cp < 0x20 || cp > 0x7E)) continue;
+    if (FT_Get_Char_Index(impl_->faces[i].face, cp) != 0) return true;
+  }
+  return false;
+}
+
+char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned char b0 = byte(pos);
+  int extra = 0;
+  char32_t cp = 0;
+  if (b0 < 0x80) {
+    ++pos;
+    return b0;
+  } else if ((b0 & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = b0 & 0x1F;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = b0 & 0x0F;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = b0 & 0x07;
+  } else {
+    ++pos;
+    return 0xFFFD;
+  }
+  if (pos + static_cast<std::size_t>(extra) >= text.size()) {  // truncated sequence
+    ++pos;
+    return 0xFFFD;
+  }
+  for (int i = 1; i <= extra; ++i) {
+    const unsigned char b = byte(pos + i);
+    if ((b & 0xC0) != 0x80) {
+      ++pos;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  pos += static_cast<std::size_t>(extra) + 1;
+  return cp;
+}
+
+int CharacterCount(std::string_view text) {
+  int count = 0;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    NextCodePoint(text, pos);
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace mirel

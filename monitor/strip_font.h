@@ -1,0 +1,72 @@
+// The 12-pixel bitmap font of the strips. Every text position of the strips
+// assumes 6 pixels per half-width character and 12 per full-width one, so
+// the glyphs come from two fixed-cell bitmap fonts: shnm6x12a for ASCII in
+// front of b12 for everything else. Glyphs are drawn monochrome with a
+// transparent background.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "monitor/canvas.h"
+
+namespace mirel {
+
+inline constexpr const char* kAsciiFontPath = "/usr/share/fonts/X11/misc/shnm6x12a.pcf.gz";
+inline constexpr const char* kAsciiFontPackage = "xfonts-shinonome";
+inline constexpr const char* kFallbackFontPath = "/usr/share/fonts/X11/misc/b12.pcf.gz";
+inline constexpr const char* kFallbackFontPackage = "xfonts-efont-unicode";
+
+inline constexpr int kHalfWidthAdvance = 6;
+inline constexpr int kFullWidthAdvance = 12;
+inline constexpr int kCellHeight = 12;
+
+class StripFont;
+
+struct StripFontLoad {
+  std::unique_ptr<StripFont> font;  // null on failure
+  std::string error;                // names the file and the package to install
+};
+
+class StripFont {
+ public:
+  // The fonts at their Debian paths.
+  static StripFontLoad Open();
+  static StripFontLoad Open(const std::filesystem::path& asciiFont, const std::string& asciiPackage,
+                            const std::filesystem::path& fallbackFont,
+                            const std::string& fallbackPackage);
+
+  ~StripFont();
+  StripFont(const StripFont&) = delete;
+  StripFont& operator=(const StripFont&) = delete;
+
+  // Draws UTF-8 text with its cell top at y, starting at x, in colour
+  // (0x00BBGGRR); pixels outside the glyphs are left alone, the canvas edges
+  // clip. A character that neither font has is drawn as a box. Returns the
+  // x after the text.
+  int Draw(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour) const;
+
+  // Width in pixels of the text as Draw lays it out.
+  int TextWidth(std::string_view text) const;
+
+  // Whether a font holds a glyph for the code point.
+  bool HasGlyph(char32_t codePoint) const;
+
+ private:
+  struct Impl;
+  explicit StripFont(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// The number of characters (code points) of a UTF-8 text: the unit of the
+// strip layout, where a full-width character counts as one.
+int CharacterCount(std::string_view text);
+
+// Decodes one code point at text[pos] and advances pos; malformed bytes read
+// as U+FFFD one byte at a time.
+char32_t NextCodePoint(std::string_view text, std::size_t& pos);
+
+}  // namespace mirel

@@ -1,0 +1,198 @@
+#include "monitor/strips.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "monitor/gradient.h"
+
+namespace mirel {
+
+namespace {
+
+constexpr int kTextTop = 1;
+constexpr int kDateX = 3;
+
+// The two characters of the switch buttons, 11 rows each so that they fit
+// rows 1-11 of the 14-row image.
+constexpr std::array<const char*, 11> kHenGlyph = {
+    ".....#.....", "###########", "....#..#...", "..#.#..##..", ".#.#..##..#", "#...#.....#",
+    "...######..", ".##.#..#...", ".....##....", "...##..##..", "###......##",
+};
+constexpr std::array<const char*, 11> kKouGlyph = {
+    "###########", ".....#.....", "..#######..", "..#..#..#..", "..#######..", "..#..#..#..",
+    "..#######..", "...#.#.....", "....##.....", "..##..##...", "##......###",
+};
+
+void PaintGlyph(Canvas& image, int left, int top, const std::array<const char*, 11>& rows,
+                std::uint32_t colour) {
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    for (int c = 0; rows[r][c] != '\0'; ++c)
+      if (rows[r][c] == '#') image.SetPixel(left + c, top + static_cast<int>(r), colour);
+}
+
+// The value of the leading number of a text, as a lenient reader of a
+// version page would take it: blanks, an optional sign, digits and one point;
+// anything after that is ignored, no number at all reads as 0.
+double LeadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  std::size_t start = i;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+  }
+  const std::string number(text.substr(start, i - start));
+  return std::strtod(number.c_str(), nullptr);
+}
+
+void DrawBar(Canvas& strip, const Canvas* gradient, int barWidth) {
+  // A negative width can only come from a negative rate after a counter
+  // restart; it draws no bar.
+  if (gradient == nullptr || barWidth <= 0) return;
+  strip.BitBlt(0, 0, barWidth, kStripHeight, *gradient, 0, 0);
+}
+
+// The date line of a Japanese locale ("2026/12/07 月曜日  12:34:56") is 162
+// pixels wide and would lose its seconds at x = 3. Only when the text does
+// not fit, the double blank before the time becomes one and the text moves
+// left as far as needed, so every character stays visible.
+void DrawDateLine(Canvas& strip, const StripFont& font, std::string_view text,
+                  std::uint32_t colour) {
+  std::string line(text);
+  int width = font.TextWidth(line);
+  if (kDateX + width > strip.width()) {
+    if (auto pos = line.find("  "); pos != std::string::npos) {
+      line.erase(pos, 1);
+      width = font.TextWidth(line);
+    }
+  }
+  const int x = std::clamp(strip.width() - width, 0, kDateX);
+  font.Draw(strip, x, kTextTop, line, colour);
+}
+
+}  // namespace
+
+const char* StripLabel(int key) {
+  switch (key) {
+    case 100:
+      return "ＣＰＵ使用率";
+    case 102:
+      return "受信量";
+    case 103:
+      return "送信量";
+    case 104:
+      return "IPアドレス";
+    case 105:
+      return "LAN側IP ";
+    case 106:
+      return "ＰＲＯＸＹ";
+    case 107:
+      return "ＰＲＯＸＹ使用状況";
+    case 108:
+      return "ＡＳ状態";
+    case 109:
+      return "Javaアプレット状態";
+    case 110:
+      return "総受信量";
+    case 111:
+      return "総送信量";
+    default:
+      return nullptr;
+  }
+}
+
+int ValueTextX(int key, std::string_view valueText) {
+  const int length = CharacterCount(valueText);
+  switch (key) {
+    case 100:
+    case 106:
+      return 155 - 6 * length;
+    case 101:
+      return 0;
+    case 104:
+      if (valueText == kUnreachableText) return 120 - 6 * length;
+      if (valueText == kRestartToShowText) return 110 - 6 * length;
+      return 160 - 6 * length;
+    case 105:
+      return 160 - 6 * length;
+    case 114:
+      return kDateX;
+    default:
+      return 150 - 6 * length;
+  }
+}
+
+bool StripDrawn(int key, const std::array<bool, kShownSlots>& shownFlags, int graphSource) {
+  const int slot = key - 100;
+  if (slot < 0 || slot >= kShownSlots) return false;
+  if (shownFlags[static_cast<std::size_t>(slot)]) return true;
+  return slot <= 3 && graphSource == slot + 1;
+}
+
+void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_view valueText,
+                   StripColours colours, const Canvas* gradient, int barWidth,
+                   const Canvas* switchImage) {
+  if (strip.width() != kStripWidth || strip.height() != kStripHeight)
+    strip.Resize(kStripWidth, kStripHeight);
+  strip.Clear(colours.back);
+  if (key >= 100 && key <= 103) DrawBar(strip, gradient, barWidth);
+  if (const char* label = StripLabel(key)) font.Draw(strip, 0, kTextTop, label, colours.text);
+  if (key == 114)
+    DrawDateLine(strip, font, valueText, colours.text);
+  else
+    font.Draw(strip, ValueTextX(key, valueText), kTextTop, valueText, colours.text);
+  if (switchImage != nullptr)
+    strip.BitBlt(kSwitchX, 0, switchImage->width(), switchImage->height(), *switchImage, 0, 0);
+}
+
+void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts, int hddUnit,
+                   StripColours colours, const Canvas* gradient, int barWidth) {
+  if (strip.width() != kStripWidth || strip.height() != kStripHeight)
+    strip.Resize(kStripWidth, kStripHeight);
+  strip.Clear(colours.back);
+  DrawBar(strip, gradient, barWidth);
+  const int totalLength = CharacterCount(texts.total);
+  const int freeLength = CharacterCount(texts.free);
+  if (hddUnit == 1) {
+    font.Draw(strip, 1, kTextTop, texts.name, colours.text);
+    font.Draw(strip, 107 - 6 * totalLength, kTextTop, texts.total + "MB", colours.text);
+    font.Draw(strip, 47 - 6 * freeLength, kTextTop, texts.free + "MB/", colours.text);
+  } else {
+    font.Draw(strip, 0, kTextTop, texts.name, colours.text);
+    font.Draw(strip, 100 - 6 * totalLength, kTextTop, texts.total + "GB", colours.text);
+    font.Draw(strip, 50 - 6 * freeLength, kTextTop, texts.free + "GB/", colours.text);
+  }
+  font.Draw(strip, 150 - 6 * CharacterCount(texts.percent), kTextTop, texts.percent, colours.text);
+}
+
+Canvas MakeSwitchImage(int index) {
+  const SwitchColours& c = kSwitchColours.at(static_cast<std::size_t>(index));
+  Canvas image(kSwitchWidth, kSwitchHeight, c.face);
+  image.FillRect(0, 0, 1, kSwitchHeight, kSwitchHighlight);
+  if (c.shadowColumn) image.FillRect(27, 0, 1, kSwitchHeight, kSwitchShadow);
+  image.FillRect(28, 0, 1, kSwitchHeight, kSwitchDarkShadow);
+  PaintGlyph(image, 3, 1, kHenGlyph, c.text);
+  PaintGlyph(image, 15, 1, kKouGlyph, c.text);
+  return image;
+}
+
+bool NoticeActive(const WebCheckResults& web, bool versionCheckAuto) {
+  return versionCheckAuto && web.pageState == "ok" &&
+         LeadingNumber(web.latestVersion) > kVersionNumber;
+}
+
+void DrawNoticeStrip(Canvas& strip, const StripFont& font, std::string_view notice,
+                     std::int16_t& noticeScroll) {
+  if (strip.width() != kStripWidth || strip.height() != kStripHeight)
+    strip.Resize(kStripWidth, kStripHeight);
+  // Filled, so the text reads on the notice colour whatever the strip held.
+  strip.FillRect(0, 0, kStripWidth, kStripHeight, kNoticeRectColour);
+  font.Draw(strip, 150 - 20 * noticeScroll, kTextTop, notice, kNoticeTextColour);
+  // ">=" rather than "==": an empty notice must not count up for ever.
+  if (++noticeScroll >= CharacterCount(notice)) noticeScroll = 0;
+}
+
+}  // namespace mirel

@@ -1,0 +1,157 @@
+#include "monitor/strip_font.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+
+namespace mirel {
+namespace {
+
+const StripFont& Font() {
+  static StripFontLoad load = StripFont::Open();
+  if (!load.font) ADD_FAILURE() << load.error;
+  return *load.font;
+}
+
+constexpr std::uint32_t kBack = Rgb(10, 20, 30);
+constexpr std::uint32_t kInk = Rgb(250, 240, 230);
+
+Canvas Drawn(std::string_view text, int x = 0, int width = 160, int height = 13) {
+  Canvas c(width, height, kBack);
+  Font().Draw(c, x, 1, text, kInk);
+  return c;
+}
+
+int InkCount(const Canvas& c) {
+  int n = 0;
+  for (int y = 0; y < c.height(); ++y)
+    for (int x = 0; x < c.width(); ++x) n += c.GetPixel(x, y) == kInk;
+  return n;
+}
+
+TEST(StripFontTest, AdvancesAreSixAndTwelvePixels) {
+  struct Case {
+    const char* text;
+    int width;
+  } cases[] = {
+      {"", 0},
+      {"A", 6},
+      {"50%", 18},
+      {"変", 12},
+      {"ＣＰＵ使用率", 72},
+      {"Javaアプレット状態", 4 * 6 + 7 * 12},
+      {"1234Kbyte/秒", 10 * 6 + 12},
+      {"Now　Loading・・・", 3 * 6 + 12 + 7 * 6 + 3 * 12},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Font().TextWidth(c.text), c.width) << c.text;
+    Canvas canvas(200, 13);
+    EXPECT_EQ(Font().Draw(canvas, 7, 1, c.text, kInk), 7 + c.width) << c.text;
+  }
+}
+
+TEST(StripFontTest, GlyphsStayInTheTwelveRowCellAndAreMonochrome) {
+  // Letters with descenders, tall full-width forms and kana: nothing above
+  // the cell top at y = 1, nothing below the strip, and no pixel that is
+  // neither the background nor the exact text colour.
+  Canvas c = Drawn("Agjy|_ＣＰＵ使用率曜変更・");
+  int ink = 0;
+  for (int x = 0; x < c.width(); ++x) EXPECT_EQ(c.GetPixel(x, 0), kBack) << "x=" << x;
+  for (int y = 0; y < c.height(); ++y) {
+    for (int x = 0; x < c.width(); ++x) {
+      const std::uint32_t p = c.GetPixel(x, y);
+      ASSERT_TRUE(p == kBack || p == kInk) << x << "," << y;
+      ink += p == kInk;
+    }
+  }
+  EXPECT_GT(ink, 100);
+}
+
+TEST(StripFontTest, BackgroundIsTransparent) {
+  Canvas c(40, 13, kBack);
+  c.FillRect(0, 0, 20, 13, Rgb(1, 2, 3));
+  Font().Draw(c, 0, 1, "8888", kInk);
+  int kept = 0;
+  for (int y = 0; y < 13; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      const std::uint32_t p = c.GetPixel(x, y);
+      if (p == kInk) continue;
+      EXPECT_EQ(p, x < 20 ? Rgb(1, 2, 3) : kBack) << x << "," << y;
+      ++kept;
+    }
+  }
+  EXPECT_GT(kept, 300);
+}
+
+TEST(StripFontTest, TextIsCutAtTheCanvasEdges) {
+  // Text from a negative x shows the same pixels as its visible tail drawn
+  // from where that tail starts.
+  Canvas cut = Drawn("AB受C", -6, 40);
+  Canvas tail = Drawn("B受C", 0, 40);
+  for (int y = 0; y < 13; ++y)
+    for (int x = 0; x < 40; ++x) ASSERT_EQ(cut.GetPixel(x, y), tail.GetPixel(x, y));
+  // Right edge and a canvas shorter than the cell: no write outside.
+  Canvas small(10, 5, kBack);
+  EXPECT_EQ(Font().Draw(small, 4, 1, "WWWW", kInk), 28);
+  EXPECT_GT(InkCount(small), 0);
+}
+
+TEST(StripFontTest, AsciiAndFullWidthFormsDiffer) {
+  // "A" comes from the half-width font and "Ａ" from the full-width one.
+  EXPECT_EQ(Font().TextWidth("A"), 6);
+  EXPECT_EQ(Font().TextWidth("Ａ"), 12);
+  EXPECT_GT(InkCount(Drawn("A")), 5);
+  EXPECT_GT(InkCount(Drawn("Ａ")), 5);
+}
+
+TEST(StripFontTest, CharacterWithoutGlyphDrawsAVisibleBox) {
+  const char32_t missing = 0x10FFFD;  // private use, in neither font
+  ASSERT_FALSE(Font().HasGlyph(missing));
+  ASSERT_TRUE(Font().HasGlyph(U'曜'));
+  Canvas c = Drawn("\xF4\x8F\xBF\xBD");
+  EXPECT_GT(InkCount(c), 10);
+  EXPECT_EQ(Font().TextWidth("\xF4\x8F\xBF\xBD"), 6);
+  // Malformed UTF-8 still draws something and never reads past the end.
+  EXPECT_GT(InkCount(Drawn("\xE6\x97")), 0);
+}
+
+TEST(StripFontTest, CharacterCountCountsCodePoints) {
+  struct Case {
+    const char* text;
+    int count;
+  } cases[] = {
+      {"", 0},
+      {"50%", 3},
+      {"1234Kbyte/秒", 11},
+      {"接続不能", 4},
+      {"再起動後に表示", 7},
+      {"\xF0\x9F\x98\x80", 1},
+      {"\xE6\x97", 2},
+      {"a\x80z", 3},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CharacterCount(c.text), c.count) << c.text;
+}
+
+TEST(StripFontTest, MissingOrBrokenFontIsAnErrorNamingThePackage) {
+  const auto dir = std::filesystem::temp_directory_path() / "mirel_strip_font_test";
+  std::filesystem::create_directories(dir);
+  const auto junk = dir / "junk.pcf.gz";
+  { std::ofstream(junk) << "not a font"; }
+
+  StripFontLoad missing =
+      StripFont::Open(kAsciiFontPath, kAsciiFontPackage, dir / "nothing.pcf.gz", "pkg-b");
+  EXPECT_EQ(missing.font, nullptr);
+  EXPECT_NE(missing.error.find("nothing.pcf.gz"), std::string::npos) << missing.error;
+  EXPECT_NE(missing.error.find("pkg-b"), std::string::npos) << missing.error;
+
+  StripFontLoad broken = StripFont::Open(junk, "pkg-a", kFallbackFontPath, kFallbackFontPackage);
+  EXPECT_EQ(broken.font, nullptr);
+  EXPECT_NE(broken.error.find("pkg-a"), std::string::npos) << broken.error;
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace mirel

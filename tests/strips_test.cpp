@@ -1,0 +1,239 @@
+#include "monitor/strips.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "monitor/gradient.h"
+
+namespace mirel {
+namespace {
+
+const StripFont& Font() {
+  static StripFontLoad load = StripFont::Open();
+  if (!load.font) ADD_FAILURE() << load.error;
+  return *load.font;
+}
+
+constexpr StripColours kColours{Rgb(0, 0, 64), Rgb(255, 255, 0)};
+
+// A reference strip: background, then each text at the position the layout
+// gives it, drawn straight with the font.
+struct Text {
+  int x;
+  std::string text;
+};
+Canvas Reference(std::initializer_list<Text> texts, std::uint32_t back = kColours.back,
+                 std::uint32_t ink = kColours.text) {
+  Canvas c(kStripWidth, kStripHeight, back);
+  for (const Text& t : texts) Font().Draw(c, t.x, 1, t.text, ink);
+  return c;
+}
+
+void ExpectSame(const Canvas& a, const Canvas& b, int fromX = 0, int toX = kStripWidth) {
+  ASSERT_EQ(a.height(), b.height());
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = fromX; x < toX; ++x)
+      ASSERT_EQ(a.GetPixel(x, y), b.GetPixel(x, y)) << "at " << x << "," << y;
+}
+
+TEST(StripsTest, ValueTextPositions) {
+  struct Case {
+    int key;
+    const char* text;
+    int x;
+  } cases[] = {
+      {100, "50%", 137},
+      {100, "100%", 131},
+      {101, "メモリ使用率200MB/511MB", 0},
+      {102, "1234Kbyte/秒", 84},
+      {103, "0Kbit/秒", 108},
+      {104, "接続不能", 96},
+      {104, "再起動後に表示", 68},
+      {104, "203.0.113.9", 94},
+      {104, "Now　Loading・・・", 76},
+      {105, "192.168.1.5", 94},
+      {106, "proxy.example:3128", 47},
+      {107, "ON", 138},
+      {108, "OFF", 132},
+      {110, "1.177MB", 108},
+      {111, "0", 144},
+      {114, "2026/12/07 月曜日  12:34:56", 3},
+  };
+  for (const Case& c : cases) EXPECT_EQ(ValueTextX(c.key, c.text), c.x) << c.key << " " << c.text;
+}
+
+TEST(StripsTest, WhichStripsAreDrawn) {
+  std::array<bool, kShownSlots> shown{};
+  shown[5] = true;  // 105
+  struct Case {
+    int key, graphSource;
+    bool drawn;
+  } cases[] = {
+      {100, 0, false}, {100, 1, true},  {101, 2, true},  {101, 1, false}, {102, 3, true},
+      {103, 4, true},  {103, 3, false}, {105, 0, true},  {106, 0, false}, {104, 1, false},
+      {114, 4, false}, {99, 0, false},  {121, 0, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(StripDrawn(c.key, shown, c.graphSource), c.drawn) << c.key << "/" << c.graphSource;
+}
+
+TEST(StripsTest, ProcessorStripBarLabelAndValue) {
+  Canvas gradient(kStripWidth, kStripHeight);
+  for (int x = 0; x < kStripWidth; ++x) gradient.FillRect(x, 0, 1, kStripHeight, Rgb(x, 100, 0));
+  Canvas strip;
+  DrawItemStrip(strip, Font(), 100, "50%", kColours, &gradient, 78);
+
+  // Row 0 lies above every text: the bar covers exactly columns 0-77.
+  for (int x = 0; x < kStripWidth; ++x)
+    EXPECT_EQ(strip.GetPixel(x, 0), x < 78 ? Rgb(x, 100, 0) : kColours.back) << x;
+  // The value at x = 155 - 18 = 137 and the label at 0, drawn over the bar.
+  Canvas expected = Reference({{0, "ＣＰＵ使用率"}, {137, "50%"}});
+  expected.BitBlt(0, 0, 78, kStripHeight, gradient, 0, 0);
+  Font().Draw(expected, 0, 1, "ＣＰＵ使用率", kColours.text);
+  ExpectSame(strip, expected);
+}
+
+TEST(StripsTest, BarWidthsOutsideTheStrip) {
+  Canvas gradient(kStripWidth, kStripHeight, Rgb(200, 0, 0));
+  for (int width : {-5, 0, 400}) {
+    Canvas strip;
+    DrawItemStrip(strip, Font(), 102, "-3Kbyte/秒", kColours, &gradient, width);
+    const std::uint32_t want = width > 0 ? Rgb(200, 0, 0) : kColours.back;
+    EXPECT_EQ(strip.GetPixel(0, 0), want) << width;
+    EXPECT_EQ(strip.GetPixel(156, 0), want) << width;
+    EXPECT_EQ(strip.width(), kStripWidth);
+  }
+  // Items without a bar ignore a gradient handed to them.
+  Canvas strip;
+  DrawItemStrip(strip, Font(), 110, "0", kColours, &gradient, 100);
+  EXPECT_EQ(strip.GetPixel(10, 0), kColours.back);
+}
+
+TEST(StripsTest, TextStripsMatchTheLayout) {
+  struct Case {
+    int key;
+    std::string value;
+    std::initializer_list<Text> texts;
+  } cases[] = {
+      {101, "メモリ使用率201MB/512MB", {{0, "メモリ使用率201MB/512MB"}}},
+      {102, "1234Kbyte/秒", {{0, "受信量"}, {84, "1234Kbyte/秒"}}},
+      {104, "接続不能", {{0, "IPアドレス"}, {96, "接続不能"}}},
+      {105, "192.168.1.5", {{0, "LAN側IP "}, {94, "192.168.1.5"}}},
+      // A value wider than its room starts left of 0 and is cut there.
+      {106,
+       "a-very-long-proxy.example.org:8080",
+       {{155 - 6 * 34, "a-very-long-proxy.example.org:8080"}, {0, "ＰＲＯＸＹ"}}},
+      {114, "2026/12/07 Mon  12:34:56", {{3, "2026/12/07 Mon  12:34:56"}}},
+  };
+  for (const Case& c : cases) {
+    Canvas strip(kStripWidth, kStripHeight, Rgb(1, 1, 1));  // old content is cleared
+    DrawItemStrip(strip, Font(), c.key, c.value, kColours);
+    SCOPED_TRACE(c.value);
+    ExpectSame(strip, Reference(c.texts));
+  }
+}
+
+TEST(StripsTest, DateLineTooWideKeepsItsSeconds) {
+  // 162 pixels would lose the last digits at x = 3; the double blank closes
+  // up and the line moves left just enough to fit.
+  Canvas strip;
+  DrawItemStrip(strip, Font(), 114, "2026/12/07 月曜日  12:34:56", kColours);
+  ExpectSame(strip, Reference({{1, "2026/12/07 月曜日 12:34:56"}}));
+}
+
+TEST(StripsTest, SwitchImagesHaveExactColours) {
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    const SwitchColours& c = kSwitchColours[static_cast<std::size_t>(i)];
+    Canvas img = MakeSwitchImage(i);
+    ASSERT_EQ(img.width(), 29);
+    ASSERT_EQ(img.height(), 14);
+    int leftInk = 0, rightInk = 0;
+    for (int y = 0; y < 14; ++y) {
+      EXPECT_EQ(img.GetPixel(0, y), Rgb(255, 255, 255));
+      EXPECT_EQ(img.GetPixel(27, y), i < 2 ? Rgb(128, 128, 128) : c.face);
+      EXPECT_EQ(img.GetPixel(28, y), Rgb(64, 64, 64));
+      for (int x = 1; x < 27; ++x) {
+        const std::uint32_t p = img.GetPixel(x, y);
+        if (p == c.face) continue;
+        ASSERT_EQ(p, c.text) << x << "," << y;
+        EXPECT_TRUE(y >= 1 && y <= 11 && x >= 3 && x <= 25) << x << "," << y;
+        (x <= 14 ? leftInk : rightInk)++;
+      }
+    }
+    // Two characters, each with a real shape.
+    EXPECT_GT(leftInk, 25);
+    EXPECT_GT(rightInk, 25);
+  }
+  EXPECT_EQ(kSwitchColours[0].face, Rgb(212, 207, 198));
+  EXPECT_EQ(kSwitchColours[1].text, Rgb(17, 17, 17));
+  EXPECT_EQ(kSwitchColours[2].face, Rgb(221, 214, 203));
+}
+
+TEST(StripsTest, SwitchImageIsPaintedOverTheTexts) {
+  Canvas image = MakeSwitchImage(1);
+  Canvas strip;
+  DrawItemStrip(strip, Font(), 108, "OFF", kColours, nullptr, 0, &image);
+  ExpectSame(strip, Reference({{0, "ＡＳ状態"}, {132, "OFF"}}), 0, 100);
+  ExpectSame(strip, Reference({{0, "ＡＳ状態"}, {132, "OFF"}}), 129, kStripWidth);
+  for (int y = 0; y < 13; ++y)
+    for (int x = 0; x < 29; ++x) ASSERT_EQ(strip.GetPixel(100 + x, y), image.GetPixel(x, y));
+}
+
+TEST(StripsTest, DiskStripInBothUnits) {
+  Canvas gradient(kStripWidth, kStripHeight, Rgb(0, 90, 0));
+  DiskTexts gb{" /", "14.4", "39.0", "63%", 63};
+  Canvas strip;
+  DrawDiskStrip(strip, Font(), gb, 0, kColours, &gradient, 99);
+  Canvas expected(kStripWidth, kStripHeight, kColours.back);
+  expected.FillRect(0, 0, 99, kStripHeight, Rgb(0, 90, 0));
+  for (const Text& t : {Text{0, " /"}, Text{76, "39.0GB"}, Text{26, "14.4GB/"}, Text{132, "63%"}})
+    Font().Draw(expected, t.x, 1, t.text, kColours.text);
+  ExpectSame(strip, expected);
+
+  DiskTexts mb{"/home", "14800", "40000", "63%", 63};
+  DrawDiskStrip(strip, Font(), mb, 1, kColours, nullptr, 99);
+  ExpectSame(strip, Reference({{1, "/home"}, {77, "40000MB"}, {17, "14800MB/"}, {132, "63%"}}));
+}
+
+TEST(StripsTest, NoticeConditions) {
+  struct Case {
+    const char* state;
+    const char* version;
+    bool autoCheck;
+    bool active;
+  } cases[] = {
+      {"ok", "319", true, true},     {"ok", "318", true, false}, {"ok", "319", false, false},
+      {"no", "999", true, false},    {"OK", "400", true, false}, {"ok", " 320 ", true, true},
+      {"ok", "320beta", true, true}, {"ok", "", true, false},    {"ok", "abc", true, false},
+      {"ok", "318.5", true, true},
+  };
+  for (const Case& c : cases) {
+    WebCheckResults web;
+    web.pageState = c.state;
+    web.latestVersion = c.version;
+    EXPECT_EQ(NoticeActive(web, c.autoCheck), c.active) << c.state << " " << c.version;
+  }
+}
+
+TEST(StripsTest, NoticeScrollsTwentyPixelsATick) {
+  const std::string twelve = "新しいバージョンです！！";
+  ASSERT_EQ(CharacterCount(twelve), 12);
+  std::int16_t scroll = 0;
+  Canvas strip;
+  for (int tick = 0; tick < 13; ++tick) {
+    const int x = tick == 12 ? 150 : 150 - 20 * tick;
+    DrawNoticeStrip(strip, Font(), twelve, scroll);
+    SCOPED_TRACE(tick);
+    ExpectSame(strip, Reference({{x, twelve}}, kNoticeRectColour, kNoticeTextColour));
+  }
+  EXPECT_EQ(scroll, 1);
+  // An empty notice does not count up without end.
+  std::int16_t empty = 0;
+  for (int i = 0; i < 5; ++i) DrawNoticeStrip(strip, Font(), "", empty);
+  EXPECT_EQ(empty, 0);
+}
+
+}  // namespace
+}  // namespace mirel
