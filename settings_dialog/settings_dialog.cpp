@@ -81,12 +81,10 @@ SettingsDialog::SettingsDialog(SettingsModel& model, GradientImages& gradients,
   // The layout is in pixels for a 12-pixel Japanese face; a proportional
   // Gothic comes closest to the captions' intended widths. Frames draw their
   // caption on the border line, so that the controls' positions (from y 16
-  // inside a frame) clear it; the six tabs fit the strip without arrows; the
-  // three longest captions take an 11-pixel face to fit their boxes.
+  // inside a frame) clear it; the six tabs fit the strip without arrows.
   setStyleSheet(QStringLiteral(
       "QWidget { font-family: \"IPAPGothic\", \"IPAGothic\", \"Noto Sans CJK JP\";"
       " font-size: 12px; }"
-      "#Option1_0, #Option1_1, #Check1_0 { font-size: 11px; }"
       "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 6px; }"
       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
       " left: 6px; top: 0px; padding: 0px 2px; }"

@@ -261,8 +261,8 @@ QWidget* SettingsDialog::BuildLinePage() {
       QString::fromUtf8("ここにチェックを入れるとアダプタ設定が保存されません"));
   QLabel* note = Label(adapter, "Label4_3",
                        "モニタするネットワークアダプタを選びます。「自動認識」にチェックを"
-                       "入れると、保存したアダプタを使わず、起動時に見つかったアダプタで"
-                       "モニタを始めます。",
+                       "入れると、起動時に保存したアダプタではなく見つかったアダプタを"
+                       "使います。",
                        8, 46, 385, 52);
   note->setWordWrap(true);
   note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -358,9 +358,9 @@ QWidget* SettingsDialog::BuildVersionPage() {
 
   QLabel* note = Label(page, "Label2_1",
                        "ＣＰＵとメモリの使用率、回線の送受信量、IPアドレス、プロキシ、"
-                       "ディスクの空き容量などを小さなウインドウで見守るモニタです。"
-                       "設定の変更はすぐに反映されます。次回の起動にも残すときは"
-                       "「設定保存」を押してください。",
+                       "ディスクの空き容量などを小さなウインドウに表示するモニタです。"
+                       "変更はすぐに反映されます。次回の起動にも残すには「設定保存」を"
+                       "押してください。",
                        28, 80, 365, 72);
   note->setWordWrap(true);
   note->setAlignment(Qt::AlignLeft | Qt::AlignTop);

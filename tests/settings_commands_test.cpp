@@ -35,7 +35,7 @@ SettingsModel SmallModel() {
   DriveRow d;
   d.text = "/home";
   m.drives = {c, d};
-  for (int i = 0; i < 8; ++i) m.record[SettingsRecord::kBackColor + i] = "0";
+  for (std::string& entry : m.record.entries) entry = "0";
   return m;
 }
 
@@ -471,7 +471,7 @@ class SaveTest : public testing::Test {
 
 TEST_F(SaveTest, SavingTwiceWritesTheSameFile) {
   const fs::path file = dir_ / kSettingsFileName;
-  ASSERT_TRUE(SaveCommand(model_, file, *codec_));
+  ASSERT_TRUE(SaveCommand(model_, file, *codec_)) << model_.statusText;
   EXPECT_EQ(model_.statusText, "設定を保存しました");
   const std::string first = ReadAll(file);
   EXPECT_EQ(model_.drives[1].startColor, "16777215    ") << "padded in the row itself";
