@@ -16,6 +16,7 @@
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
@@ -126,9 +127,22 @@ void SettingsDialog::Open() {
   if (model_.alwaysOnTop() == 0 && !(windowFlags() & Qt::WindowStaysOnTopHint)) {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
   }
+  KeepOnScreen();
   show();
   raise();
   activateWindow();
+}
+
+void SettingsDialog::KeepOnScreen() {
+  // A position saved with a screen that is gone would open the dialog where
+  // nobody can reach it, and it has no task-bar entry to recover it by.
+  const QRect wanted(pos(), frameGeometry().size());
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screens.isEmpty()) return;
+  for (const QScreen* screen : screens) {
+    if (screen->availableGeometry().intersects(wanted)) return;
+  }
+  move(QGuiApplication::primaryScreen()->availableGeometry().topLeft());
 }
 
 void SettingsDialog::CloseDialog() {

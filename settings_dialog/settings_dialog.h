@@ -113,6 +113,7 @@ class SettingsDialog : public QWidget {
   void RefreshStatus();
 
   std::optional<std::uint32_t> ChooseColour(std::uint32_t initial);
+  void KeepOnScreen();
 
   SettingsModel& model_;
   GradientImages& gradients_;

@@ -6,11 +6,13 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabBar>
@@ -331,6 +333,20 @@ TEST_F(DialogTest, PositionComesFromAndGoesToTheModelInTwips) {
   QCoreApplication::processEvents();
   EXPECT_EQ(model_.dialogLeft, 600);
   EXPECT_EQ(model_.dialogTop, 900);
+}
+
+TEST_F(DialogTest, PositionOffEveryScreenIsBroughtBack) {
+  model_.dialogLeft = 15 * 20000;
+  model_.dialogTop = 15 * 20000;
+  SettingsDialog& d = Dialog();
+  d.Open();
+  QCoreApplication::processEvents();
+  bool onScreen = false;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    onScreen = onScreen || screen->availableGeometry().intersects(d.frameGeometry());
+  }
+  EXPECT_TRUE(onScreen);
+  EXPECT_LT(model_.dialogLeft, 15 * 20000);
 }
 
 // --- Item list --------------------------------------------------------------
