@@ -528,14 +528,6 @@ TEST_F(SaveTest, ReadOnlyFolderReportsFailureAndKeepsOldFile) {
   EXPECT_EQ(left.size(), 1u) << "no temporary file is left behind";
 }
 
-TEST_F(SaveTest, MissingFolderReportsFailure) {
-  model_.statusText = "before";
-  EXPECT_FALSE(SaveCommand(model_, dir_ / "no such folder" / kSettingsFileName, *codec_));
-  EXPECT_NE(model_.statusText, "before");
-  EXPECT_NE(model_.statusText, "設定を保存しました");
-  EXPECT_FALSE(model_.statusText.empty());
-}
-
 TEST(ResetTest, SizeAndPositionOfTheMonitorWindow) {
   SettingsModel m;
   m.display = {300, 450, 9999, 1234, 77};
