@@ -1,6 +1,7 @@
 #include "app/settings_file.h"
 
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -157,7 +158,7 @@ std::optional<int> WholeNumber(std::string_view text) {
 struct ParsedFile {
   std::array<std::string, kFixedLines + 1> text;  // by line number, [0] unused
   std::array<int, kFixedLines + 1> number{};      // whole-number lines
-  std::array<bool, kFixedLines + 1> ticked{};     // check-box lines
+  std::array<bool, kFixedLines + 1> ticked{};     // number lines equal to 1
   std::vector<std::string> proxies;
 };
 
@@ -214,17 +215,14 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::st
     switch (spec.kind) {
       case Kind::kPacked:
         break;
-      case Kind::kCheck: {
-        double value = 0;
-        if (!ParseLenientNumber(text, value))
-          return fail(line, spec.field, "expected " + Expected(spec) + found);
-        parsed.ticked[static_cast<std::size_t>(line)] = value == 1.0;
-        break;
-      }
+      case Kind::kCheck:
       case Kind::kColour: {
+        // A colour that is no number would silently paint black: refuse it.
         double value = 0;
-        if (!ParseLenientNumber(text, value))
+        if (!ParseLenientNumber(text, value)) {
           return fail(line, spec.field, "expected " + Expected(spec) + found);
+        }
+        parsed.ticked[static_cast<std::size_t>(line)] = value == 1.0;
         break;
       }
       case Kind::kOption:
