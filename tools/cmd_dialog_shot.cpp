@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QTabWidget>
 #include <QTimer>
+#include <charconv>
 #include <iostream>
 
 #include "app/item_catalogue.h"
@@ -29,16 +30,16 @@ void Wait(int ms) {
 }
 
 int Run(const Args& args) {
-  if (args.size() != 2 && !(args.size() == 4 && args[2] == "--hold")) {
+  int hold = 0;
+  const bool holdOk =
+      args.size() == 2 ||
+      (args.size() == 4 && args[2] == "--hold" &&
+       std::from_chars(args[3].data(), args[3].data() + args[3].size(), hold).ec == std::errc() &&
+       hold >= 0);
+  if (!holdOk) {
     std::cerr << "usage: mirel9x-tool " << kUsage << "\n";
     return 2;
   }
-  const int hold = args.size() == 4 ? std::stoi(args[3]) : 0;
-  int argc = 1;
-  char name[] = "mirel9x-tool";
-  char* argv[] = {name, nullptr};
-  QApplication app(argc, argv);
-
   auto codec = MakeAnsiCodec();
   SettingsModel model;
   LoadResult loaded = LoadSettings(args[0], *codec, model);
@@ -53,6 +54,11 @@ int Run(const Args& args) {
   BuildDriveRows(model, {"/", "/home"}, loaded.packed);
   model.selectedItem = 0;
   model.selectedDrive = 0;
+
+  int argc = 1;
+  char name[] = "mirel9x-tool";
+  char* argv[] = {name, nullptr};
+  QApplication app(argc, argv);
   GradientImages gradients;
   RenderAllGradients(model, gradients);
 
