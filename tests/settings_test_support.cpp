@@ -25,10 +25,7 @@ TempFolder::TempFolder() {
 
 TempFolder::~TempFolder() {
   std::error_code ec;
-  for (const auto& entry : fs::recursive_directory_iterator(path_, ec)) {
-    if (entry.is_directory(ec))
-      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-  }
+  fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);  // tests lock it
   fs::remove_all(path_, ec);
 }
 
