@@ -13,6 +13,7 @@
 #include "app/qt/tray_icon.h"
 #include "browser_control/qt/monitor_window.h"
 #include "monitor/monitor_engine.h"
+#include "settings_dialog/settings_dialog.h"
 
 namespace mirel {
 namespace {
@@ -297,6 +298,25 @@ TEST_F(ShellAppTest, IpCopyPutsTheAddressOrZeros) {
   // settings ask for it.
   EXPECT_FALSE(app->monitorMenu().ipCopyAction()->isVisible());
   app->Exit();
+}
+
+TEST_F(ShellAppTest, OptionsOpensTheOneDialogAndClearsItsStatusEachTime) {
+  auto app = Make(SettingsText(158, 41, {"a:1"}));
+  ASSERT_EQ(app->Start(), std::nullopt);
+  ASSERT_NE(app->dialog(), nullptr);
+  EXPECT_FALSE(app->dialog()->isVisible());  // created hidden
+  for (int i = 0; i < 2; ++i) {
+    app->model().statusText = "a:1 プロキシを変更しました";
+    app->trayMenu().optionsAction()->trigger();
+    EXPECT_TRUE(app->dialog()->isVisible());
+    EXPECT_EQ(app->model().statusText, "");
+  }
+  const QWidgetList tops = QApplication::topLevelWidgets();
+  EXPECT_EQ(std::count_if(tops.begin(), tops.end(),
+                          [](QWidget* w) { return qobject_cast<SettingsDialog*>(w) != nullptr; }),
+            1);
+  app->Exit();
+  EXPECT_FALSE(app->dialog()->isVisible());
 }
 
 // Records whether the tray icon was still there when the monitor hid.
