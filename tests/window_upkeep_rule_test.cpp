@@ -32,40 +32,11 @@ TEST(WindowUpkeepRuleTest, EdgesOfTheWindowInPixelsTimesFifteen) {
   }
 }
 
-TEST(WindowUpkeepRuleTest, OneTwipInsideTheLeftAndTopEdgesCounts) {
-  EXPECT_TRUE(CursorOutside(kWindow.left - 1, kWindow.top, kWindow));
-  EXPECT_FALSE(CursorOutside(kWindow.left, kWindow.top, kWindow));
-  EXPECT_TRUE(CursorOutside(kWindow.left, kWindow.top - 1, kWindow));
-}
-
 TEST(WindowUpkeepRuleTest, NegativePositionsStillCompare) {
   const TwipsRect offScreen{-300, -150, 150, 150};
   EXPECT_FALSE(CursorOutside(-300, -150, offScreen));
   EXPECT_TRUE(CursorOutside(-150, -100, offScreen));
   EXPECT_TRUE(CursorOutside(0, 0, offScreen));
-}
-
-TEST(WindowUpkeepRuleTest, ActionsForEveryCombination) {
-  struct Row {
-    bool outside, mouseOver, visible;
-    UpkeepAction action;
-  };
-  const Row rows[] = {
-      // Without the mouse-over option the window is always brought back.
-      {false, false, false, UpkeepAction::kShow},
-      {true, false, false, UpkeepAction::kShow},
-      {false, false, true, UpkeepAction::kNone},
-      {true, false, true, UpkeepAction::kNone},
-      // With it, the cursor on the window hides it, leaving brings it back.
-      {false, true, true, UpkeepAction::kHide},
-      {false, true, false, UpkeepAction::kNone},
-      {true, true, false, UpkeepAction::kShow},
-      {true, true, true, UpkeepAction::kNone},
-  };
-  for (const Row& r : rows) {
-    EXPECT_EQ(DecideUpkeep(r.outside, r.mouseOver, r.visible), r.action)
-        << "outside=" << r.outside << " mouseOver=" << r.mouseOver << " visible=" << r.visible;
-  }
 }
 
 }  // namespace
