@@ -119,7 +119,12 @@ TEST(StripsTest, TextStripsMatchTheLayout) {
       {101, "メモリ使用率201MB/512MB", {{0, "メモリ使用率201MB/512MB"}}},
       {102, "1234Kbyte/秒", {{0, "受信量"}, {84, "1234Kbyte/秒"}}},
       {104, "接続不能", {{0, "IPアドレス"}, {96, "接続不能"}}},
-      {105, "192.168.1.5", {{0, "LAN側IP "}, {94, "192.168.1.5"}}},
+      // Past the right edge at 160 - 66: moved left to end at the edge.
+      {105, "192.168.1.5", {{0, "LAN側IP "}, {91, "192.168.1.5"}}},
+      {104, "255.255.255.255", {{0, "IPアドレス"}, {67, "255.255.255.255"}}},
+      {102, "Now　Loading・・・", {{0, "受信量"}, {157 - 108, "Now　Loading・・・"}}},
+      // Wider than the strip: from 0, cut at the right.
+      {101, "メモリ使用率16000MB/32000MB", {{0, "メモリ使用率16000MB/32000MB"}}},
       // A value wider than its room starts left of 0 and is cut there.
       {106,
        "a-very-long-proxy.example.org:8080",
