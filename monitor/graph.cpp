@@ -62,11 +62,13 @@ int StackHeight(const std::vector<ItemRow>& items, const std::vector<DriveRow>& 
 
 int ComposeStack(Canvas& canvas, const std::vector<ItemRow>& items,
                  const std::vector<DriveRow>& drives, const StackParts& parts) {
+  // Every row of the stack is overwritten below, so only what lies outside
+  // it is cleared: the extra right column and the rows under the stack.
   const int needed = StackHeight(items, drives, parts.notice != nullptr);
   if (canvas.width() != kComposedWidth || canvas.height() < needed)
     canvas.Resize(kComposedWidth, std::max(needed, canvas.height()), kCanvasBackColour);
-  else
-    canvas.Clear(kCanvasBackColour);
+  canvas.FillRect(kComposedWidth - 1, 0, 1, needed, kCanvasBackColour);
+  canvas.FillRect(0, needed, kComposedWidth, canvas.height() - needed, kCanvasBackColour);
 
   int y = 0;
   for (const ItemRow& row : items) {
