@@ -29,6 +29,9 @@ struct LoadResult {
   // expected, when !ok.
   std::string error;
   PackedLists packed;
+  // Line 18 as the file holds it, whether or not it was applied to the
+  // adapter choice (tools that must not depend on this machine use it).
+  int adapterIndexInFile = -1;
 };
 
 // Reads the file into the model (check boxes, options and colours in the
@@ -48,9 +51,21 @@ struct SaveResult {
 SaveResult SaveSettings(const std::filesystem::path& file, const TextCodec& codec,
                         SettingsModel& model);
 
+// The print form of a number as the file holds it: a blank (or the minus
+// sign), the digits, a fraction only when there is one, and a blank:
+// " 1 ", "-1 ", " 2.5 ".
+std::string FormatPrintNumber(double value);
+
 // Where the settings file lives: beside the executable when that folder is
-// writable, else $XDG_CONFIG_HOME/mirel9x/設定.ini, created on first use as a
-// copy of the file installed beside the executable.
-std::filesystem::path ResolveSettingsPath(const std::filesystem::path& executableDir);
+// writable, else in userConfigDir, created there on first use as a copy of
+// the file installed beside the executable.
+std::filesystem::path ResolveSettingsPath(const std::filesystem::path& executableDir,
+                                          const std::filesystem::path& userConfigDir);
+
+// The same with $XDG_CONFIG_HOME/mirel9x (fallback ~/.config/mirel9x) as the
+// user's folder.
+inline std::filesystem::path ResolveSettingsPath(const std::filesystem::path& executableDir) {
+  return ResolveSettingsPath(executableDir, UserConfigDir());
+}
 
 }  // namespace mirel

@@ -40,14 +40,17 @@ bool ParseLenientNumber(std::string_view text, double& out) {
 
 std::uint32_t ParseColourText(std::string_view text) {
   double value = 0;
-  if (!ParseLenientNumber(text, value) || value < 0) return 0;
+  // Out-of-range values read as 0 too: converting them would be undefined.
+  if (!ParseLenientNumber(text, value) || value < 0 || value >= 4294967295.5) return 0;
   return static_cast<std::uint32_t>(std::nearbyint(value)) & 0xFFFFFFu;
 }
 
 int SettingsModel::OptionIndex(int recordIndex) const {
   double value = 0;
   if (!ParseLenientNumber(record[recordIndex], value)) return 0;
-  return static_cast<int>(std::nearbyint(value));
+  value = std::nearbyint(value);
+  if (value < -1e9 || value > 1e9) return 0;  // no group has such an index
+  return static_cast<int>(value);
 }
 
 std::uint32_t SettingsModel::Colour(int recordIndex) const {

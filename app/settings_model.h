@@ -84,15 +84,15 @@ struct SettingsModel {
   int selectedDrive = -1;
 
   // Check boxes.
-  bool ipCopyMenuShown = false;    // Check1(0)
-  bool adapterAutoDetect = false;  // Check1(1)
-  bool versionCheckAuto = false;   // Check1(20)
-  bool proxyMenuShown = false;     // Check2(0)
-  bool toolbarShown = false;       // Check2(1)
-  bool toolbarCpu = false;         // Check3(0)
-  bool toolbarMemory = false;      // Check3(1)
-  bool toolbarReceive = false;     // Check3(2)
-  bool toolbarSend = false;        // Check3(3)
+  bool ipCopyMenuShown = false;     // Check1(0)
+  bool adapterAutoDetect = false;   // Check1(1)
+  bool versionCheckAuto = false;    // Check1(20)
+  bool proxyMenuShown = false;      // Check2(0)
+  bool toolbarShown = false;        // Check2(1)
+  bool toolbarCpu = false;          // Check3(0)
+  bool toolbarMemory = false;       // Check3(1)
+  bool toolbarReceive = false;      // Check3(2)
+  bool toolbarSend = false;         // Check3(3)
   bool toolbarBoxesEnabled = true;  // Check3(0..3) are greyed out while false
 
   // Sliders.
@@ -145,7 +145,7 @@ struct SettingsModel {
 };
 
 // Lenient number reading as the settings file needs it: surrounding blanks are
-// ignored; nullopt when the rest is not a decimal number. Fractions are
+// ignored; false when the rest is not a decimal number. Fractions are
 // allowed and rounded half to even when an integer is asked for.
 bool ParseLenientNumber(std::string_view text, double& out);
 // The colour in a decimal colour text (trailing blanks ignored); an empty or

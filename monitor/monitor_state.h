@@ -41,6 +41,16 @@ struct MonitorState {
   std::uint64_t rxStartTotal = 0;  // baselines of the total items
   std::uint64_t txStartTotal = 0;
 
+  // Counter continuity. A counter that went backwards (interface reset) is
+  // re-based with an offset so that the totals never drop; a tick after a
+  // pause in sampling, or on another interface, only re-baselines.
+  std::uint64_t rxCounterOffset = 0;
+  std::uint64_t txCounterOffset = 0;
+  std::uint64_t tickCount = 0;         // ticks sampled so far
+  std::uint64_t lastCounterTick = 0;   // tickCount of the last counter read
+  std::int64_t lastCounterMs = 0;      // monotonic time of that read
+  std::uint32_t counterInterface = 0;  // index of the interface it read
+
   // One value text per item slot (key - 100).
   std::array<std::string, kItemCount> valueText;
   // Rebuilt at the start of every tick.

@@ -3,6 +3,7 @@
 // status readouts.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,12 @@ void LoadInterfaceTable(SettingsModel& model, TickSources& sources);
 
 // Steps 1-7 of the tick. intervalMs is the refresh timer's current interval.
 void SampleTick(MonitorState& state, SettingsModel& model, TickSources& sources, int intervalMs);
+// The same with the monotonic time of the tick in milliseconds given, which
+// tells a sampling pause (suspend, a stalled loop) from a normal interval.
+void SampleTick(MonitorState& state, SettingsModel& model, TickSources& sources, int intervalMs,
+                std::int64_t nowMs);
+// Milliseconds of the steady clock, the time base of the overload above.
+std::int64_t MonotonicNowMs();
 
 // The texts of one disk strip, read while the strip is drawn.
 struct DiskTexts {

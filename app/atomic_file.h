@@ -1,0 +1,22 @@
+// Replacing a file so that a crash or a full disk never leaves it half
+// written: the new content goes to a temporary file in the same folder, is
+// flushed to the disk and then renamed over the old file.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace mirel {
+
+// Empty on success; otherwise what went wrong (the old file is then intact
+// and no temporary file is left behind).
+std::string WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// Whether new files can be created in `folder`.
+bool IsFolderWritable(const std::filesystem::path& folder);
+
+// A path as UTF-8 text, for messages.
+std::string PathText(const std::filesystem::path& path);
+
+}  // namespace mirel

@@ -1,0 +1,51 @@
+#include "browser_control/switch_toggle.h"
+
+#include <algorithm>
+#include <array>
+#include <span>
+
+#include "monitor/canvas.h"
+
+namespace mirel {
+
+namespace {
+
+constexpr std::array kProxyColours = {Rgb(214, 207, 198), Rgb(8, 8, 8), Rgb(212, 207, 198)};
+constexpr std::array kScriptingColours = {Rgb(222, 215, 198), Rgb(16, 16, 16), Rgb(216, 208, 196),
+                                          Rgb(17, 17, 17)};
+constexpr std::array kJavaColours = {Rgb(222, 215, 206), Rgb(24, 24, 24), Rgb(221, 214, 203),
+                                     Rgb(26, 26, 26)};
+
+bool Holds(std::span<const std::uint32_t> set, std::uint32_t colour) {
+  return std::find(set.begin(), set.end(), colour) != set.end();
+}
+
+}  // namespace
+
+SwitchToggle ToggleForColour(std::uint32_t colour) {
+  if (Holds(kProxyColours, colour)) return SwitchToggle::kProxy;
+  if (Holds(kScriptingColours, colour)) return SwitchToggle::kActiveScripting;
+  if (Holds(kJavaColours, colour)) return SwitchToggle::kJavaApplet;
+  return SwitchToggle::kNone;
+}
+
+SwitchToggle ApplySwitchToggle(RegistryAccess& registry, std::uint32_t colour,
+                               const MonitorState& state) {
+  const SwitchToggle toggle = ToggleForColour(colour);
+  switch (toggle) {
+    case SwitchToggle::kProxy:
+      registry.WriteRegDword(kInternetSettingsKey, "ProxyEnable", state.Text(107) == "OFF" ? 1 : 0);
+      break;
+    case SwitchToggle::kActiveScripting:
+      registry.WriteRegDword(kZone3Key, "1400", state.Text(108) == "OFF" ? 0 : 3);
+      break;
+    case SwitchToggle::kJavaApplet:
+      registry.WriteRegDword(kZone3Key, "1402", state.Text(109) == "OFF" ? 0 : 3);
+      break;
+    case SwitchToggle::kNone:
+      break;
+  }
+  return toggle;
+}
+
+}  // namespace mirel

@@ -1,0 +1,197 @@
+// Machine readings from /proc and /sys (roots given, so tests use fixture
+// trees), getifaddrs for the adapter addresses and statvfs for disk space.
+#include <fcntl.h>
+#include <langinfo.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <ctime>
+
+#include "platform/linux/adapter_table.h"
+#include "platform/linux/date_line.h"
+#include "platform/linux/proc_parsers.h"
+#include "platform/platform.h"
+
+namespace mirel {
+
+namespace fs = std::filesystem;
+using namespace linux_source;
+
+namespace {
+
+// Reads at most `limit` bytes of a small kernel file in as few system calls
+// as possible; empty when the file cannot be read.
+std::string ReadSmallFile(const fs::path& path, std::size_t limit = 64 * 1024) {
+  std::string out;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return out;
+  char buffer[4096];
+  while (out.size() < limit) {
+    ssize_t n = ::read(fd, buffer, std::min(sizeof buffer, limit - out.size()));
+    if (n <= 0) break;
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return out;
+}
+
+std::optional<long long> ReadNumberFile(const fs::path& path) {
+  std::string text = ReadSmallFile(path, 64);
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  long long value = std::strtoll(text.c_str(), &end, 10);
+  if (end == nullptr || *end != '\0') return std::nullopt;
+  return value;
+}
+
+std::optional<std::uint64_t> ReadCounterFile(const fs::path& path) {
+  std::string text = ReadSmallFile(path, 64);
+  if (text.empty()) return std::nullopt;
+  char* end = nullptr;
+  unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (end == text.c_str()) return std::nullopt;
+  return value;
+}
+
+class LinuxSystemSource final : public SystemSource {
+ public:
+  explicit LinuxSystemSource(const LinuxRoots& roots) : roots_(roots) {
+    std::string localeName = UserTimeLocaleName();
+    locale_ = newlocale(LC_TIME_MASK, localeName.c_str(), static_cast<locale_t>(0));
+    std::string dateFormat, timeFormat;
+    if (locale_ != static_cast<locale_t>(0)) {
+      dateFormat = nl_langinfo_l(D_FMT, locale_);
+      timeFormat = nl_langinfo_l(T_FMT, locale_);
+    } else {
+      localeName = "C";  // not generated on this machine
+    }
+    datePattern_ = DateLinePattern(localeName, dateFormat, timeFormat);
+  }
+  ~LinuxSystemSource() override {
+    if (locale_ != static_cast<locale_t>(0)) freelocale(locale_);
+  }
+  LinuxSystemSource(const LinuxSystemSource&) = delete;
+  LinuxSystemSource& operator=(const LinuxSystemSource&) = delete;
+
+  std::optional<int> ReadCpuPercent() override {
+    // The aggregate line is the first one; the rest of the file is not needed.
+    std::optional<CpuTimes> now = ParseCpuTimes(ReadSmallFile(roots_.proc / "stat", 4096));
+    if (!now) return std::nullopt;
+    // The first reading has nothing to compare with: the share since boot.
+    std::optional<int> percent = CpuBusyPercent(previousCpu_.value_or(CpuTimes{}), *now);
+    previousCpu_ = now;
+    return percent;
+  }
+
+  MemoryReading ReadMemory() override {
+    MemInfo m = ParseMeminfo(ReadSmallFile(roots_.proc / "meminfo"));
+    return {m.totalBytes, m.availBytes};
+  }
+
+  std::vector<InterfaceRow> LoadInterfaceTable() override {
+    std::vector<InterfaceRow> rows;
+    std::error_code ec;
+    fs::path netDir = roots_.sys / "class/net";
+    for (const fs::directory_entry& entry : fs::directory_iterator(netDir, ec)) {
+      fs::path dir = entry.path();
+      std::optional<long long> index = ReadNumberFile(dir / "ifindex");
+      if (!index || *index < 0) continue;
+      int arphrd = static_cast<int>(ReadNumberFile(dir / "type").value_or(0));
+      bool wireless = fs::exists(dir / "wireless", ec) || fs::exists(dir / "phy80211", ec) ||
+                      UeventSaysWireless(ReadSmallFile(dir / "uevent", 4096));
+      InterfaceRow row;
+      row.index = static_cast<std::uint32_t>(*index);
+      row.type = WindowsIfType(arphrd, wireless);
+      row.description = dir.filename().string();
+      rows.push_back(std::move(row));
+    }
+    std::sort(rows.begin(), rows.end(),
+              [](const InterfaceRow& a, const InterfaceRow& b) { return a.index < b.index; });
+    return rows;
+  }
+
+  std::optional<std::size_t> DefaultRouteInterface(const std::vector<InterfaceRow>& rows) override {
+    std::optional<std::string> name =
+        Ipv4DefaultRouteInterface(ReadSmallFile(roots_.proc / "net/route"));
+    if (!name) name = Ipv6DefaultRouteInterface(ReadSmallFile(roots_.proc / "net/ipv6_route"));
+    if (!name) return std::nullopt;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].description == *name) return i;
+    }
+    return std::nullopt;
+  }
+
+  std::optional<OctetCounters> ReadCounters(const InterfaceRow& row) override {
+    fs::path stats = roots_.sys / "class/net" / row.description / "statistics";
+    std::optional<std::uint64_t> rx = ReadCounterFile(stats / "rx_bytes");
+    std::optional<std::uint64_t> tx = ReadCounterFile(stats / "tx_bytes");
+    if (!rx || !tx) return std::nullopt;
+    return OctetCounters{*rx, *tx, true};
+  }
+
+  AdapterTable LoadAdapterTable() override {
+    std::optional<std::vector<InterfaceAddress>> records = ReadInterfaceAddresses();
+    if (!records) return {AdapterTableStatus::kOtherFailure, {}};
+    return BuildAdapterTable(*records);
+  }
+
+  std::vector<std::string> ListFixedDrives() override {
+    std::vector<MountEntry> mounts =
+        ParseMountinfo(ReadSmallFile(roots_.proc / "self/mountinfo", 4 * 1024 * 1024));
+    std::vector<std::string> drives;
+    for (const MountEntry& m :
+         SelectFixedDisks(mounts, [this](const MountEntry& e) { return Describe(e); })) {
+      drives.push_back(m.mountPoint);
+    }
+    return drives;
+  }
+
+  std::optional<DriveSpace> ReadDriveSpace(const std::string& drive) override {
+    struct statvfs st {};
+    if (drive.empty() || ::statvfs(drive.c_str(), &st) != 0) return std::nullopt;
+    DriveSpace space;
+    space.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
+    space.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+    space.name = drive;
+    return space;
+  }
+
+  std::string DateLine() override {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return FormatDateLine(local, datePattern_, locale_);
+  }
+
+ private:
+  BlockDeviceInfo Describe(const MountEntry& entry) const {
+    BlockDeviceInfo info;
+    std::error_code ec;
+    fs::path dev = roots_.sys / "dev/block" / entry.majorMinor;
+    if (!fs::exists(dev, ec)) dev = roots_.sys / "class/block" / fs::path(entry.source).filename();
+    fs::path real = fs::canonical(dev, ec);
+    std::string name = ec ? fs::path(entry.source).filename().string() : real.filename().string();
+    info.loop = name.rfind("loop", 0) == 0 || entry.majorMinor.rfind("7:", 0) == 0;
+    if (ec) return info;
+    info.known = true;
+    // A partition's removable flag is on its whole disk, one folder up.
+    fs::path disk = fs::exists(real / "partition", ec) ? real.parent_path() : real;
+    info.removable = ReadNumberFile(disk / "removable").value_or(0) == 1;
+    return info;
+  }
+
+  LinuxRoots roots_;
+  std::optional<CpuTimes> previousCpu_;
+  locale_t locale_ = static_cast<locale_t>(0);
+  std::string datePattern_;
+};
+
+}  // namespace
+
+std::unique_ptr<SystemSource> MakeSystemSource(const LinuxRoots& roots) {
+  return std::make_unique<LinuxSystemSource>(roots);
+}
+
+}  // namespace mirel

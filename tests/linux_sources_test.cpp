@@ -1,0 +1,320 @@
+// The Linux system source against /proc and /sys trees that the tests write.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/linux/adapter_table.h"
+#include "platform/linux/date_line.h"
+#include "platform/linux/proc_parsers.h"
+#include "platform/platform.h"
+
+namespace mirel {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace linux_source;
+
+class FixtureTree : public testing::Test {
+ protected:
+  FixtureTree() {
+    root_ =
+        fs::temp_directory_path() / ("mirel9x-sources-" + std::to_string(::getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    roots_.proc = root_ / "proc";
+    roots_.sys = root_ / "sys";
+    fs::create_directories(roots_.proc);
+    fs::create_directories(roots_.sys);
+  }
+  ~FixtureTree() override { fs::remove_all(root_); }
+
+  void Write(const fs::path& path, const std::string& text) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+  }
+  void Link(const fs::path& link, const fs::path& target) {
+    fs::create_directories(link.parent_path());
+    fs::create_directory_symlink(target, link);
+  }
+  // One /sys/class/net entry.
+  void Interface(const std::string& name, int index, int type, const std::string& uevent = "",
+                 std::uint64_t rx = 0, std::uint64_t tx = 0) {
+    fs::path dir = roots_.sys / "class/net" / name;
+    Write(dir / "ifindex", std::to_string(index) + "\n");
+    Write(dir / "type", std::to_string(type) + "\n");
+    Write(dir / "uevent",
+          "INTERFACE=" + name + "\nIFINDEX=" + std::to_string(index) + "\n" + uevent);
+    Write(dir / "statistics/rx_bytes", std::to_string(rx) + "\n");
+    Write(dir / "statistics/tx_bytes", std::to_string(tx) + "\n");
+  }
+
+  fs::path root_;
+  LinuxRoots roots_;
+};
+
+TEST_F(FixtureTree, ProcessorShareBetweenReadings) {
+  auto stat = [&](const std::string& cpuLine) {
+    Write(roots_.proc / "stat", cpuLine + "\ncpu0 1 2 3 4 5 6 7 8 0 0\nintr 12345 0 0\n");
+  };
+  auto source = MakeSystemSource(roots_);
+  // user nice system idle iowait irq softirq steal guest guest_nice
+  stat("cpu  100 0 100 700 100 0 0 0 50 0");
+  EXPECT_EQ(source->ReadCpuPercent(), 20);  // since boot: 200 busy of 1000
+  stat("cpu  130 0 110 760 100 0 0 0 90 0");
+  EXPECT_EQ(source->ReadCpuPercent(), 40);  // 40 of 100; guest time is already in user
+  stat("cpu  130 0 110 760 100 0 0 0 90 0");
+  EXPECT_EQ(source->ReadCpuPercent(), std::nullopt);  // no time passed: keep the old value
+  stat("cpu  131 0 110 767 100 0 0 0 90 0");
+  EXPECT_EQ(source->ReadCpuPercent(), 12);  // 12.5: halves to even
+  fs::remove(roots_.proc / "stat");
+  EXPECT_EQ(source->ReadCpuPercent(), std::nullopt);
+}
+
+TEST_F(FixtureTree, MemoryInSixtyFourBits) {
+  auto source = MakeSystemSource(roots_);
+  Write(roots_.proc / "meminfo",
+        "MemTotal:       33554432 kB\nMemFree:         1000000 kB\n"
+        "MemAvailable:   25165824 kB\nBuffers:          100 kB\n");
+  MemoryReading m = source->ReadMemory();
+  EXPECT_EQ(m.totalBytes, 32ull << 30);
+  EXPECT_EQ(m.availBytes, 24ull << 30);
+
+  // An old kernel without MemAvailable.
+  Write(roots_.proc / "meminfo",
+        "MemTotal:  524288 kB\nMemFree:  100000 kB\nBuffers:  20000 kB\nCached:  98464 kB\n");
+  m = source->ReadMemory();
+  EXPECT_EQ(m.totalBytes, 512ull << 20);
+  EXPECT_EQ(m.availBytes, 218464ull * 1024);
+}
+
+TEST_F(FixtureTree, InterfaceTableInIndexOrderWithWindowsTypes) {
+  Interface("wlp2s0", 4, 1, "DEVTYPE=wlan\n");
+  Interface("lo", 1, 772);
+  Interface("docker0", 5, 1, "DEVTYPE=bridge\n");
+  Interface("enp3s0", 2, 1);
+  Interface("wlan1", 3, 1);
+  fs::create_directories(roots_.sys / "class/net/wlan1/wireless");
+  Interface("wg0", 6, 65534);
+  Interface("ppp0", 7, 512);
+  Interface("can0", 8, 280);
+  Write(roots_.sys / "class/net/bonding_masters", "");  // a file, not an interface
+
+  auto rows = MakeSystemSource(roots_)->LoadInterfaceTable();
+  std::vector<std::string> names;
+  std::vector<std::uint32_t> types;
+  for (const InterfaceRow& r : rows) {
+    names.push_back(r.description);
+    types.push_back(r.type);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"lo", "enp3s0", "wlan1", "wlp2s0", "docker0", "wg0",
+                                             "ppp0", "can0"}));
+  EXPECT_EQ(types, (std::vector<std::uint32_t>{24, 6, 71, 71, 6, 131, 23, 1}));
+  EXPECT_EQ(rows[3].index, 4u);
+}
+
+TEST_F(FixtureTree, CountersAreSixtyFourBit) {
+  Interface("eth0", 2, 1, "", 6'000'000'000ull, 5);
+  auto source = MakeSystemSource(roots_);
+  auto rows = source->LoadInterfaceTable();
+  ASSERT_EQ(rows.size(), 1u);
+  std::optional<OctetCounters> c = source->ReadCounters(rows[0]);
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->rx, 6'000'000'000ull);
+  EXPECT_EQ(c->tx, 5u);
+  EXPECT_TRUE(c->wide);
+  fs::remove_all(roots_.sys / "class/net/eth0");  // unplugged since start-up
+  EXPECT_FALSE(source->ReadCounters(rows[0]));
+}
+
+constexpr const char* kRouteHeader =
+    "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
+
+TEST(DefaultRouteTest, Ipv4PicksTheUsableDefaultRouteWithTheLowestMetric) {
+  std::string table = std::string(kRouteHeader) +
+                      "docker0\t000011AC\t00000000\t0001\t0\t0\t0\t0000FFFF\t0\t0\t0\n"
+                      "eth0\t00000000\t0101A8C0\t0003\t0\t0\t600\t00000000\t0\t0\t0\n"
+                      "wlan0\t00000000\t0100000A\t0003\t0\t0\t100\t00000000\t0\t0\t0\n"
+                      "tun0\t00000000\t00000000\t0000\t0\t0\t0\t00000000\t0\t0\t0\n"   // down
+                      "blk0\t00000000\t00000000\t0201\t0\t0\t0\t00000000\t0\t0\t0\n";  // reject
+  EXPECT_EQ(Ipv4DefaultRouteInterface(table), "wlan0");
+  EXPECT_EQ(Ipv4DefaultRouteInterface(kRouteHeader), std::nullopt);
+  EXPECT_EQ(Ipv4DefaultRouteInterface(""), std::nullopt);
+}
+
+TEST(DefaultRouteTest, Ipv6SkipsLoopbackAndRejectRoutes) {
+  const std::string zero(32, '0');
+  std::string table =
+      "fe800000000000000000000000000000 40 " + zero + " 00 " + zero +
+      " 00000100 00000001 00000000 00000001     eth0\n" + zero + " 00 " + zero + " 00 " + zero +
+      " ffffffff 00000001 00000000 00200200       lo\n" + zero + " 00 " + zero + " 00 " +
+      "fe800000000000000000000000000001 00000400 00000002 00000000 00000003     eth0\n";
+  EXPECT_EQ(Ipv6DefaultRouteInterface(table), "eth0");
+  EXPECT_EQ(Ipv6DefaultRouteInterface(zero + " 00 " + zero + " 00 " + zero +
+                                      " ffffffff 00000001 00000000 00200200       lo\n"),
+            std::nullopt);
+}
+
+TEST_F(FixtureTree, DefaultRouteFallsBackToIpv6AndMapsToTheRow) {
+  Interface("lo", 1, 772);
+  Interface("eth0", 2, 1);
+  Interface("wlan0", 3, 1, "DEVTYPE=wlan\n");
+  auto source = MakeSystemSource(roots_);
+  auto rows = source->LoadInterfaceTable();
+  const std::string zero(32, '0');
+  Write(roots_.proc / "net/route", kRouteHeader);
+  Write(roots_.proc / "net/ipv6_route",
+        zero + " 00 " + zero + " 00 " + zero + " 00000400 00000002 00000000 00000003    wlan0\n");
+  EXPECT_EQ(source->DefaultRouteInterface(rows), 2u);
+
+  // A route through an interface that is not in the table chooses nothing.
+  Write(roots_.proc / "net/route",
+        std::string(kRouteHeader) + "vpn9\t00000000\t00000000\t0001\t0\t0\t0\t00000000\t0\t0\t0\n");
+  EXPECT_EQ(source->DefaultRouteInterface(rows), std::nullopt);
+  fs::remove_all(roots_.proc / "net");
+  EXPECT_EQ(source->DefaultRouteInterface(rows), std::nullopt);
+}
+
+TEST_F(FixtureTree, FixedDisksFromMountinfo) {
+  // sysfs as the kernel lays it out: partitions inside their disk's folder,
+  // /sys/dev/block and /sys/class/block as links into /sys/devices.
+  fs::path devices = roots_.sys / "devices";
+  auto disk = [&](const std::string& path, const std::string& majorMinor, bool removable,
+                  bool partition) {
+    fs::path dir = devices / path;
+    fs::create_directories(dir);
+    if (partition)
+      Write(dir / "partition", "1\n");
+    else
+      Write(dir / "removable", removable ? "1\n" : "0\n");
+    Link(roots_.sys / "dev/block" / majorMinor, fs::relative(dir, roots_.sys / "dev/block"));
+    Link(roots_.sys / "class/block" / dir.filename(),
+         fs::relative(dir, roots_.sys / "class/block"));
+  };
+  disk("pci/sda", "8:0", false, false);
+  disk("pci/sda/sda1", "8:1", false, true);
+  disk("pci/sda/sda2", "8:2", false, true);
+  disk("usb/sdb", "8:16", true, false);
+  disk("usb/sdb/sdb1", "8:17", false, true);  // its removable flag is on sdb
+  disk("pci/nvme0n1", "259:0", false, false);
+  disk("pci/nvme0n1/nvme0n1p3", "259:3", false, true);
+  disk("virtual/loop0", "7:0", false, false);
+  disk("virtual/loop1", "7:1", false, false);
+
+  Write(roots_.proc / "self/mountinfo",
+        "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
+        "23 22 0:21 / /proc rw - proc proc rw\n"
+        "24 22 0:22 / /sys rw - sysfs sysfs rw\n"
+        "25 22 0:5 / /dev rw - devtmpfs udev rw\n"
+        "26 22 0:25 / /run rw - tmpfs tmpfs rw\n"
+        "27 22 8:1 / /boot/efi rw - vfat /dev/sda1 rw\n"
+        "28 22 8:17 / /media/usb rw - vfat /dev/sdb1 rw\n"
+        "29 22 7:0 / /snap/core/1 ro - squashfs /dev/loop0 ro\n"
+        "30 22 7:1 / /mnt/image rw - ext4 /dev/loop1 rw\n"
+        "31 22 0:45 / /mnt/nas rw - nfs4 server:/export rw\n"
+        "32 22 0:46 / /mnt/cloud rw - fuse.sshfs user@host: rw\n"
+        "33 22 8:2 /srv/data /home/user/data rw - ext4 /dev/sda2 rw\n"
+        "34 22 0:47 /@ /data rw - btrfs /dev/nvme0n1p3 rw\n"
+        "35 22 0:47 /@home /data/home rw - btrfs /dev/nvme0n1p3 rw\n"
+        "36 22 8:1 / /mnt/my\\040disk rw - ntfs3 /dev/sda1 rw\n"
+        "37 22 0:48 / /var/lib/docker/overlay rw - overlay overlay rw\n"
+        "38 22 0:49 / /mnt/win rw - fuseblk /dev/nvme0n1p4 rw\n"
+        "garbage line\n");
+  // The same device mounted twice is one drive; sda1 appears under
+  // /boot/efi first. nvme0n1p4 is not in the fixture's sysfs: a /dev source
+  // with no sysfs entry still counts as a local disk.
+  EXPECT_EQ(MakeSystemSource(roots_)->ListFixedDrives(),
+            (std::vector<std::string>{"/", "/boot/efi", "/data", "/mnt/win"}));
+}
+
+TEST(MountinfoTest, BindMountOfAPartYieldsToTheWholeFileSystem) {
+  std::vector<MountEntry> mounts = ParseMountinfo(
+      "40 1 8:2 /var/lib/x/hosts /etc/hosts rw - ext4 /dev/sda2 rw\n"
+      "41 1 8:2 / /host rw - ext4 /dev/sda2 rw\n"
+      "42 1 8:3 /a\\134b /mnt/t\\011ab rw - ext4 /dev/sda3 rw\n");
+  ASSERT_EQ(mounts.size(), 3u);
+  EXPECT_EQ(mounts[2].root, "/a\\b");
+  EXPECT_EQ(mounts[2].mountPoint, "/mnt/t\tab");
+  auto fixed = SelectFixedDisks(mounts, [](const MountEntry&) { return BlockDeviceInfo{}; });
+  ASSERT_EQ(fixed.size(), 2u);
+  EXPECT_EQ(fixed[0].mountPoint, "/host");
+}
+
+TEST_F(FixtureTree, DriveSpace) {
+  auto source = MakeSystemSource(roots_);
+  std::optional<DriveSpace> space = source->ReadDriveSpace(root_.string());
+  ASSERT_TRUE(space);
+  EXPECT_GT(space->totalBytes, 0u);
+  EXPECT_LE(space->freeBytes, space->totalBytes);
+  EXPECT_EQ(space->name, root_.string());
+  EXPECT_FALSE(source->ReadDriveSpace((root_ / "not-there").string()));
+  EXPECT_FALSE(source->ReadDriveSpace(""));
+}
+
+TEST(AdapterTableTest, NonLoopbackInterfacesInIndexOrderWithTheirFirstIpv4) {
+  std::vector<InterfaceAddress> records = {
+      {"lo", 1, true, std::nullopt},
+      {"wlan0", 3, false, std::nullopt},
+      {"eth0", 2, false, std::nullopt},
+      {"lo", 1, true, "127.0.0.1"},
+      {"wlan0", 3, false, "192.168.1.7"},
+      {"eth0:1", 2, false, "10.9.9.9"},  // an alias label belongs to eth0
+      {"wlan0", 3, false, "192.168.1.8"},
+      {"docker0", 4, false, std::nullopt},
+  };
+  AdapterTable table = BuildAdapterTable(records);
+  EXPECT_EQ(table.status, AdapterTableStatus::kOk);
+  ASSERT_EQ(table.entries.size(), 3u);
+  EXPECT_EQ(table.entries[0].description, "eth0");
+  EXPECT_EQ(table.entries[0].ipAddress, "10.9.9.9");
+  EXPECT_EQ(table.entries[1].ipAddress, "192.168.1.7");
+  EXPECT_EQ(table.entries[2].ipAddress, "0.0.0.0");
+
+  table = BuildAdapterTable({{"lo", 1, true, "127.0.0.1"}});
+  EXPECT_EQ(table.status, AdapterTableStatus::kNoAdapters);
+  EXPECT_TRUE(table.entries.empty());
+}
+
+TEST(AdapterTableTest, ThisMachinesTableHasNoLoopback) {
+  AdapterTable table = MakeSystemSource()->LoadAdapterTable();
+  for (const AdapterEntry& e : table.entries) EXPECT_NE(e.description, "lo");
+}
+
+TEST(DateLineTest, PatternFollowsTheLocale) {
+  const struct {
+    const char *locale, *dateFormat, *timeFormat, *pattern;
+  } cases[] = {
+      {"ja_JP.UTF-8", "%Y年%m月%d日", "%H時%M分%S秒", "%Y/%m/%d %A  %H:%M:%S"},
+      {"C.UTF-8", "%m/%d/%y", "%H:%M:%S", "%Y/%m/%d %A  %H:%M:%S"},
+      {"POSIX", "%m/%d/%y", "%H:%M:%S", "%Y/%m/%d %A  %H:%M:%S"},
+      {"de_DE.UTF-8", "%d.%m.%Y", "%T", "%d.%m.%Y %A  %T"},
+      {"en_US.UTF-8", "%m/%d/%Y", "%r", "%m/%d/%Y %A  %r"},
+      {"xx_YY", "", "", "%Y/%m/%d %A  %H:%M:%S"},  // a locale without forms
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(DateLinePattern(c.locale, c.dateFormat, c.timeFormat), c.pattern) << c.locale;
+  }
+}
+
+TEST(DateLineTest, FormatsAnInjectedTime) {
+  std::tm monday{};
+  monday.tm_year = 2003 - 1900;
+  monday.tm_mon = 3;
+  monday.tm_mday = 14;
+  monday.tm_wday = 1;
+  monday.tm_hour = 12;
+  monday.tm_min = 34;
+  monday.tm_sec = 56;
+  EXPECT_EQ(FormatDateLine(monday, DateLinePattern("C", "", ""), static_cast<locale_t>(0)),
+            "2003/04/14 Monday  12:34:56");
+  // The weekday comes from the locale handed in, not from the process locale.
+  locale_t ja = newlocale(LC_TIME_MASK, "ja_JP.UTF-8", static_cast<locale_t>(0));
+  if (ja == static_cast<locale_t>(0)) GTEST_SKIP() << "ja_JP.UTF-8 is not generated here";
+  EXPECT_EQ(FormatDateLine(monday, DateLinePattern("ja_JP.UTF-8", "", ""), ja),
+            "2003/04/14 月曜日  12:34:56");
+  freelocale(ja);
+}
+
+}  // namespace
+}  // namespace mirel

@@ -1,0 +1,405 @@
+#include "monitor/sampling.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "monitor/rates.h"
+
+namespace mirel {
+namespace {
+
+// A machine whose readings the test sets, counting every question asked.
+class FakeSystem : public SystemSource {
+ public:
+  std::optional<int> cpu = 37;
+  MemoryReading memory{512ull << 20, 311ull << 20};
+  std::vector<InterfaceRow> table;
+  std::optional<std::size_t> routed;
+  std::map<std::uint32_t, OctetCounters> counters;  // by interface index
+  std::map<std::string, DriveSpace> drives;
+  std::string dateLine = "2003/04/14 月曜日  12:34:56";
+
+  int cpuReads = 0, memoryReads = 0, counterReads = 0, dateReads = 0, driveReads = 0;
+
+  std::optional<int> ReadCpuPercent() override {
+    ++cpuReads;
+    return cpu;
+  }
+  MemoryReading ReadMemory() override {
+    ++memoryReads;
+    return memory;
+  }
+  std::vector<InterfaceRow> LoadInterfaceTable() override { return table; }
+  std::optional<std::size_t> DefaultRouteInterface(const std::vector<InterfaceRow>&) override {
+    return routed;
+  }
+  std::optional<OctetCounters> ReadCounters(const InterfaceRow& row) override {
+    ++counterReads;
+    auto it = counters.find(row.index);
+    if (it == counters.end()) return std::nullopt;
+    return it->second;
+  }
+  AdapterTable LoadAdapterTable() override { return {}; }
+  std::vector<std::string> ListFixedDrives() override { return {}; }
+  std::optional<DriveSpace> ReadDriveSpace(const std::string& drive) override {
+    ++driveReads;
+    auto it = drives.find(drive);
+    if (it == drives.end()) return std::nullopt;
+    return it->second;
+  }
+  std::string DateLine() override {
+    ++dateReads;
+    return dateLine;
+  }
+};
+
+// Browser settings held in a map; records the order of the questions.
+class FakeStore : public BrowserSettingsStore {
+ public:
+  std::map<std::pair<std::string, std::string>, RegValue> values;
+  std::vector<std::string> asked;
+
+  std::optional<RegValue> Query(std::string_view key, std::string_view name) override {
+    asked.push_back(std::string(name));
+    auto it = values.find({std::string(key), std::string(name)});
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+  }
+  KeyDisposition CreateKey(std::string_view) override { return KeyDisposition::kOpenedExisting; }
+  bool SetString(std::string_view, std::string_view, std::string_view) override { return false; }
+  bool SetDword(std::string_view, std::string_view, std::uint32_t) override { return false; }
+
+  void SetDword(const char* key, const char* name, std::uint32_t v) {
+    values[{key, name}] = RegValue{RegValue::Kind::kDword, "", v};
+  }
+  void SetText(const char* key, const char* name, const char* text) {
+    values[{key, name}] = RegValue{RegValue::Kind::kString, text, 0};
+  }
+};
+
+// Everything one tick needs, wired together.
+struct Rig {
+  Rig() {
+    for (int key = 100; key <= 114; ++key) model.items.push_back({"", std::to_string(key), "", ""});
+    system.table = {{1, kIfTypeLoopback, "lo"}, {2, kIfTypeEthernet, "eth0"}};
+    system.counters[2] = {1'000'000, 2'000'000, true};
+  }
+
+  void Show(std::initializer_list<int> keys) {
+    for (int key : keys) model.items[static_cast<std::size_t>(key - 100)].checked = true;
+  }
+  void Tick(int intervalMs = 1000) {
+    now += intervalMs;
+    SampleTick(state, model, sources, intervalMs, now);
+  }
+
+  FakeSystem system;
+  FakeStore store;
+  RegistryAccess registry{store};
+  WebCheckResults web;
+  TickSources sources{system, registry, web, {}, {}};
+  SettingsModel model;
+  MonitorState state;
+  std::int64_t now = 1'000'000;
+};
+
+class SamplingTest : public testing::Test, public Rig {};
+
+TEST_F(SamplingTest, NothingShownReadsNothing) {
+  LoadInterfaceTable(model, sources);
+  Tick();
+  Tick();
+  EXPECT_EQ(system.cpuReads + system.memoryReads + system.counterReads + system.dateReads, 0);
+  EXPECT_TRUE(store.asked.empty());
+  for (int key = 100; key <= 114; ++key) EXPECT_EQ(state.Text(key), kLoadingText) << key;
+}
+
+TEST_F(SamplingTest, EachQuantityIsReadExactlyWhenSomethingShowsIt) {
+  struct Case {
+    const char* what;
+    std::function<void(Rig&)> setup;
+    int cpu, memory, counters;
+  };
+  const Case cases[] = {
+      {"item 100", [](Rig& t) { t.Show({100}); }, 1, 0, 0},
+      {"toolbar processor, item hidden", [](Rig& t) { t.model.toolbarCpu = true; }, 1, 0, 0},
+      {"graph on processor", [](Rig& t) { t.model.record[SettingsRecord::kGraphSource] = "1"; }, 1,
+       0, 0},
+      {"item 101", [](Rig& t) { t.Show({101}); }, 0, 1, 0},
+      {"toolbar memory", [](Rig& t) { t.model.toolbarMemory = true; }, 0, 1, 0},
+      {"graph on memory", [](Rig& t) { t.model.record[SettingsRecord::kGraphSource] = "2"; }, 0, 1,
+       0},
+      {"item 103", [](Rig& t) { t.Show({103}); }, 0, 0, 1},
+      {"item 111", [](Rig& t) { t.Show({111}); }, 0, 0, 1},
+      {"toolbar receive", [](Rig& t) { t.model.toolbarReceive = true; }, 0, 0, 1},
+      {"graph on send", [](Rig& t) { t.model.record[SettingsRecord::kGraphSource] = "4"; }, 0, 0,
+       1},
+      {"items that need no sample",
+       [](Rig& t) {
+         t.Show({104, 105, 112, 113, 114});
+       },
+       0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    Rig t;
+    LoadInterfaceTable(t.model, t.sources);
+    c.setup(t);
+    t.Tick();
+    EXPECT_EQ(t.system.cpuReads, c.cpu) << c.what;
+    EXPECT_EQ(t.system.memoryReads, c.memory) << c.what;
+    EXPECT_EQ(t.system.counterReads, c.counters) << c.what;
+  }
+}
+
+TEST_F(SamplingTest, ShownFlagsFollowTheItemListEveryTick) {
+  Show({100});
+  Tick();
+  EXPECT_TRUE(state.shownFlags[0]);
+  model.items[0].checked = false;
+  Tick();
+  EXPECT_FALSE(state.shownFlags[0]);
+  EXPECT_EQ(system.cpuReads, 1);
+  EXPECT_EQ(state.Text(100), "37%");  // not sampled: keeps its text
+}
+
+TEST_F(SamplingTest, ProcessorKeepsItsLastValueWhenAReadFails) {
+  Show({100});
+  system.cpu = std::nullopt;
+  Tick();
+  EXPECT_EQ(state.Text(100), "0%");  // no reading ever: 0%
+  system.cpu = 12;
+  Tick();
+  system.cpu = std::nullopt;
+  Tick();
+  EXPECT_EQ(state.Text(100), "12%");
+  EXPECT_EQ(state.cpuPercent, 12);
+}
+
+TEST_F(SamplingTest, MemoryText) {
+  Show({101});
+  Tick();
+  EXPECT_EQ(state.Text(101), "メモリ使用率201MB/512MB");
+  EXPECT_EQ(state.memoryText, "201MB/512MB");
+  EXPECT_EQ(state.memPercent, 39);
+}
+
+TEST_F(SamplingTest, RatesTotalsAndTheirStartTexts) {
+  LoadInterfaceTable(model, sources);
+  Show({102, 103, 110, 111});
+  Tick();
+  // The first sampling tick only sets the baseline.
+  EXPECT_EQ(state.Text(102), kLoadingText);
+  EXPECT_EQ(state.Text(110), "0.953MB");  // 1,000,000 octets: 976 whole KB
+  system.counters[2] = {1'000'000 + 300, 2'000'000, true};
+  Tick();
+  EXPECT_EQ(state.Text(102), "1Kbyte/秒");
+  EXPECT_EQ(state.Text(103), "0Kbyte/秒");
+
+  model.record[SettingsRecord::kRateUnit] = "1";
+  system.counters[2] = {1'000'300 + 10240, 2'000'000, true};
+  Tick(500);
+  EXPECT_EQ(state.Text(102), "160Kbit/秒");
+
+  // The total items count from their baselines; a baseline above the total
+  // (set on another interface) shows 0 rather than wrapping round.
+  state.rxStartTotal = state.rxTotal;
+  state.txStartTotal = state.txTotal + 1;
+  system.counters[2].rx += 1048576;
+  Tick(500);
+  EXPECT_EQ(state.Text(110), "1.000MB");
+  EXPECT_EQ(state.Text(111), "0");
+}
+
+TEST_F(SamplingTest, NoInterfaceToSampleIsHarmless) {
+  Show({102, 103, 110, 111});
+  const std::function<void(Rig&)> setups[] = {
+      [](Rig&) {},  // never loaded: empty table, no choice
+      [](Rig& t) {
+        t.system.table.clear();
+        LoadInterfaceTable(t.model, t.sources);
+      },
+      [](Rig& t) {
+        LoadInterfaceTable(t.model, t.sources);
+        t.model.adapterIndex = 7;  // a saved choice beyond this machine's table
+      },
+  };
+  for (const auto& setup : setups) {
+    Rig t;
+    t.Show({102, 103, 110, 111});
+    setup(t);
+    t.Tick();
+    t.Tick();
+    EXPECT_EQ(t.system.counterReads, 0);
+    EXPECT_EQ(t.state.Text(102), kLoadingText);
+    EXPECT_EQ(t.state.Text(110), "0");
+  }
+}
+
+TEST_F(SamplingTest, APauseInSamplingRebaselinesInsteadOfShowingOneHugeInterval) {
+  LoadInterfaceTable(model, sources);
+  Show({102});
+  Tick();
+  system.counters[2].rx += 2048;
+  Tick();
+  EXPECT_EQ(state.Text(102), "2Kbyte/秒");
+
+  // Hidden for a while: the counters are not read, traffic goes on.
+  model.items[2].checked = false;
+  Tick();
+  Tick();
+  system.counters[2].rx += 50 * 1024 * 1024;
+  model.items[2].checked = true;
+  Tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  system.counters[2].rx += 4096;
+  Tick();
+  EXPECT_EQ(state.Text(102), "4Kbyte/秒");
+
+  // The machine slept: one tick arrives an hour late.
+  system.counters[2].rx += 900 * 1024 * 1024;
+  now += 3'600'000;
+  Tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+
+  // A slightly late tick still counts as one nominal interval.
+  system.counters[2].rx += 3072;
+  now += 700;
+  Tick();
+  EXPECT_EQ(state.Text(102), "3Kbyte/秒");
+}
+
+TEST_F(SamplingTest, AnotherInterfaceStartsItsOwnBaseline) {
+  system.table.push_back({3, kIfTypeWireless, "wlan0"});
+  system.counters[3] = {10, 20, true};
+  LoadInterfaceTable(model, sources);
+  Show({102, 110});
+  Tick();
+  system.counters[2].rx += 1024;
+  Tick();
+  model.adapterIndex = 2;
+  Tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  EXPECT_EQ(state.rxTotal, 10u);
+  system.counters[3].rx += 5120;
+  Tick();
+  EXPECT_EQ(state.Text(102), "5Kbyte/秒");
+}
+
+TEST_F(SamplingTest, InterfaceChoicePrefersTheDefaultRoute) {
+  system.table = {
+      {1, kIfTypeLoopback, "lo"}, {2, kIfTypeEthernet, "docker0"}, {3, kIfTypeWireless, "wlan0"}};
+  system.routed = 2;
+  LoadInterfaceTable(model, sources);
+  EXPECT_EQ(model.interfaceList, (std::vector<std::string>{"lo", "docker0", "wlan0"}));
+  EXPECT_EQ(model.adapterIndex, 2);
+
+  system.routed = std::nullopt;  // no default route: the first Ethernet row
+  LoadInterfaceTable(model, sources);
+  EXPECT_EQ(model.adapterIndex, 1);
+
+  system.table = {{1, kIfTypeLoopback, "lo"}, {3, kIfTypeWireless, "wlan0"}};
+  LoadInterfaceTable(model, sources);
+  EXPECT_EQ(model.adapterIndex, -1);
+
+  system.table.clear();
+  LoadInterfaceTable(model, sources);
+  EXPECT_TRUE(model.interfaceList.empty());
+  EXPECT_EQ(model.adapterIndex, -1);
+}
+
+TEST_F(SamplingTest, SwitchReadouts) {
+  Show({106, 107, 108, 109});
+  struct Case {
+    std::function<void(FakeStore&)> set;
+    const char *proxy, *proxyUse, *activeScripting, *java;
+  };
+  const Case cases[] = {
+      {[](FakeStore&) {}, "", "OFF", "ON", "ON"},  // nothing stored
+      {[](FakeStore& s) {
+         s.SetText(kInternetSettingsKey, "ProxyServer", "proxy.example:8080");
+         s.SetDword(kInternetSettingsKey, "ProxyEnable", 1);
+         s.SetDword(kZone3Key, "1400", 3);
+         s.SetDword(kZone3Key, "1402", 0);
+       },
+       "proxy.example:8080", "ON", "OFF", "ON"},
+      {[](FakeStore& s) {
+         s.SetDword(kInternetSettingsKey, "ProxyEnable", 2);
+         s.SetDword(kZone3Key, "1400", 1);
+         s.SetDword(kZone3Key, "1402", 3);
+       },
+       "", "OFF", "ON", "OFF"},
+      {[](FakeStore& s) { s.SetDword(kInternetSettingsKey, "ProxyEnable", 0); }, "", "OFF", "ON",
+       "ON"},
+  };
+  for (const Case& c : cases) {
+    Rig t;
+    t.Show({106, 107, 108, 109});
+    c.set(t.store);
+    t.Tick();
+    EXPECT_EQ(t.state.Text(106), c.proxy);
+    EXPECT_EQ(t.state.Text(107), c.proxyUse);
+    EXPECT_EQ(t.state.Text(108), c.activeScripting);
+    EXPECT_EQ(t.state.Text(109), c.java);
+  }
+}
+
+TEST_F(SamplingTest, ReadoutsAreReadEveryTickInTheirOrder) {
+  Show({104, 105, 106, 107, 108, 109, 114});
+  sources.adapters.entries = {{"eth0", "192.168.1.20"}, {"wlan0", "10.0.0.5"}};
+  web.globalIp = "203.0.113.9";
+  Tick();
+  EXPECT_EQ(store.asked, (std::vector<std::string>{"ProxyServer", "ProxyEnable", "1400", "1402"}));
+  EXPECT_EQ(state.Text(105), "192.168.1.20");
+  EXPECT_EQ(state.Text(104), "203.0.113.9");
+  EXPECT_EQ(state.Text(114), "2003/04/14 月曜日  12:34:56");
+
+  // Another program switches the proxy on: the next tick shows it.
+  store.SetDword(kInternetSettingsKey, "ProxyEnable", 1);
+  Tick();
+  EXPECT_EQ(state.Text(107), "ON");
+  EXPECT_EQ(system.dateReads, 2);
+
+  sources.adapters.entries.clear();
+  Tick();
+  EXPECT_EQ(state.Text(105), "0.0.0.0");
+}
+
+TEST_F(SamplingTest, DiskTexts) {
+  system.drives["/"] = {40000ull << 20, 14800ull << 20, "/"};
+  system.drives["/empty"] = {0, 0, "/empty"};
+  DriveRow root{"/", "ハードディスク", "", "255", true};
+  DriveRow gone{"/media/gone", "ハードディスク", "123", "255", true};
+  DriveRow empty{"/empty", "ハードディスク", "123", "255", true};
+
+  // Before any drive was read there are no figures: 0%, not a division by zero.
+  DiskTexts t = ReadDiskTexts(state, system, gone, 0);
+  EXPECT_EQ(t.percent, "0%");
+  EXPECT_EQ(t.total, "0.0");
+
+  t = ReadDiskTexts(state, system, root, 0);
+  EXPECT_EQ(t.name, " /");
+  EXPECT_EQ(t.free, "14.4");
+  EXPECT_EQ(t.total, "39.0");
+  EXPECT_EQ(t.percent, "63%");
+  EXPECT_EQ(t.percentValue, 63);
+  EXPECT_EQ(root.startColor, "16777215");  // an empty start colour becomes white
+  EXPECT_EQ(gone.startColor, "123");
+
+  t = ReadDiskTexts(state, system, root, 1);
+  EXPECT_EQ(t.name, "/");
+  EXPECT_EQ(t.free, "14800");
+  EXPECT_EQ(t.total, "40000");
+
+  // An unreadable drive shows the figures of the drive read before it.
+  t = ReadDiskTexts(state, system, gone, 1);
+  EXPECT_EQ(t.name, "/");
+  EXPECT_EQ(t.percent, "63%");
+
+  t = ReadDiskTexts(state, system, empty, 0);
+  EXPECT_EQ(t.percent, "0%");
+  EXPECT_EQ(t.name, " /empty");
+}
+
+}  // namespace
+}  // namespace mirel

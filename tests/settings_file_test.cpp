@@ -1,0 +1,382 @@
+#include "app/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <set>
+
+#include "app/char_text.h"
+#include "app/item_catalogue.h"
+#include "tests/settings_test_support.h"
+
+namespace mirel {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::EncodeLines;
+using testing::ReadBytes;
+using testing::RunUnprivileged;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+std::string Slots(std::initializer_list<const char*> colours) {
+  std::string packed;
+  for (std::string slot : colours) packed += slot.append(12 - slot.size(), ' ');
+  return packed;
+}
+
+std::size_t FilesIn(const fs::path& folder) {
+  return static_cast<std::size_t>(
+      std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+// A file in the form the program writes: padded numbers, full colour slots,
+// option texts as the dialog stores them, Japanese proxy entries.
+std::vector<std::string> SampleLines() {
+  // clang-format off
+  return {"1011", "100113104114", Slots({"255", "", "", ""}), Slots({"65280", "", "", ""}),
+          Slots({"16711680", "12345"}),
+          " 1 ", " 1 ", " 0 ", " 1 ", " 1 ", " 0 ", " 0 ", " 1 ",    // check boxes 6-13
+          "1", "0", "3", " 1 ", " 3 ", "0", "1", " 0 ",              // options, adapter 14-21
+          "10", Slots({"16777215", "8421504"}),                      // drives 22-23
+          "0", "16777215", "1", "2", "3", "4", "65535", "32768",     // colours 24-31
+          " 24 ", " 2 ", " 16 ",                                     // sliders 32-34
+          " 15000 ", "-150 ", " 1838 ", " 2496 ", " 114 ", " 4500 ", " 3000 ",
+          " 3 ", "プロキシ.example:8080", "http=ｈｏｓｔ:3128;https=host:443", ""};
+  // clang-format on
+}
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  fs::path Write(const std::vector<std::string>& lines, const std::string& eol = "\r\n") {
+    fs::path file = folder_.path() / kSettingsFileName;
+    WriteBytes(file, EncodeLines(lines, eol));
+    return file;
+  }
+  LoadResult Load(const fs::path& file) { return LoadSettings(file, *codec_, model_); }
+  // The rows as start-up builds them, with one drive per flag character.
+  void BuildRows(const LoadResult& loaded) {
+    BuildItemRows(model_, loaded.packed);
+    BuildDriveRows(model_, std::vector<std::string>(CharCount(loaded.packed.driveChecks), "/"),
+                   loaded.packed);
+  }
+
+  TempFolder folder_;
+  std::unique_ptr<TextCodec> codec_ = MakeAnsiCodec();
+  SettingsModel model_;
+};
+
+TEST_F(SettingsFileTest, ProgramFileLoadsAndSavesBackByteForByteTwice) {
+  fs::path in = Write(SampleLines());
+  LoadResult loaded = Load(in);
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  BuildRows(loaded);
+  model_.adapterIndex = loaded.adapterIndexInFile;  // no interface list here
+  EXPECT_EQ(model_.proxyList[1], "http=ｈｏｓｔ:3128;https=host:443");
+  fs::path out = folder_.path() / "out.ini";
+  for (int save = 1; save <= 2; ++save) {
+    SaveResult saved = SaveSettings(out, *codec_, model_);
+    ASSERT_TRUE(saved.ok) << saved.error;
+    EXPECT_EQ(ReadBytes(out), ReadBytes(in)) << "save " << save;
+  }
+  EXPECT_EQ(FilesIn(folder_.path()), 2u);  // no temporary file left
+}
+
+TEST_F(SettingsFileTest, SavePadsColourSlotsInTheRowsAndAnEmptyListEndsTheFile) {
+  ASSERT_TRUE(Load(Write(SampleLines())).ok);
+  model_.items = {{"ＣＰＵ使用率", "100", "255", "", true},
+                  {"メモリ使用率", "101", "1234567890123", "16777215", false}};
+  model_.drives = {DriveRow{"/", "ハードディスク", "", "", true},
+                   DriveRow{"/home", "ハードディスク", "12", "123456789012", false}};
+  model_.proxyList.clear();
+  fs::path file = folder_.path() / kSettingsFileName;
+  ASSERT_TRUE(SaveSettings(file, *codec_, model_).ok);
+  const std::string first = ReadBytes(file);
+  EXPECT_EQ(model_.items[0].startColor, "255         ");
+  EXPECT_EQ(model_.items[1].startColor, "1234567890123");  // longer texts stay
+  EXPECT_EQ(model_.drives[0].startColor, "16777215    ");  // white only for drives
+
+  SettingsModel reread;
+  reread.proxyList = {"left over"};
+  LoadResult loaded = LoadSettings(file, *codec_, reread);
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  const std::string blank(12, ' ');
+  EXPECT_EQ(loaded.packed.itemChecks + loaded.packed.itemOrder, "10100101");
+  EXPECT_EQ(loaded.packed.itemStartColors, "255         1234567890123");
+  EXPECT_EQ(loaded.packed.itemEndColors, blank + "16777215    ");
+  EXPECT_EQ(loaded.packed.driveChecks, "10");
+  EXPECT_EQ(loaded.packed.driveStartColors, "16777215    12          ");
+  EXPECT_EQ(loaded.packed.driveEndColors, blank + "123456789012");
+  EXPECT_TRUE(reread.proxyList.empty());
+  EXPECT_EQ(first.substr(first.size() - 7), "\r\n 0 \r\n");
+
+  ASSERT_TRUE(SaveSettings(file, *codec_, model_).ok);
+  EXPECT_EQ(ReadBytes(file), first);
+}
+
+TEST(PrintNumberTest, BlankOrSignDigitsAndOneTrailingBlank) {
+  std::pair<double, const char*> cases[] = {
+      {1, " 1 "},         {0, " 0 "},     {-1, "-1 "},       {-0.0, " 0 "},
+      {15000, " 15000 "}, {2.5, " 2.5 "}, {-0.25, "-0.25 "}, {2147483647, " 2147483647 "}};
+  for (auto [value, text] : cases) EXPECT_EQ(FormatPrintNumber(value), text) << value;
+}
+
+TEST_F(SettingsFileTest, OnlyTheValueOneTicksACheckBox) {
+  std::pair<const char*, bool> cases[] = {{"1", true},    {" 1 ", true},  {"1.0", true},
+                                          {" 2 ", false}, {"-1 ", false}, {"0.5", false}};
+  for (auto [text, ticked] : cases) {
+    std::vector<std::string> lines = SampleLines();
+    lines[8] = text;  // toolbarShown
+    model_.toolbarShown = !ticked;
+    ASSERT_TRUE(Load(Write(lines)).ok) << text;
+    EXPECT_EQ(model_.toolbarShown, ticked) << text;
+  }
+}
+
+TEST_F(SettingsFileTest, StoredAdapterIsTakenOnlyWhenListedAndNotAutoDetected) {
+  struct Case {
+    const char* index;
+    std::size_t listSize;
+    const char* autoDetect;
+    int expected;
+  } cases[] = {
+      {" 1 ", 2, " 0 ", 1},   // v + 1 == size: taken
+      {" 2 ", 2, " 0 ", 0},   // past the list: the automatic choice stays
+      {" 1 ", 3, " 1 ", 0},   // automatic detection ignores the file
+      {"-1 ", 3, " 0 ", -1},  // no adapter
+      {"-5 ", 3, " 0 ", 0},   // no such index: ignored
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> lines = SampleLines();
+    lines[17] = c.index;
+    lines[6] = c.autoDetect;
+    model_.interfaceList.assign(c.listSize, "eth");
+    model_.adapterIndex = 0;  // what the interface table chose
+    LoadResult loaded = Load(Write(lines));
+    ASSERT_TRUE(loaded.ok) << loaded.error;
+    EXPECT_EQ(model_.adapterIndex, c.expected) << c.index << " of " << c.listSize;
+    EXPECT_EQ(loaded.adapterIndexInFile, std::stoi(c.index));
+  }
+}
+
+TEST_F(SettingsFileTest, ValuesReachTheModelAndTheRecord) {
+  std::vector<std::string> lines = SampleLines();
+  lines[15] = " 4 ";  // graphSource, blank-padded
+  lines[32] = "2.5";  // updateInterval: halves round to even
+  lines.push_back("junk after the entries");
+  ASSERT_TRUE(Load(Write(lines, "\n")).ok);  // an editor's bare LF is read too
+  EXPECT_EQ(model_.updateInterval, 2);
+  EXPECT_EQ(model_.display.top, -150);
+  EXPECT_EQ(model_.dialogTop, 3000);
+  EXPECT_EQ(model_.graphSource(), 4);
+  EXPECT_EQ(model_.record[SettingsRecord::kGraphSource], " 4 ");  // kept as text
+  EXPECT_EQ(model_.graphBackColor(), 32768u);
+  EXPECT_EQ(model_.proxyList.size(), 3u);
+}
+
+struct BadFile {
+  const char* name;
+  std::function<void(std::vector<std::string>&)> damage;
+  std::vector<std::string> mustSay;
+};
+void PrintTo(const BadFile& file, std::ostream* os) {
+  *os << file.name;
+}
+
+class BadSettingsFileTest : public SettingsFileTest,
+                            public ::testing::WithParamInterface<BadFile> {};
+
+TEST_P(BadSettingsFileTest, FailsWithOneMessageNamingFileLineFieldAndExpectation) {
+  std::vector<std::string> lines = SampleLines();
+  GetParam().damage(lines);
+  fs::path file = Write(lines);
+  model_.proxyList = {"kept"};
+  LoadResult loaded = Load(file);
+  EXPECT_FALSE(loaded.ok);
+  for (std::string part : GetParam().mustSay) {
+    EXPECT_NE(loaded.error.find(part), std::string::npos) << loaded.error << "\nlacks: " << part;
+  }
+  EXPECT_NE(loaded.error.find(file.string() + ": line "), std::string::npos) << loaded.error;
+  EXPECT_EQ(loaded.error.find('\n'), std::string::npos);
+  EXPECT_EQ(model_.proxyList, std::vector<std::string>{"kept"});  // nothing half applied
+}
+
+auto Set(int line, const char* text) {
+  return [=](std::vector<std::string>& lines) { lines[line - 1] = text; };
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Kinds, BadSettingsFileTest, ::testing::Values(
+    BadFile{"EndsBeforeLine42", [](auto& l) { l.resize(41); },
+            {"line 42 (proxyCount)", "ends after line 41"}},
+    BadFile{"EndsBeforeItsProxyEntries", [](auto& l) { l.resize(44); },
+            {"line 45 (proxy entry 3 of 3)", "promises 3"}},
+    BadFile{"NumberLineNotANumber", Set(33, "abc"),
+            {"line 33 (updateInterval)", "whole number from 1 to 20", "\"abc\""}},
+    BadFile{"EmptyNumberLine", Set(35, ""), {"line 35 (displayLeft)", "whole number"}},
+    BadFile{"CheckBoxNotANumber", Set(6, "yes"), {"line 6 (ipCopyMenuShown)", "a number"}},
+    BadFile{"RateUnitIndexTwo", Set(14, " 2 "), {"line 14 (rateUnit)", "from 0 to 1"}},
+    BadFile{"GraphSourceIndexFive", Set(16, "5"), {"line 16 (graphSource)", "from 0 to 4"}},
+    BadFile{"SliderOutOfRange", Set(32, "0"), {"line 32 (receiveSpeed)", "from 1 to 192"}},
+    BadFile{"HugeNumber", Set(40, "99999999999"), {"line 40 (dialogLeft)"}},
+    BadFile{"ColourNotANumber", Set(24, "black"), {"line 24 (backColor)", "colour number"}},
+    BadFile{"NegativeProxyCount", Set(42, "-1 "), {"line 42 (proxyCount)", "0 or more"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST_F(SettingsFileTest, MissingFileAndForeignBytesAreReported) {
+  LoadResult missing = Load(folder_.path() / "absent.ini");
+  EXPECT_FALSE(missing.ok);
+  EXPECT_NE(missing.error.find("absent.ini: cannot open"), std::string::npos) << missing.error;
+
+  std::string bytes = EncodeLines(SampleLines());
+  bytes.insert(bytes.size() - 2, "\x81\x20");  // a lead byte without its trail byte
+  fs::path file = folder_.path() / kSettingsFileName;
+  WriteBytes(file, bytes);
+  LoadResult foreign = Load(file);
+  EXPECT_FALSE(foreign.ok);
+  EXPECT_NE(foreign.error.find("line 45 (proxy entry 3 of 3): the bytes are not code page 932"),
+            std::string::npos)
+      << foreign.error;
+}
+
+// Saving into a folder the user may not write fails and keeps the old file.
+TEST_F(SettingsFileTest, SaveIntoReadOnlyFolderFailsAndKeepsTheOldFile) {
+  fs::path file = Write(SampleLines());
+  ASSERT_TRUE(Load(file).ok);
+  const std::string old = ReadBytes(file);
+  model_.proxyList.push_back("new.example:8080");
+  fs::permissions(folder_.path(),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  std::string problem = RunUnprivileged([&]() -> std::string {
+    SaveResult saved = SaveSettings(file, *codec_, model_);
+    if (saved.ok) return "save reported success";
+    if (saved.error.find("設定を保存できませんでした") != 0) return "unclear: " + saved.error;
+    return {};
+  });
+  EXPECT_EQ(problem, "");
+  EXPECT_EQ(ReadBytes(file), old);
+}
+
+// A disk that fills up half way through a save must not cost the settings.
+TEST_F(SettingsFileTest, WriteFailureHalfWayKeepsTheOldFileAndLeavesNoTemporary) {
+  fs::path file = Write(SampleLines());
+  ASSERT_TRUE(Load(file).ok);
+  const std::string old = ReadBytes(file);
+  model_.proxyList.assign(200, "a-long-proxy-host-name.example:8080");
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 512;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  SaveResult result = SaveSettings(file, *codec_, model_);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(result.ok);
+  EXPECT_NE(result.error.find("cannot write"), std::string::npos) << result.error;
+  EXPECT_EQ(ReadBytes(file), old);
+  EXPECT_EQ(FilesIn(folder_.path()), 1u);
+}
+
+TEST_F(SettingsFileTest, SaveRefusesWhatCouldNotBeReadBack) {
+  std::pair<std::function<void(SettingsModel&)>, const char*> cases[] = {
+      {[](SettingsModel& m) { m.proxyList[1] = "🙂.example:80"; }, "line 44 (proxy entry 2)"},
+      {[](SettingsModel& m) { m.proxyList[0] = "a\r\nb"; }, "line 43 (proxy entry 1) would"},
+      {[](SettingsModel& m) { m.record[SettingsRecord::kGraphSource] = "9"; }, "(graphSource)"},
+      {[](SettingsModel& m) { m.updateInterval = 0; }, "(updateInterval)"},
+  };
+  fs::path file = Write(SampleLines());
+  const std::string old = ReadBytes(file);
+  for (auto& [change, mustSay] : cases) {
+    SettingsModel model;
+    ASSERT_TRUE(LoadSettings(file, *codec_, model).ok);
+    change(model);
+    SaveResult result = SaveSettings(file, *codec_, model);
+    EXPECT_FALSE(result.ok) << mustSay;
+    EXPECT_NE(result.error.find(mustSay), std::string::npos) << result.error;
+    EXPECT_EQ(ReadBytes(file), old) << mustSay;
+  }
+}
+
+TEST(SettingsPathTest, BesideTheProgramUnlessReadOnlyThenAUserCopy) {
+  TempFolder exe;
+  TempFolder home;
+  const fs::path userDir = home.path() / "config" / "mirel9x";
+  EXPECT_EQ(ResolveSettingsPath(exe.path(), userDir), exe.path() / kSettingsFileName);
+  EXPECT_FALSE(fs::exists(userDir));
+
+  const std::string installed = EncodeLines(SampleLines());
+  WriteBytes(exe.path() / kSettingsFileName, installed);
+  fs::permissions(exe.path(),
+                  fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  fs::permissions(home.path(), fs::perms::all);  // the unprivileged user's home
+  std::string problem = RunUnprivileged([&]() -> std::string {
+    fs::path first = ResolveSettingsPath(exe.path(), userDir);
+    if (first != userDir / kSettingsFileName) return "first: " + first.string();
+    if (ReadBytes(first) != installed) return "the user copy differs from the installed file";
+    WriteBytes(first, "edited");
+    if (ResolveSettingsPath(exe.path(), userDir) != first) return "second call moved";
+    if (ReadBytes(first) != "edited") return "the user's file was overwritten";
+    return {};
+  });
+  EXPECT_EQ(problem, "");
+}
+
+// Runs the tool with both output streams captured; returns its exit status.
+int RunTool(const std::string& arguments, std::string& output) {
+  FILE* pipe = popen(("'" MIREL_TOOL "' settings " + arguments + " 2>&1").c_str(), "r");
+  if (!pipe) return -1;
+  char buffer[512];
+  output.clear();
+  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) output.append(buffer, n);
+  int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(SettingsFileTest, ToolChecksAndRoundTripsFiles) {
+  const std::string installed = (fs::path(MIREL_SOURCE_DIR) / "data" / kSettingsFileName).string();
+  const fs::path out = folder_.path() / "out.ini";
+  std::string output;
+  EXPECT_EQ(RunTool("check '" + installed + "'", output), 0);
+  EXPECT_EQ(output, "ok\n");
+  // The shipped file is in the program's own form, so it comes back unchanged.
+  EXPECT_EQ(RunTool("roundtrip '" + installed + "' '" + out.string() + "'", output), 0) << output;
+  EXPECT_EQ(ReadBytes(out), ReadBytes(installed));
+
+  std::vector<std::string> lines = SampleLines();
+  lines[15] = "7";
+  const fs::path bad = Write(lines);
+  EXPECT_EQ(RunTool("check '" + bad.string() + "'", output), 1);
+  EXPECT_NE(output.find("line 16 (graphSource)"), std::string::npos) << output;
+  EXPECT_EQ(RunTool("roundtrip '" + bad.string() + "' '" + out.string() + "'", output), 1);
+  EXPECT_EQ(RunTool("check", output), 2);
+}
+
+// The installed file is the program's only source of defaults.
+TEST_F(SettingsFileTest, InstalledFileIsAUsableStart) {
+  LoadResult loaded = Load(fs::path(MIREL_SOURCE_DIR) / "data" / kSettingsFileName);
+  ASSERT_TRUE(loaded.ok) << loaded.error;
+  BuildRows(loaded);
+  std::set<std::string> keys;
+  bool anyShown = false;
+  for (const ItemRow& row : model_.items) {
+    keys.insert(row.key);
+    anyShown |= row.checked;
+    if (row.key <= "103") {  // the bars show a gradient
+      EXPECT_NE(ParseColourText(row.startColor), ParseColourText(row.endColor)) << row.key;
+    }
+  }
+  EXPECT_EQ(keys.size(), 15u);
+  EXPECT_TRUE(anyShown);
+  EXPECT_EQ(model_.updateInterval * 500, 1000);
+  EXPECT_NE(model_.backColor(), model_.textColor());
+}
+
+}  // namespace
+}  // namespace mirel

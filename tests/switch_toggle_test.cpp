@@ -1,0 +1,104 @@
+#include "browser_control/switch_toggle.h"
+
+#include <gtest/gtest.h>
+
+#include "fake_browser_store.h"
+#include "monitor/canvas.h"
+
+namespace mirel {
+namespace {
+
+using fakes::FakeBrowserStore;
+
+struct Target {
+  SwitchToggle toggle;
+  const char* key;
+  const char* value;
+  int readoutItem;
+};
+
+const Target kTargets[] = {
+    {SwitchToggle::kProxy, kInternetSettingsKey, "ProxyEnable", 107},
+    {SwitchToggle::kActiveScripting, kZone3Key, "1400", 108},
+    {SwitchToggle::kJavaApplet, kZone3Key, "1402", 109},
+};
+
+// The button colours as the strips' packed colour numbers (red in the low
+// byte), one list per target in the order above.
+const std::vector<std::uint32_t> kPackedSets[] = {
+    {13029334, 526344, 13029332},
+    {13031390, 1052688, 12898520, 1118481},
+    {13555678, 1579032, 13358813, 1710618},
+};
+
+TEST(SwitchToggleTest, EveryButtonColourWritesTheOppositeOfTheReadout) {
+  struct Readout {
+    const char* text;
+    std::uint32_t proxyValue;  // what the proxy switch gets
+    std::uint32_t zoneValue;   // what a zone value gets
+  };
+  // A readout that was never refreshed is neither "ON" nor "OFF".
+  const Readout readouts[] = {{"OFF", 1, 0}, {"ON", 0, 3}, {kLoadingText, 0, 3}, {"off", 0, 3}};
+  for (std::size_t t = 0; t < std::size(kTargets); ++t) {
+    for (std::uint32_t colour : kPackedSets[t]) {
+      for (const Readout& r : readouts) {
+        FakeBrowserStore store;
+        RegistryAccess registry(store);
+        MonitorState state;
+        for (int item = 107; item <= 109; ++item) state.Text(item) = "ON";
+        state.Text(kTargets[t].readoutItem) = r.text;
+
+        EXPECT_EQ(ApplySwitchToggle(registry, colour, state), kTargets[t].toggle) << colour;
+        ASSERT_EQ(store.setCalls, 1) << colour << " must toggle exactly one setting";
+        const RegValue* v = store.Find(kTargets[t].key, kTargets[t].value);
+        ASSERT_NE(v, nullptr) << colour;
+        EXPECT_EQ(v->dword, t == 0 ? r.proxyValue : r.zoneValue) << colour << " " << r.text;
+      }
+    }
+  }
+}
+
+TEST(SwitchToggleTest, TheSetsMatchTheButtonFaceAndTextColours) {
+  // Faces and texts as the strip renderer paints them.
+  EXPECT_EQ(ToggleForColour(Rgb(212, 207, 198)), SwitchToggle::kProxy);
+  EXPECT_EQ(ToggleForColour(Rgb(8, 8, 8)), SwitchToggle::kProxy);
+  EXPECT_EQ(ToggleForColour(Rgb(216, 208, 196)), SwitchToggle::kActiveScripting);
+  EXPECT_EQ(ToggleForColour(Rgb(17, 17, 17)), SwitchToggle::kActiveScripting);
+  EXPECT_EQ(ToggleForColour(Rgb(221, 214, 203)), SwitchToggle::kJavaApplet);
+  EXPECT_EQ(ToggleForColour(Rgb(26, 26, 26)), SwitchToggle::kJavaApplet);
+  // A pixel read from the displayed image converts back to the same colour.
+  EXPECT_EQ(ToggleForColour(ToColour(ToPixel(Rgb(26, 26, 26)))), SwitchToggle::kJavaApplet);
+}
+
+TEST(SwitchToggleTest, OtherColoursWriteNothing) {
+  const std::uint32_t others[] = {
+      Rgb(8, 8, 9),           // one step off a text colour
+      Rgb(213, 207, 198),     // between the two proxy faces
+      Rgb(198, 207, 214),     // a face colour with red and blue swapped
+      ToPixel(Rgb(8, 8, 8)),  // an unconverted pixel value
+      0u,
+      kWhite,
+  };
+  for (std::uint32_t colour : others) {
+    FakeBrowserStore store;
+    RegistryAccess registry(store);
+    MonitorState state;
+    EXPECT_EQ(ApplySwitchToggle(registry, colour, state), SwitchToggle::kNone) << colour;
+    EXPECT_EQ(store.setCalls + store.createCalls, 0) << colour;
+  }
+}
+
+TEST(SwitchToggleTest, FailedWriteIsReportedAndStillNamesTheButton) {
+  FakeBrowserStore store;
+  store.createOutcome = KeyDisposition::kFailed;
+  RegistryAccess registry(store);
+  int errors = 0;
+  registry.onWriteError = [&] { ++errors; };
+  MonitorState state;
+  state.Text(108) = "OFF";
+  EXPECT_EQ(ApplySwitchToggle(registry, Rgb(16, 16, 16), state), SwitchToggle::kActiveScripting);
+  EXPECT_EQ(errors, 1);
+}
+
+}  // namespace
+}  // namespace mirel

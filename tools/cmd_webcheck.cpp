@@ -1,0 +1,169 @@
+// mirel9x-tool webcheck: runs the start-up web check against a given site
+// and prints what start-up would keep, plus the paths it asked for.
+#include <QCoreApplication>
+#include <charconv>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+
+#include "app/settings_model.h"
+#include "platform/platform.h"
+#include "tools/tool_command.h"
+#include "webcheck/qt/http_fetcher.h"
+#include "webcheck/web_check.h"
+
+namespace mirel::tool {
+
+namespace {
+
+constexpr const char* kUsage =
+    "webcheck --base URL --settings FILE [--timeout-ms N]\n"
+    "      run the start-up version check and address lookup; prints globalIp=,\n"
+    "      pageState=, latestVersion=, notice= and requests= (paths in order)";
+
+// Keeps the output one value per line: line breaks and other control
+// characters in a reply are shown escaped.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '\\') {
+      out += "\\\\";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (u < 0x20 || u == 0x7F) {
+      static const char* hex = "0123456789abcdef";
+      out += "\\x";
+      out += hex[u >> 4];
+      out += hex[u & 15];
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// The two things the check needs from the settings file: the item rows (keys
+// in display order with their shown flags, lines 1 and 2) and
+// versionCheckAuto (line 21).
+bool LoadCheckSettings(const std::string& file, const TextCodec& codec, SettingsModel& model,
+                       std::string& error) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    error = file + ": cannot be opened";
+    return false;
+  }
+  std::vector<std::string> lines;
+  std::string line;
+  while (lines.size() < 21 && std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::optional<std::string> utf8 = codec.FromAnsi(line);
+    if (!utf8) {
+      error = file + ": line " + std::to_string(lines.size() + 1) + " is not code page 932 text";
+      return false;
+    }
+    lines.push_back(*utf8);
+  }
+  if (lines.size() < 21) {
+    error = file + ": ends at line " + std::to_string(lines.size()) + ", 42 lines expected";
+    return false;
+  }
+  double autoCheck = 0;
+  if (!ParseLenientNumber(lines[20], autoCheck)) {
+    error = file + ": line 21 (versionCheckAuto): expected a number, found \"" + lines[20] + "\"";
+    return false;
+  }
+  model.versionCheckAuto = autoCheck == 1;
+
+  const std::string& checks = lines[0];
+  const std::string& order = lines[1];
+  model.items.clear();
+  for (std::size_t p = 0; p + 3 <= order.size() && p / 3 < 16; p += 3) {
+    const std::string key = order.substr(p, 3);
+    int value = 0;
+    auto [end, ec] = std::from_chars(key.data(), key.data() + 3, value);
+    if (ec != std::errc() || end != key.data() + 3 || value < 100 || value > 114) continue;
+    ItemRow row;
+    row.key = key;
+    const std::size_t i = model.items.size();
+    row.checked = i < checks.size() && checks[i] == '1';
+    model.items.push_back(row);
+  }
+  return true;
+}
+
+int Run(const Args& args) {
+  std::string base;
+  std::string settings;
+  long long timeoutMs = HttpFetcher::kDefaultTimeout.count();
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    const bool hasValue = i + 1 < args.size();
+    if (a == "--base" && hasValue) {
+      base = args[++i];
+    } else if (a == "--settings" && hasValue) {
+      settings = args[++i];
+    } else if (a == "--timeout-ms" && hasValue) {
+      const std::string& v = args[++i];
+      auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), timeoutMs);
+      if (ec != std::errc() || end != v.data() + v.size() || timeoutMs <= 0) {
+        std::cerr << "webcheck: --timeout-ms needs a positive number of milliseconds\n";
+        return 2;
+      }
+    } else {
+      std::cerr << "usage: mirel9x-tool " << kUsage << "\n";
+      return 2;
+    }
+  }
+  if (base.empty() || settings.empty()) {
+    std::cerr << "usage: mirel9x-tool " << kUsage << "\n";
+    return 2;
+  }
+  if (!IsUsableWebCheckBase(base)) {
+    std::cerr << "webcheck: --base must be an http:// or https:// address with a host: " << base
+              << "\n";
+    return 2;
+  }
+
+  std::unique_ptr<QCoreApplication> app;
+  if (!QCoreApplication::instance()) {
+    static int argc = 1;
+    static char name[] = "mirel9x-tool";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QCoreApplication>(argc, argv);
+  }
+
+  const std::unique_ptr<TextCodec> codec = MakeAnsiCodec();
+  SettingsModel model;
+  std::string error;
+  if (!LoadCheckSettings(settings, *codec, model, error)) {
+    std::cerr << "webcheck: " << error << "\n";
+    return 1;
+  }
+
+  HttpFetcher fetcher(base, std::chrono::milliseconds(timeoutMs));
+  WebCheckResults results;
+  const WebCheckReport report = RunWebCheck(model, *codec, fetcher.AsFetch(), results);
+  if (report.failed) std::cerr << "webcheck: " << report.failure << "\n";
+
+  std::cout << "globalIp=" << OneLine(results.globalIp) << "\n";
+  std::cout << "pageState=" << OneLine(results.pageState) << "\n";
+  std::cout << "latestVersion=" << OneLine(results.latestVersion) << "\n";
+  std::cout << "notice=" << OneLine(results.notice) << "\n";
+  std::cout << "requests=";
+  for (std::size_t i = 0; i < report.requests.size(); ++i) {
+    std::cout << (i ? " " : "") << report.requests[i];
+  }
+  std::cout << "\n";
+  return 0;
+}
+
+Register reg("webcheck", &Run, kUsage);
+
+}  // namespace
+
+}  // namespace mirel::tool
