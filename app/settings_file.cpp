@@ -115,18 +115,18 @@ enum Line {
   kProxyCount,
 };
 
-std::string Expected(const LineSpec& spec) {
-  switch (spec.kind) {
+std::string Expected(const LineSpec& layout) {
+  switch (layout.kind) {
     case Kind::kCheck:
       return "a number (1 ticks the box)";
     case Kind::kOption:
-      return "an option index from " + std::to_string(spec.min) + " to " + std::to_string(spec.max);
+      return "an option index from " + std::to_string(layout.min) + " to " + std::to_string(layout.max);
     case Kind::kAdapter:
       return "a whole number (the adapter's list index, -1 for none)";
     case Kind::kColour:
       return "a colour number (decimal 0x00BBGGRR)";
     case Kind::kSlider:
-      return "a whole number from " + std::to_string(spec.min) + " to " + std::to_string(spec.max);
+      return "a whole number from " + std::to_string(layout.min) + " to " + std::to_string(layout.max);
     case Kind::kNumber:
       return "a whole number";
     case Kind::kCount:
@@ -199,20 +199,20 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::st
 
   ParsedFile parsed;
   for (int line = 1; line <= kFixedLines; ++line) {
-    const LineSpec& spec = kLines[static_cast<std::size_t>(line - 1)];
+    const LineSpec& layout = kLines[static_cast<std::size_t>(line - 1)];
     if (static_cast<std::size_t>(line) > lines.size()) {
-      return fail(line, spec.field,
+      return fail(line, layout.field,
                   "the file ends after line " + std::to_string(lines.size()) + "; expected " +
-                      Expected(spec) + " here and " + std::to_string(kFixedLines) +
+                      Expected(layout) + " here and " + std::to_string(kFixedLines) +
                       " lines before the proxy entries");
     }
     std::string& text = parsed.text[static_cast<std::size_t>(line)];
     if (!decode(line, text)) {
-      return fail(line, spec.field,
-                  "the bytes are not code page 932 text; expected " + Expected(spec));
+      return fail(line, layout.field,
+                  "the bytes are not code page 932 text; expected " + Expected(layout));
     }
     const std::string found = ", found " + Quoted(text);
-    switch (spec.kind) {
+    switch (layout.kind) {
       case Kind::kPacked:
         break;
       case Kind::kCheck:
@@ -220,7 +220,7 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::st
         // A colour that is no number would silently paint black: refuse it.
         double value = 0;
         if (!ParseLenientNumber(text, value)) {
-          return fail(line, spec.field, "expected " + Expected(spec) + found);
+          return fail(line, layout.field, "expected " + Expected(layout) + found);
         }
         parsed.ticked[static_cast<std::size_t>(line)] = value == 1.0;
         break;
@@ -232,11 +232,11 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::st
       case Kind::kCount: {
         std::optional<int> value = WholeNumber(text);
         bool inRange = value.has_value();
-        if (inRange && (spec.kind == Kind::kOption || spec.kind == Kind::kSlider)) {
-          inRange = *value >= spec.min && *value <= spec.max;
+        if (inRange && (layout.kind == Kind::kOption || layout.kind == Kind::kSlider)) {
+          inRange = *value >= layout.min && *value <= layout.max;
         }
-        if (inRange && spec.kind == Kind::kCount) inRange = *value >= 0;
-        if (!inRange) return fail(line, spec.field, "expected " + Expected(spec) + found);
+        if (inRange && layout.kind == Kind::kCount) inRange = *value >= 0;
+        if (!inRange) return fail(line, layout.field, "expected " + Expected(layout) + found);
         parsed.number[static_cast<std::size_t>(line)] = *value;
         break;
       }

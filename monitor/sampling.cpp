@@ -64,20 +64,43 @@ void SampleCounters(MonitorState& state, const SettingsModel& model, TickSources
   state.counterInterface = row.index;
 }
 
+// The LAN address. The first adapter is often one without an address (an
+// unplugged port, a virtual interface), which would show 0.0.0.0 for ever:
+// prefer the interface chosen for the rates, then any adapter that has an
+// address, and only then the first one.
+std::string LanAddress(const TickSources& sources, const SettingsModel& model) {
+  const std::vector<AdapterEntry>& entries = sources.adapters.entries;
+  if (entries.empty()) return kNoAddress;
+  auto hasAddress = [](const AdapterEntry& e) {
+    return !e.ipAddress.empty() && e.ipAddress != kNoAddress;
+  };
+  if (model.adapterIndex >= 0 &&
+      static_cast<std::size_t>(model.adapterIndex) < sources.interfaces.size()) {
+    const std::string& chosen =
+        sources.interfaces[static_cast<std::size_t>(model.adapterIndex)].description;
+    for (const AdapterEntry& e : entries) {
+      if (e.description == chosen && hasAddress(e)) return e.ipAddress;
+    }
+  }
+  for (const AdapterEntry& e : entries) {
+    if (hasAddress(e)) return e.ipAddress;
+  }
+  return entries.front().ipAddress;
+}
+
 std::string SwitchText(const std::string& value, const char* onValue, bool onMeansOn) {
   bool matches = value == onValue;
   return (matches == onMeansOn) ? "ON" : "OFF";
 }
 
-void ReadStatusTexts(MonitorState& state, TickSources& sources) {
+void ReadStatusTexts(MonitorState& state, const SettingsModel& model, TickSources& sources) {
   static constexpr int kOrder[] = {105, 106, 107, 108, 109, 110, 111, 104, 114};
   for (int key : kOrder) {
     if (!Shown(state, key)) continue;
     std::string& text = state.Text(key);
     switch (key) {
       case 105:
-        text = sources.adapters.entries.empty() ? kNoAddress
-                                                : sources.adapters.entries.front().ipAddress;
+        text = LanAddress(sources, model);
         break;
       case 106:
         text = sources.registry.ReadRegValue(kInternetSettingsKey, "ProxyServer");
@@ -172,7 +195,7 @@ void SampleTick(MonitorState& state, SettingsModel& model, TickSources& sources,
     SampleCounters(state, model, sources, intervalMs, nowMs);
   }
 
-  ReadStatusTexts(state, sources);
+  ReadStatusTexts(state, model, sources);
 }
 
 DiskTexts ReadDiskTexts(MonitorState& state, SystemSource& system, DriveRow& row, int hddUnit) {

@@ -39,12 +39,6 @@ TEST(RatesTest, KilobyteDeltaKeepsFourDecimalsWithHalvesToEven) {
   EXPECT_EQ(DeltaKFixed(-1024), -10000);
 }
 
-TEST(RatesTest, RateTexts) {
-  EXPECT_EQ(RateText(12, 0), "12Kbyte/秒");
-  EXPECT_EQ(RateText(96, 1), "96Kbit/秒");
-  EXPECT_EQ(RateText(0, 0), "0Kbyte/秒");
-}
-
 TEST(RatesTest, TotalTexts) {
   const std::pair<std::uint64_t, const char*> cases[] = {
       {0, "0"},                // zero has no unit
@@ -56,13 +50,6 @@ TEST(RatesTest, TotalTexts) {
       {~0ull, "17592186044415.999MB"},  // no overflow at the top of the range
   };
   for (const auto& [octets, text] : cases) EXPECT_EQ(TotalText(octets), text) << octets;
-}
-
-TEST(RatesTest, FullScales) {
-  EXPECT_EQ(FullScale(64, 0), 512);
-  EXPECT_EQ(FullScale(64, 1), 4096);
-  EXPECT_EQ(FullScale(1, 0), 8);
-  EXPECT_EQ(FullScale(192, 1), 12288);
 }
 
 TEST(RatesTest, RateBarAndGraphLengths) {

@@ -365,6 +365,25 @@ TEST_F(SamplingTest, ReadoutsAreReadEveryTickInTheirOrder) {
   EXPECT_EQ(state.Text(105), "0.0.0.0");
 }
 
+TEST_F(SamplingTest, LanAddressComesFromAnAdapterThatHasOne) {
+  system.table.push_back({3, kIfTypeWireless, "wlan0"});
+  system.routed = 2;  // wlan0 carries the default route
+  LoadInterfaceTable(model, sources);
+  Show({105});
+  sources.adapters.entries = {
+      {"eth0", "0.0.0.0"}, {"docker0", "172.17.0.1"}, {"wlan0", "10.0.0.5"}};
+  Tick();
+  EXPECT_EQ(state.Text(105), "10.0.0.5");  // the interface in use
+
+  model.adapterIndex = -1;
+  Tick();
+  EXPECT_EQ(state.Text(105), "172.17.0.1");  // else the first adapter with an address
+
+  sources.adapters.entries = {{"eth0", "0.0.0.0"}, {"eth1", "0.0.0.0"}};
+  Tick();
+  EXPECT_EQ(state.Text(105), "0.0.0.0");
+}
+
 TEST_F(SamplingTest, DiskTexts) {
   system.drives["/"] = {40000ull << 20, 14800ull << 20, "/"};
   system.drives["/empty"] = {0, 0, "/empty"};

@@ -3,12 +3,11 @@
 #include <QCoreApplication>
 #include <charconv>
 #include <chrono>
-#include <fstream>
 #include <iostream>
 #include <memory>
-#include <sstream>
 
-#include "app/settings_model.h"
+#include "app/item_catalogue.h"
+#include "app/settings_file.h"
 #include "platform/platform.h"
 #include "tools/tool_command.h"
 #include "webcheck/qt/http_fetcher.h"
@@ -45,55 +44,6 @@ std::string OneLine(const std::string& text) {
     }
   }
   return out;
-}
-
-// The two things the check needs from the settings file: the item rows (keys
-// in display order with their shown flags, lines 1 and 2) and
-// versionCheckAuto (line 21).
-bool LoadCheckSettings(const std::string& file, const TextCodec& codec, SettingsModel& model,
-                       std::string& error) {
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    error = file + ": cannot be opened";
-    return false;
-  }
-  std::vector<std::string> lines;
-  std::string line;
-  while (lines.size() < 21 && std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::optional<std::string> utf8 = codec.FromAnsi(line);
-    if (!utf8) {
-      error = file + ": line " + std::to_string(lines.size() + 1) + " is not code page 932 text";
-      return false;
-    }
-    lines.push_back(*utf8);
-  }
-  if (lines.size() < 21) {
-    error = file + ": ends at line " + std::to_string(lines.size()) + ", 42 lines expected";
-    return false;
-  }
-  double autoCheck = 0;
-  if (!ParseLenientNumber(lines[20], autoCheck)) {
-    error = file + ": line 21 (versionCheckAuto): expected a number, found \"" + lines[20] + "\"";
-    return false;
-  }
-  model.versionCheckAuto = autoCheck == 1;
-
-  const std::string& checks = lines[0];
-  const std::string& order = lines[1];
-  model.items.clear();
-  for (std::size_t p = 0; p + 3 <= order.size() && p / 3 < 16; p += 3) {
-    const std::string key = order.substr(p, 3);
-    int value = 0;
-    auto [end, ec] = std::from_chars(key.data(), key.data() + 3, value);
-    if (ec != std::errc() || end != key.data() + 3 || value < 100 || value > 114) continue;
-    ItemRow row;
-    row.key = key;
-    const std::size_t i = model.items.size();
-    row.checked = i < checks.size() && checks[i] == '1';
-    model.items.push_back(row);
-  }
-  return true;
 }
 
 int Run(const Args& args) {
@@ -138,12 +88,14 @@ int Run(const Args& args) {
   }
 
   const std::unique_ptr<TextCodec> codec = MakeAnsiCodec();
+  // As start-up does: the settings file, then the item rows from it.
   SettingsModel model;
-  std::string error;
-  if (!LoadCheckSettings(settings, *codec, model, error)) {
-    std::cerr << "webcheck: " << error << "\n";
+  const LoadResult loaded = LoadSettings(settings, *codec, model);
+  if (!loaded.ok) {
+    std::cerr << "webcheck: " << loaded.error << "\n";
     return 1;
   }
+  BuildItemRows(model, loaded.packed);
 
   HttpFetcher fetcher(base, std::chrono::milliseconds(timeoutMs));
   WebCheckResults results;

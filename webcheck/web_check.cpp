@@ -1,7 +1,5 @@
 #include "webcheck/web_check.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <optional>
 #include <string_view>
 
@@ -212,29 +210,6 @@ WebCheckReport RunWebCheck(const SettingsModel& model, const TextCodec& codec, c
     report.failure = failure.why;
   }
   return report;
-}
-
-double LeadingNumber(const std::string& text) {
-  std::string compact;
-  for (char c : text) {
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') compact.push_back(c);
-  }
-  std::size_t i = 0;
-  if (i < compact.size() && (compact[i] == '+' || compact[i] == '-')) ++i;
-  while (i < compact.size() && compact[i] >= '0' && compact[i] <= '9') ++i;
-  if (i < compact.size() && compact[i] == '.') {
-    ++i;
-    while (i < compact.size() && compact[i] >= '0' && compact[i] <= '9') ++i;
-  }
-  const std::string number = compact.substr(0, i);
-  if (number.find_first_of("0123456789") == std::string::npos) return 0;
-  const double value = std::strtod(number.c_str(), nullptr);
-  return std::isfinite(value) ? value : 0;
-}
-
-bool NoticeShown(const WebCheckResults& results, bool versionCheckAuto) {
-  return versionCheckAuto && results.pageState == "ok" &&
-         LeadingNumber(results.latestVersion) > kVersionNumber;
 }
 
 }  // namespace mirel

@@ -63,12 +63,4 @@ struct WebCheckReport {
 WebCheckReport RunWebCheck(const SettingsModel& model, const TextCodec& codec, const Fetch& fetch,
                            WebCheckResults& results);
 
-// Whether the monitor shows the notice strip: the page was valid, it offers a
-// version newer than ours, and the user asked for the check.
-bool NoticeShown(const WebCheckResults& results, bool versionCheckAuto);
-
-// The numeric value of a text the lenient way the version compare needs it:
-// blanks ignored, the leading decimal number taken, 0 when there is none.
-double LeadingNumber(const std::string& text);
-
 }  // namespace mirel

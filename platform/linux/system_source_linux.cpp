@@ -2,11 +2,13 @@
 // trees), getifaddrs for the adapter addresses and statvfs for disk space.
 #include <fcntl.h>
 #include <langinfo.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
+#include <unordered_map>
 
 #include "platform/linux/adapter_table.h"
 #include "platform/linux/date_line.h"
@@ -46,14 +48,69 @@ std::optional<long long> ReadNumberFile(const fs::path& path) {
   return value;
 }
 
-std::optional<std::uint64_t> ReadCounterFile(const fs::path& path) {
-  std::string text = ReadSmallFile(path, 64);
+std::optional<std::uint64_t> ParseCounter(const std::string& text) {
   if (text.empty()) return std::nullopt;
   char* end = nullptr;
   unsigned long long value = std::strtoull(text.c_str(), &end, 10);
   if (end == text.c_str()) return std::nullopt;
   return value;
 }
+
+// Kernel files read on every tick stay open and are re-read from offset 0:
+// procfs and sysfs regenerate the text then, and the path lookup of a fresh
+// open costs as much as the read. A file that went away (an unplugged
+// interface) fails the read or has no links left, and is opened afresh.
+class OpenFiles {
+ public:
+  OpenFiles() = default;
+  OpenFiles(const OpenFiles&) = delete;
+  OpenFiles& operator=(const OpenFiles&) = delete;
+  ~OpenFiles() {
+    for (auto& [path, fd] : fds_) ::close(fd);
+  }
+
+  std::string Read(const fs::path& path, std::size_t limit) {
+    std::string out;
+    for (int attempt = 0; attempt < 2 && out.empty(); ++attempt) {
+      int fd = Get(path);
+      if (fd < 0) return out;
+      char buffer[4096];
+      bool failed = false;
+      while (out.size() < limit) {
+        ssize_t n = ::pread(fd, buffer, std::min(sizeof buffer, limit - out.size()),
+                            static_cast<off_t>(out.size()));
+        if (n < 0) failed = true;
+        if (n <= 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+      }
+      struct stat st {};
+      if (failed || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+        Drop(path);
+        out.clear();
+      } else {
+        break;
+      }
+    }
+    return out;
+  }
+
+ private:
+  int Get(const fs::path& path) {
+    auto it = fds_.find(path.native());
+    if (it != fds_.end()) return it->second;
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0) fds_.emplace(path.native(), fd);
+    return fd;
+  }
+  void Drop(const fs::path& path) {
+    auto it = fds_.find(path.native());
+    if (it == fds_.end()) return;
+    ::close(it->second);
+    fds_.erase(it);
+  }
+
+  std::unordered_map<std::string, int> fds_;
+};
 
 class LinuxSystemSource final : public SystemSource {
  public:
@@ -77,7 +134,7 @@ class LinuxSystemSource final : public SystemSource {
 
   std::optional<int> ReadCpuPercent() override {
     // The aggregate line is the first one; the rest of the file is not needed.
-    std::optional<CpuTimes> now = ParseCpuTimes(ReadSmallFile(roots_.proc / "stat", 4096));
+    std::optional<CpuTimes> now = ParseCpuTimes(open_.Read(roots_.proc / "stat", 4096));
     if (!now) return std::nullopt;
     // The first reading has nothing to compare with: the share since boot.
     std::optional<int> percent = CpuBusyPercent(previousCpu_.value_or(CpuTimes{}), *now);
@@ -86,7 +143,7 @@ class LinuxSystemSource final : public SystemSource {
   }
 
   MemoryReading ReadMemory() override {
-    MemInfo m = ParseMeminfo(ReadSmallFile(roots_.proc / "meminfo"));
+    MemInfo m = ParseMeminfo(open_.Read(roots_.proc / "meminfo", 64 * 1024));
     return {m.totalBytes, m.availBytes};
   }
 
@@ -125,8 +182,8 @@ class LinuxSystemSource final : public SystemSource {
 
   std::optional<OctetCounters> ReadCounters(const InterfaceRow& row) override {
     fs::path stats = roots_.sys / "class/net" / row.description / "statistics";
-    std::optional<std::uint64_t> rx = ReadCounterFile(stats / "rx_bytes");
-    std::optional<std::uint64_t> tx = ReadCounterFile(stats / "tx_bytes");
+    std::optional<std::uint64_t> rx = ParseCounter(open_.Read(stats / "rx_bytes", 64));
+    std::optional<std::uint64_t> tx = ParseCounter(open_.Read(stats / "tx_bytes", 64));
     if (!rx || !tx) return std::nullopt;
     return OctetCounters{*rx, *tx, true};
   }
@@ -183,6 +240,7 @@ class LinuxSystemSource final : public SystemSource {
   }
 
   LinuxRoots roots_;
+  OpenFiles open_;
   std::optional<CpuTimes> previousCpu_;
   locale_t locale_ = static_cast<locale_t>(0);
   std::string datePattern_;

@@ -25,10 +25,7 @@ def cp932(text):
 
 # mode -> {path: reply body, or a callable that answers itself}
 MODES = {
-    "good": {},
     "noend": {VERSION: cp932(VERSION_PAGE.replace("**********", ""))},
-    "badbytes": {VERSION: cp932(VERSION_PAGE) + b"\x82\x20"},
-    "twolines": {ADDRESS: cp932(ADDRESS_PAGE.replace("</HTML>", "\r\n<B>x</B></HTML>"))},
     "nohtml": {ADDRESS: cp932(ADDRESS_PAGE.replace("</HTML>", ""))},
     "lower": {
         VERSION: cp932(VERSION_PAGE.lower()),

@@ -196,15 +196,15 @@ grep -q '400 ms' "$work/stderr" || fail "time-out not reported: $(cat "$work/std
 
 # Broken version pages stop before the address; broken address pages after
 # it. Each must fail for its own reason, not for a time-out.
-for case in "noend:missing or before the notice" "badbytes:not code page 932" \
-  "bigdeclared:larger than 1 MiB" "bigstream:larger than 1 MiB"; do
+for case in "noend:missing or before the notice" "bigdeclared:larger than 1 MiB" \
+  "bigstream:larger than 1 MiB"; do
   mode=${case%%:*}
   out=$(run_tool "$bad/$mode" "$work/all.ini")
   expect_output "$mode" "$(head -n1 <<<"$out"; tail -n1 <<<"$out")" "globalIp=接続不能
 requests=$version_page"
   grep -q "${case#*:}" "$work/stderr" || fail "$mode: reason \"${case#*:}\" not in: $(cat "$work/stderr")"
 done
-for case in "twolines:not a single line" "nohtml:no </HTML>" "counter500:Internal Server Error"; do
+for case in "nohtml:no </HTML>" "counter500:Internal Server Error"; do
   mode=${case%%:*}
   expected_requests="$version_page $version_counter $version_log $address_page"
   [ "$mode" = counter500 ] && expected_requests=$all_requests

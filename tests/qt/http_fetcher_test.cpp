@@ -41,19 +41,6 @@ QByteArray Response(const QByteArray& status, const QByteArray& body) {
          "\r\n\r\n" + body;
 }
 
-TEST(HttpFetcherTest, ReturnsTheBodyAndRejectsErrorStatus) {
-  LocalServer ok(Response("200 OK", "hello"));
-  HttpFetcher fetcher(ok.base() + "/site/", std::chrono::milliseconds(5000));
-  const FetchReply reply = fetcher.Get("/cgi-bin/x.cgi?f=1_1", true);
-  EXPECT_TRUE(reply.ok) << reply.error;
-  EXPECT_EQ(reply.body, "hello");
-  EXPECT_TRUE(ok.requests().startsWith("GET /site/cgi-bin/x.cgi?f=1_1 HTTP/1.1\r\n"))
-      << ok.requests().left(80).toStdString();
-
-  LocalServer missing(Response("404 Not Found", "<HTML>gone</HTML>"));
-  EXPECT_FALSE(HttpFetcher(missing.base()).Get("/a", true).ok);
-}
-
 // While a request waits, timers keep firing (the monitor keeps ticking), and
 // a request started from such an event is refused instead of nesting.
 TEST(HttpFetcherTest, WaitKeepsTimersRunningAndEndsAtTheTimeOut) {

@@ -1,0 +1,618 @@
+#include "settings_dialog/settings_dialog.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "app/item_catalogue.h"
+#include "app/settings_model.h"
+#include "monitor/gradient.h"
+
+namespace mirel {
+namespace {
+
+namespace fs = std::filesystem;
+
+QString U(const char* text) {
+  return QString::fromUtf8(text);
+}
+
+std::string ReadAll(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A model as start-up leaves it: the fifteen items in key order with the
+// first four ticked, two drives, two proxies.
+class DialogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        fs::temp_directory_path() / ("mirel-dialog-" + std::to_string(::getpid()) + "-" +
+                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    for (const CatalogueItem& item : ItemCatalogue()) {
+      const bool bar = model_.items.size() < 4;
+      model_.items.push_back(
+          {item.name, item.key, bar ? "255" : "", bar ? "16711680" : "", model_.items.size() < 4});
+    }
+    DriveRow root;
+    root.text = "/";
+    root.checked = true;
+    DriveRow home;
+    home.text = "/home";
+    model_.drives = {root, home};
+    for (int i = 0; i < SettingsRecord::kSize; ++i) model_.record[i] = "0";
+    model_.record[SettingsRecord::kAlwaysOnTop] = "1";
+    model_.receiveSpeed = 50;
+    model_.sendSpeed = 20;
+    model_.updateInterval = 2;
+    model_.toolbarShown = true;
+    model_.toolbarCpu = true;
+    model_.interfaceList = {"lo", "eth0"};
+    model_.adapterIndex = 1;
+    model_.proxyList = {"localhost:8080", "proxy:3128"};
+    RenderAllGradients(model_, gradients_);
+
+    hooks_.setRefreshInterval = [this](int ms) { intervals_.push_back(ms); };
+    hooks_.setToolbarWindowShown = [this](bool shown) { toolbarShown_.push_back(shown); };
+    hooks_.clearGraph = [this] { ++graphCleared_; };
+    hooks_.graphBackColourChanged = [this] { ++graphBackChanged_; };
+    hooks_.syncGeometryToModel = [this] { ++geometrySynced_; };
+    hooks_.applyGeometryFromModel = [this] { ++geometryApplied_; };
+    hooks_.composedHeight = [] { return 58; };
+    hooks_.resetTotal = [this](int which) { totals_.push_back(which); };
+    hooks_.menusChanged = [this] { ++menusChanged_; };
+    hooks_.closed = [this] { ++closed_; };
+  }
+  void TearDown() override {
+    dialog_.reset();
+    fs::remove_all(dir_);
+  }
+
+  SettingsDialog& Dialog() {
+    if (!dialog_) {
+      dialog_ =
+          std::make_unique<SettingsDialog>(model_, gradients_, dir_ / kSettingsFileName, hooks_);
+      dialog_->SetColourDialog([this](const QColor&) {
+        ++chooserCalls_;
+        return chosen_;
+      });
+    }
+    return *dialog_;
+  }
+  template <typename W = QWidget>
+  W* Find(const char* name) {
+    W* w = Dialog().findChild<W*>(QString::fromUtf8(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  void Click(const char* name) { Find<QAbstractButton>(name)->click(); }
+  QTreeWidget* Items() { return Find<QTreeWidget>("ListView2"); }
+  void SelectItem(int row) { Items()->setCurrentItem(Items()->topLevelItem(row)); }
+  QString Status() { return Find<QStatusBar>("StatusBar1")->currentMessage(); }
+  QImage Preview(const char* name) { return Find<QLabel>(name)->pixmap().toImage(); }
+
+  fs::path dir_;
+  SettingsModel model_;
+  GradientImages gradients_;
+  DialogHooks hooks_;
+  std::unique_ptr<SettingsDialog> dialog_;
+  std::optional<QColor> chosen_;
+  int chooserCalls_ = 0;
+  std::vector<int> intervals_;
+  std::vector<bool> toolbarShown_;
+  std::vector<int> totals_;
+  int graphCleared_ = 0, graphBackChanged_ = 0, geometrySynced_ = 0, geometryApplied_ = 0;
+  int menusChanged_ = 0, closed_ = 0;
+};
+
+// --- Frame and layout -------------------------------------------------------
+
+TEST_F(DialogTest, WindowIsAFixedHiddenToolWithoutCloseButtons) {
+  SettingsDialog& d = Dialog();
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(d.size(), QSize(425, 329));
+  EXPECT_EQ(d.minimumSize(), d.maximumSize());
+  EXPECT_EQ(d.windowTitle(), U("Mirel君9x"));
+  const Qt::WindowFlags flags = d.windowFlags();
+  EXPECT_EQ(flags & Qt::WindowType_Mask, Qt::Tool);
+  EXPECT_TRUE(flags & Qt::CustomizeWindowHint);
+  EXPECT_FALSE(
+      flags & (Qt::WindowCloseButtonHint | Qt::WindowMinMaxButtonsHint | Qt::WindowSystemMenuHint));
+
+  auto* tabs = Find<QTabWidget>("TabStrip1");
+  const char* captions[] = {"表示設定", "回線設定",     "プロキシ",
+                            "HDD",      "その他の設定", "バージョン情報"};
+  ASSERT_EQ(tabs->count(), 6);
+  for (int k = 0; k < 6; ++k) {
+    EXPECT_EQ(tabs->tabText(k), U(captions[k]));
+    EXPECT_EQ(tabs->widget(k)->objectName(), QStringLiteral("Picture1_%1").arg(k));
+  }
+  EXPECT_LE(tabs->tabBar()->sizeHint().width(), 425) << "all six tabs without scroll arrows";
+}
+
+TEST_F(DialogTest, ControlsCarryTheirCaptionsPlacesAndTips) {
+  struct Control {
+    const char* name;
+    const char* caption;
+    QRect place;
+  } controls[] = {
+      {"Command4", "サイズ初期化", {0, 280, 97, 33}},
+      {"Command5", "位置初期化", {96, 280, 81, 33}},
+      {"Command3", "設定保存", {176, 280, 81, 33}},
+      {"Command2", "閉じる", {256, 280, 169, 33}},
+      {"Command1_0", "↑", {224, 64, 33, 33}},
+      {"Command1_1", "↓", {224, 112, 33, 33}},
+      {"Command9_2", "単色", {92, 224, 37, 25}},
+      {"Command6_0", "リセット", {312, 196, 49, 19}},
+      {"Command6_3", "総量", {368, 216, 33, 19}},
+      {"Command7", "追加", {352, 16, 57, 17}},
+      {"Command8", "削除", {352, 232, 57, 17}},
+      {"Command10_0", "開始色", {8, 208, 69, 25}},
+      {"Command10_2", "単色", {76, 208, 41, 25}},
+      {"Command10_1", "終点色", {116, 208, 69, 25}},
+      {"Check2_0", "右クリックにプロキシメニューを表示する", {16, 232, -1, -1}},
+      {"Check1_1", "自動認識", {324, 20, -1, -1}},
+      {"Check1_20", "Mirel君の最新バージョンを自動チェックする", {8, 224, -1, -1}},
+      {"Check1_0", "右クリックにIPアドレスコピーを表示", {200, 200, -1, -1}},
+      {"Option3_0", "なし", {68, 72, -1, -1}},
+      {"Option5_2", "　　８M　ADSL", {224, 92, -1, -1}},
+      {"Option7_1", "サイズ固定で動作を軽くする", {-1, -1, -1, -1}},
+      {"Option1_0", "Ｋｂｙｔｅ/秒", {-1, -1, -1, -1}},
+  };
+  for (const Control& c : controls) {
+    auto* button = Find<QAbstractButton>(c.name);
+    if (!button) continue;
+    EXPECT_EQ(button->text(), U(c.caption)) << c.name;
+    const QRect g = button->geometry();
+    if (c.place.x() >= 0) {
+      EXPECT_EQ(g.topLeft(), c.place.topLeft()) << c.name;
+    }
+    if (c.place.width() > 0) {
+      EXPECT_EQ(g.size(), c.place.size()) << c.name;
+    }
+  }
+  const std::pair<const char*, QRect> boxes[] = {
+      {"TabStrip1", {0, 0, 425, 313}},  {"StatusBar1", {0, 312, 425, 17}},
+      {"ListView2", {0, 0, 217, 201}},  {"Picture2", {32, 204, 161, 17}},
+      {"Frame6", {296, 8, 113, 93}},    {"Frame12", {8, 8, 401, 129}},
+      {"Frame10", {8, 144, 401, 105}},  {"Text1", {8, 16, 337, 18}},
+      {"List1", {8, 40, 337, 184}},     {"Frame11", {8, 8, 401, 241}},
+      {"ListView1", {8, 16, 173, 169}}, {"Picture4", {16, 188, 161, 17}},
+      {"Label3", {40, 160, 329, 17}},   {"Frame3", {216, 20, 177, 37}},
+  };
+  for (const auto& [name, place] : boxes) {
+    if (QWidget* w = Find(name)) {
+      EXPECT_EQ(w->geometry(), place) << name;
+    }
+  }
+  const std::pair<const char*, const char*> tips[] = {
+      {"Option6_0", "総容量/残容量　使用率％"},
+      {"Frame10", "使用するネットワークアダプタを選んでください"},
+      {"Check1_1", "ここにチェックを入れるとアダプタ設定が保存されません"},
+      {"Text1", "入力例　localhost:8080"},
+      {"Slider2", "表示数値の取得間隔を設定します"},
+      {"Frame9", "マウスを近づけると邪魔にならないように自動的に隠れます"},
+      {"Check1_20",
+       "Mirel君の最新バージョンがリリースされた時にメインウインドウに表示してお知らせします"},
+  };
+  for (const auto& [name, tip] : tips) {
+    if (QWidget* w = Find(name)) {
+      EXPECT_EQ(w->toolTip(), U(tip)) << name;
+    }
+  }
+  EXPECT_EQ(Find<QLabel>("Label2_0")->text(), U("Ver3.18"));
+  EXPECT_EQ(Find<QLabel>("Label3")->text(), U(MIREL_HOME_PAGE));
+  for (int i = 0; i < 8; ++i) {
+    auto* swatch = Find<QPushButton>(QStringLiteral("color_%1").arg(i).toUtf8().constData());
+    EXPECT_EQ(swatch->text(), U("彩"));
+    EXPECT_EQ(swatch->isHidden(), i >= 2 && i <= 5) << i;
+  }
+}
+
+// Nothing is cut off and nothing overlaps: every caption fits its control,
+// every control lies inside its page or frame, and siblings touch at most
+// along a shared one-pixel border.
+TEST_F(DialogTest, CaptionsFitAndControlsDoNotOverlap) {
+  SettingsDialog& d = Dialog();
+  d.ensurePolished();
+  std::vector<QWidget*> containers;
+  for (int k = 0; k < 6; ++k) {
+    containers.push_back(Find(QStringLiteral("Picture1_%1").arg(k).toUtf8().constData()));
+  }
+  for (QGroupBox* frame : d.findChildren<QGroupBox*>()) containers.push_back(frame);
+
+  for (QWidget* container : containers) {
+    container->ensurePolished();
+    std::vector<QWidget*> children;
+    for (QWidget* w : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (!w->isHidden()) children.push_back(w);
+    }
+    const QRect inside = container->rect().adjusted(0, 0, 0, 0);
+    for (QWidget* w : children) {
+      w->ensurePolished();
+      const QString name = w->objectName();
+      EXPECT_TRUE(inside.contains(w->geometry()))
+          << name.toStdString() << " leaves " << container->objectName().toStdString();
+      const QFontMetrics fm(w->font());
+      if (auto* box = qobject_cast<QGroupBox*>(w)) {
+        EXPECT_LE(fm.horizontalAdvance(box->title()) + 12, box->width()) << name.toStdString();
+      } else if (qobject_cast<QCheckBox*>(w) || qobject_cast<QRadioButton*>(w)) {
+        EXPECT_LE(w->sizeHint().width(), w->width()) << name.toStdString();
+      } else if (auto* button = qobject_cast<QPushButton*>(w)) {
+        EXPECT_LE(fm.horizontalAdvance(button->text()) + 2, button->width()) << name.toStdString();
+      } else if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty()) {
+        if (label->wordWrap()) {
+          EXPECT_LE(label->heightForWidth(label->width()), label->height()) << name.toStdString();
+        } else {
+          EXPECT_LE(fm.horizontalAdvance(label->text()), label->width()) << name.toStdString();
+        }
+      }
+      for (QWidget* other : children) {
+        if (other <= w) continue;
+        const QRect both = w->geometry() & other->geometry();
+        EXPECT_TRUE(both.isEmpty() || both.width() <= 1 || both.height() <= 1)
+            << name.toStdString() << " overlaps " << other->objectName().toStdString();
+      }
+    }
+  }
+}
+
+// --- Opening and closing ----------------------------------------------------
+
+TEST_F(DialogTest, OpenClearsStatusAndCloseHandsBackToTheMonitor) {
+  model_.record[SettingsRecord::kAlwaysOnTop] = "0";
+  SettingsDialog& d = Dialog();
+  model_.statusText = "old";
+  d.RefreshFromModel();
+  d.Open();
+  d.Open();
+  EXPECT_TRUE(d.isVisible());
+  EXPECT_EQ(Status(), "");
+  EXPECT_EQ(model_.statusText, "");
+  EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
+
+  model_.updateInterval = 7;
+  Click("Command2");
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(closed_, 1);
+  EXPECT_EQ(intervals_, std::vector<int>{3500});
+
+  // A close by the window manager hides the dialog the same way and keeps it.
+  d.Open();
+  Find<QLineEdit>("Text1")->setText("typed");
+  d.close();
+  EXPECT_FALSE(d.isVisible());
+  EXPECT_EQ(closed_, 2);
+  d.Open();
+  EXPECT_EQ(Find<QLineEdit>("Text1")->text(), "typed");
+}
+
+TEST_F(DialogTest, AlwaysOnTopOffLeavesTheTopmostStateAlone) {
+  SettingsDialog& d = Dialog();  // "ＯＦＦ"
+  d.Open();
+  EXPECT_FALSE(d.windowFlags() & Qt::WindowStaysOnTopHint);
+  Click("Option2_0");
+  EXPECT_EQ(model_.alwaysOnTop(), 0);
+  d.Open();
+  EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
+  Click("Option2_1");
+  d.Open();
+  EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint) << "made topmost earlier, stays so";
+}
+
+TEST_F(DialogTest, PositionComesFromAndGoesToTheModelInTwips) {
+  model_.dialogLeft = 1500;
+  model_.dialogTop = 300;
+  SettingsDialog& d = Dialog();
+  EXPECT_EQ(d.pos(), QPoint(100, 20));
+  d.Open();
+  d.move(40, 60);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(model_.dialogLeft, 600);
+  EXPECT_EQ(model_.dialogTop, 900);
+}
+
+TEST_F(DialogTest, PositionOffEveryScreenIsBroughtBack) {
+  model_.dialogLeft = 15 * 20000;
+  model_.dialogTop = 15 * 20000;
+  SettingsDialog& d = Dialog();
+  d.Open();
+  QCoreApplication::processEvents();
+  bool onScreen = false;
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    onScreen = onScreen || screen->availableGeometry().intersects(d.frameGeometry());
+  }
+  EXPECT_TRUE(onScreen);
+  EXPECT_LT(model_.dialogLeft, 15 * 20000);
+}
+
+// --- Item list --------------------------------------------------------------
+
+TEST_F(DialogTest, MoveButtonsCarryWholeRowsAndStopAtTheEdges) {
+  Dialog();
+  SelectItem(0);
+  Click("Command1_0");
+  EXPECT_EQ(Items()->topLevelItem(0)->text(1), "100");
+  EXPECT_EQ(model_.items[0].key, "100");
+
+  Click("Command1_1");
+  EXPECT_EQ(model_.items[1].key, "100");
+  QTreeWidgetItem* moved = Items()->topLevelItem(1);
+  EXPECT_EQ(moved->text(1), "100");
+  EXPECT_EQ(moved->text(2), "255");
+  EXPECT_EQ(moved->checkState(0), Qt::Checked);
+  EXPECT_EQ(Items()->currentItem(), moved);
+
+  SelectItem(14);
+  Click("Command1_1");
+  EXPECT_EQ(model_.items[14].key, "114");
+}
+
+TEST_F(DialogTest, LastTickedItemStaysTickedAndIpCopyFollowsItsRow) {
+  Dialog();
+  for (int row = 3; row >= 1; --row) Items()->topLevelItem(row)->setCheckState(0, Qt::Unchecked);
+  model_.resizePending = false;
+  Items()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+  EXPECT_EQ(Items()->topLevelItem(0)->checkState(0), Qt::Checked);
+  EXPECT_TRUE(model_.items[0].checked);
+  EXPECT_TRUE(model_.resizePending);
+
+  Click("Check1_0");  // ticks "右クリックにIPアドレスコピーを表示"
+  EXPECT_TRUE(model_.ipCopyMenuShown);
+  EXPECT_FALSE(model_.ipCopyEntryVisible) << "row 104 is not ticked";
+  Items()->topLevelItem(4)->setCheckState(0, Qt::Checked);
+  EXPECT_TRUE(model_.ipCopyEntryVisible);
+  Click("Check1_0");
+  EXPECT_FALSE(model_.ipCopyEntryVisible);
+  EXPECT_GE(menusChanged_, 3);
+}
+
+// --- Colours ----------------------------------------------------------------
+
+TEST_F(DialogTest, CancelledChooserChangesNoColourCaptionOrImage) {
+  Dialog();
+  SelectItem(1);
+  const QImage before = Preview("Picture2");
+  const std::string start = model_.items[1].startColor;
+  chosen_ = std::nullopt;
+  for (const char* button : {"Command9_0", "Command9_1", "Command9_2"}) Click(button);
+  EXPECT_EQ(chooserCalls_, 3);
+  EXPECT_EQ(model_.items[1].startColor, start);
+  EXPECT_EQ(Preview("Picture2"), before);
+  EXPECT_EQ(Find<QPushButton>("Command9_0")->text(), U("開始色"));
+}
+
+TEST_F(DialogTest, ItemsWithoutBarShowNoChooserAndAClearedPreview) {
+  Dialog();
+  SelectItem(4);  // "104"
+  EXPECT_EQ(Find<QPushButton>("Command9_0")->text(), U("色変更不可"));
+  EXPECT_EQ(Find<QPushButton>("Command9_1")->text(), U("色変更不可"));
+  chosen_ = QColor(1, 2, 3);
+  Click("Command9_0");
+  EXPECT_EQ(chooserCalls_, 0);
+  EXPECT_EQ(model_.items[4].startColor, "");
+
+  SelectItem(2);
+  EXPECT_EQ(Find<QPushButton>("Command9_0")->text(), U("開始色"));
+  Click("Command9_2");  // 単色
+  const QImage preview = Preview("Picture2");
+  ASSERT_FALSE(preview.isNull());
+  EXPECT_EQ(preview.pixelColor(0, 5), QColor(1, 2, 3));
+  EXPECT_EQ(preview.pixelColor(156, 5), QColor(1, 2, 3));
+  EXPECT_EQ(Items()->topLevelItem(2)->text(3), QString::number(Rgb(1, 2, 3)));
+}
+
+TEST_F(DialogTest, DrivesGetWhiteStartColourAndKeepOneTicked) {
+  Dialog();
+  auto* drives = Find<QTreeWidget>("ListView1");
+  drives->setCurrentItem(drives->topLevelItem(1));
+  EXPECT_EQ(model_.drives[1].startColor, "16777215");
+  EXPECT_EQ(drives->topLevelItem(1)->text(2), "16777215");
+  drives->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
+  EXPECT_EQ(drives->topLevelItem(0)->checkState(0), Qt::Checked);
+  chosen_ = QColor(0, 0, 255);
+  Click("Command10_1");
+  EXPECT_EQ(model_.drives[1].endColor, std::to_string(Rgb(0, 0, 255)));
+}
+
+TEST_F(DialogTest, SwatchesStoreTheirFieldAndGraphBackRepaintsAtOnce) {
+  Dialog();
+  chosen_ = QColor(10, 20, 30);
+  Click("color_6");
+  EXPECT_EQ(model_.graphLineColor(), Rgb(10, 20, 30));
+  EXPECT_EQ(graphBackChanged_, 0);
+  chosen_ = std::nullopt;
+  Click("color_7");
+  EXPECT_EQ(graphBackChanged_, 0);
+  chosen_ = QColor(255, 0, 0);
+  Click("color_7");
+  EXPECT_EQ(model_.record[SettingsRecord::kGraphBackColor], "255");
+  EXPECT_EQ(graphBackChanged_, 1);
+  EXPECT_TRUE(Find<QPushButton>("color_7")->styleSheet().contains("#ff0000"));
+}
+
+// --- Sliders and options ----------------------------------------------------
+
+TEST_F(DialogTest, PresetSetsBothSlidersAndCaptions) {
+  Dialog();
+  Click("Option5_1");
+  EXPECT_EQ(Find<QSlider>("Slider1")->value(), 24);
+  EXPECT_EQ(Find<QSlider>("Slider3")->value(), 8);
+  EXPECT_EQ(Find<QGroupBox>("Frame2")->title(), U("受信速度設定  192Kbyte/秒"));
+  EXPECT_EQ(Find<QGroupBox>("Frame8")->title(), U("送信速度設定  64Kbyte/秒"));
+  Click("Option1_1");
+  EXPECT_EQ(Find<QGroupBox>("Frame2")->title(), U("受信速度設定  1536Kbit/秒"));
+  EXPECT_EQ(Find<QGroupBox>("Frame8")->title(), U("送信速度設定  512Kbit/秒"));
+  EXPECT_EQ(Find<QSlider>("Slider1")->value(), 24);
+  Find<QSlider>("Slider1")->setValue(192);
+  EXPECT_EQ(model_.receiveSpeed, 192);
+  EXPECT_EQ(Find<QGroupBox>("Frame2")->title(), U("受信速度設定  12288Kbit/秒"));
+}
+
+TEST_F(DialogTest, SliderRangesAndTheIntervalTakingEffectAtOnce) {
+  Dialog();
+  const std::tuple<const char*, int, int> ranges[] = {
+      {"Slider1", 192, 8}, {"Slider3", 128, 8}, {"Slider2", 20, 5}};
+  for (const auto& [name, max, page] : ranges) {
+    auto* s = Find<QSlider>(name);
+    EXPECT_EQ(s->minimum(), 1) << name;
+    EXPECT_EQ(s->maximum(), max) << name;
+    EXPECT_EQ(s->pageStep(), page) << name;
+  }
+  Find<QSlider>("Slider2")->setValue(1);
+  EXPECT_EQ(Find<QGroupBox>("Frame5")->title(), U("更新間隔  0.5秒"));
+  Find<QSlider>("Slider2")->setValue(20);
+  EXPECT_EQ(Find<QGroupBox>("Frame5")->title(), U("更新間隔  10秒"));
+  EXPECT_EQ(intervals_, (std::vector<int>{500, 10000}));
+}
+
+TEST_F(DialogTest, GraphSourceClearsTheGraphAndOptionsStoreTheirIndex) {
+  Dialog();
+  Click("Option3_0");
+  EXPECT_EQ(graphCleared_, 1);
+  EXPECT_TRUE(model_.resizePending);
+  Click("Option3_4");
+  EXPECT_EQ(model_.graphSource(), 4);
+  const std::pair<const char*, int> clicks[] = {
+      {"Option4_1", SettingsRecord::kMouseOverMode},
+      {"Option6_1", SettingsRecord::kHddUnit},
+      {"Option7_1", SettingsRecord::kDrawMode},
+  };
+  for (const auto& [name, field] : clicks) {
+    Click(name);
+    EXPECT_EQ(model_.record[field], "1") << name;
+  }
+}
+
+TEST_F(DialogTest, ToolbarCheckGreysOutTheReadingsAndHidesTheWindow) {
+  Dialog();
+  auto* cpu = Find<QCheckBox>("Check3_0");
+  EXPECT_TRUE(cpu->isChecked());
+  Click("Check2_1");
+  EXPECT_FALSE(cpu->isChecked());
+  EXPECT_FALSE(cpu->isEnabled());
+  EXPECT_FALSE(Find<QCheckBox>("Check3_3")->isEnabled());
+  Click("Check2_1");
+  EXPECT_TRUE(cpu->isEnabled());
+  EXPECT_FALSE(cpu->isChecked());
+  EXPECT_EQ(toolbarShown_, (std::vector<bool>{false, true}));
+  Click("Check3_2");
+  EXPECT_TRUE(model_.toolbarReceive);
+}
+
+// --- Proxy list -------------------------------------------------------------
+
+TEST_F(DialogTest, ProxyAddAndRemove) {
+  Dialog();
+  auto* edit = Find<QLineEdit>("Text1");
+  auto* list = Find<QListWidget>("List1");
+  QTest::keyClicks(edit, "   ");
+  Click("Command7");
+  EXPECT_EQ(list->count(), 2);
+  EXPECT_EQ(edit->text(), "");
+  EXPECT_EQ(Status(), "");
+
+  QTest::keyClicks(edit, "  localhost:8080");
+  Click("Command7");
+  ASSERT_EQ(list->count(), 3);
+  EXPECT_EQ(list->item(2)->text(), "localhost:8080");
+  EXPECT_EQ(edit->text(), "");
+  EXPECT_EQ(Status(), U("localhost:8080をプロキシリストに追加しました"));
+  EXPECT_EQ(model_.proxyList[0], model_.proxyList[2]) << "duplicates are allowed";
+
+  list->setCurrentRow(1);
+  Click("Command8");
+  EXPECT_EQ(Status(), U("proxy:3128をプロキシリストから削除しました"));
+  EXPECT_EQ(model_.proxyList, (std::vector<std::string>{"localhost:8080", "localhost:8080"}));
+  Click("Command8");  // nothing selected any more
+  EXPECT_EQ(list->count(), 2);
+
+  Find<QCheckBox>("Check2_0")->click();
+  EXPECT_TRUE(model_.proxyEntryVisible);
+}
+
+TEST_F(DialogTest, RefreshShowsWhatOthersWroteIntoTheModel) {
+  SettingsDialog& d = Dialog();
+  model_.proxyText = "chosen:8080";
+  model_.statusText = "エラー";
+  model_.proxyList.push_back("new:1");
+  d.RefreshFromModel();
+  EXPECT_EQ(Find<QLineEdit>("Text1")->text(), "chosen:8080");
+  EXPECT_EQ(Status(), U("エラー"));
+  EXPECT_EQ(Find<QListWidget>("List1")->count(), 3);
+}
+
+// --- Save and reset ---------------------------------------------------------
+
+TEST_F(DialogTest, SavingTwiceWritesTheSameFile) {
+  Dialog();
+  Click("Command3");
+  EXPECT_EQ(Status(), U("設定を保存しました"));
+  EXPECT_EQ(geometrySynced_, 1);
+  const std::string first = ReadAll(dir_ / kSettingsFileName);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(Items()->topLevelItem(0)->text(2), "255         ") << "rows show the padded text";
+  Click("Command3");
+  EXPECT_EQ(ReadAll(dir_ / kSettingsFileName), first);
+}
+
+TEST_F(DialogTest, UnwritableFileGivesAFailureText) {
+  // /proc refuses new files even to root.
+  SettingsDialog d(model_, gradients_, fs::path("/proc/self") / kSettingsFileName, hooks_);
+  d.findChild<QPushButton*>("Command3")->click();
+  const QString status = d.findChild<QStatusBar*>("StatusBar1")->currentMessage();
+  EXPECT_FALSE(status.isEmpty());
+  EXPECT_NE(status, U("設定を保存しました"));
+}
+
+TEST_F(DialogTest, SizePositionAndTotalButtons) {
+  Dialog();
+  model_.display = {3000, 1500, 900, 1200, 50};
+  Click("Command4");
+  EXPECT_EQ(model_.display.height, 15 * 58 + 128);
+  EXPECT_EQ(model_.display.width, 2496);
+  EXPECT_EQ(Status(), U("ウインドウサイズを初期化しました"));
+  Click("Command5");
+  EXPECT_EQ(model_.display.left, 0);
+  EXPECT_EQ(model_.display.top, 0);
+  EXPECT_EQ(Status(), U("ウインドウ位置を初期化しました"));
+  EXPECT_EQ(geometryApplied_, 2);
+  for (const char* name : {"Command6_0", "Command6_1", "Command6_2", "Command6_3"}) Click(name);
+  EXPECT_EQ(totals_, (std::vector<int>{0, 1, 2, 3}));
+}
+
+TEST_F(DialogTest, HomeLinkOpensTheHomePage) {
+  SettingsDialog& d = Dialog();
+  std::vector<QUrl> opened;
+  d.SetUrlOpener([&](const QUrl& url) { opened.push_back(url); });
+  QTest::mouseClick(Find<QLabel>("Label3"), Qt::LeftButton);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], QUrl(U(MIREL_HOME_PAGE)));
+  EXPECT_EQ(Find<QLabel>("Label3")->cursor().shape(), Qt::PointingHandCursor);
+}
+
+}  // namespace
+}  // namespace mirel

@@ -1,0 +1,109 @@
+// mirel9x-tool sample: runs sampling ticks on this machine with every item
+// shown and prints each value text, to look at the real numbers.
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "app/item_catalogue.h"
+#include "app/settings_file.h"
+#include "monitor/sampling.h"
+#include "tools/tool_command.h"
+
+namespace mirel::tool {
+namespace {
+
+constexpr int kGraphKey = 113;  // the graph has no value text
+constexpr int kDiskKey = 112;
+
+bool ParseCount(const std::string& text, int& out) {
+  try {
+    std::size_t used = 0;
+    out = std::stoi(text, &used);
+    return used == text.size() && out > 0;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+int Run(const Args& args) {
+  std::string settingsFile;
+  int ticks = 3;
+  int intervalMs = 0;  // from the settings unless given
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    bool hasValue = i + 1 < args.size();
+    if (args[i] == "--settings" && hasValue) {
+      settingsFile = args[++i];
+    } else if (args[i] == "--ticks" && hasValue && ParseCount(args[i + 1], ticks)) {
+      ++i;
+    } else if (args[i] == "--interval-ms" && hasValue && ParseCount(args[i + 1], intervalMs)) {
+      ++i;
+    } else {
+      std::cerr << "sample: unexpected argument '" << args[i] << "'\n";
+      return 2;
+    }
+  }
+
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  std::unique_ptr<BrowserSettingsStore> store = MakeBrowserSettingsStore(UserConfigDir());
+  RegistryAccess registry(*store);
+  WebCheckResults web;
+  TickSources sources{*system, registry, web, {}, {}};
+  SettingsModel model;
+  model.record[SettingsRecord::kHddUnit] = "0";
+
+  LoadInterfaceTable(model, sources);
+  sources.adapters = system->LoadAdapterTable();
+
+  std::vector<std::string> driveTexts = system->ListFixedDrives();
+
+  if (!settingsFile.empty()) {
+    std::unique_ptr<TextCodec> codec = MakeAnsiCodec();
+    LoadResult loaded = LoadSettings(settingsFile, *codec, model);
+    if (!loaded.ok) {
+      std::cerr << "sample: " << loaded.error << "\n";
+      return 1;
+    }
+    BuildItemRows(model, loaded.packed);
+    BuildDriveRows(model, driveTexts, loaded.packed);
+  } else {
+    for (int key = 100; key <= 114; ++key) model.items.push_back({"", std::to_string(key), "", ""});
+    for (const std::string& d : driveTexts) model.drives.push_back({d, "ハードディスク", "", ""});
+  }
+  for (ItemRow& row : model.items) row.checked = true;
+  for (DriveRow& row : model.drives) row.checked = true;
+  if (intervalMs == 0) intervalMs = model.updateInterval * 500;
+  if (model.adapterIndex >= 0 &&
+      static_cast<std::size_t>(model.adapterIndex) < model.interfaceList.size()) {
+    std::cerr << "interface: " << model.interfaceList[static_cast<std::size_t>(model.adapterIndex)]
+              << "\n";
+  }
+
+  MonitorState state;
+  const char* unit = model.hddUnit() == 0 ? "GB" : "MB";
+  for (int t = 0; t < ticks; ++t) {
+    if (t > 0) std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
+    SampleTick(state, model, sources, intervalMs);
+    for (const ItemRow& row : model.items) {
+      int key = std::atoi(row.key.c_str());
+      if (key < 100 || key > 114 || key == kGraphKey) continue;
+      if (key != kDiskKey) {
+        std::cout << row.key << "\t" << state.Text(key) << "\n";
+        continue;
+      }
+      for (DriveRow& drive : model.drives) {
+        DiskTexts d = ReadDiskTexts(state, *system, drive, model.hddUnit());
+        std::cout << kDiskKey << ":" << drive.text << "\t" << d.name << " " << d.free << unit << "/"
+                  << d.total << unit << " " << d.percent << "\n";
+      }
+    }
+    std::cout << "\n" << std::flush;
+  }
+  return 0;
+}
+
+Register reg("sample", &Run,
+             "sample [--settings FILE] [--ticks N] [--interval-ms MS]   sampling ticks on this "
+             "machine, every item shown");
+
+}  // namespace
+}  // namespace mirel::tool
