@@ -22,6 +22,9 @@ int RowKey(const ItemRow& row) {
 }
 
 void Place(Canvas& canvas, int& y, const Canvas& part, int height) {
+  // A part that was never drawn must not leave an earlier stack showing.
+  if (part.width() < kGraphPictureWidth || part.height() < height)
+    canvas.FillRect(0, y, kGraphPictureWidth, height, kCanvasBackColour);
   canvas.BitBlt(0, y, kGraphPictureWidth, height, part, 0, 0);
   canvas.Line(0, y + height, kGraphPictureWidth, y + height, kSeparatorColour);
   y += height + 1;

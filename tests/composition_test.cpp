@@ -98,6 +98,12 @@ TEST(CompositionTest, ListOrderDrivesAndNoticeLast) {
   }
   EXPECT_EQ(canvas.GetPixel(50, 100), kCanvasBackColour);
   EXPECT_EQ(StackHeight(items, drives, true), y);
+
+  // A checked drive whose strip was never drawn shows an empty band.
+  drives.emplace_back().checked = true;
+  EXPECT_EQ(ComposeStack(canvas, items, drives, parts.Stack(false)), 5 * 14);
+  ExpectBand(canvas, 3 * 14, 3 * 14 + 13, kCanvasBackColour);
+  ExpectBand(canvas, 4 * 14, 4 * 14 + 13, SlotColour(4));
 }
 
 TEST(CompositionTest, EmptyAndUnknownRows) {
