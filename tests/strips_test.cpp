@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "browser_control/switch_toggle.h"
 #include "monitor/gradient.h"
 
 namespace mirel {
@@ -174,6 +175,18 @@ TEST(StripsTest, SwitchImagesHaveExactColours) {
   EXPECT_EQ(kSwitchColours[0].face, Rgb(212, 207, 198));
   EXPECT_EQ(kSwitchColours[1].text, Rgb(17, 17, 17));
   EXPECT_EQ(kSwitchColours[2].face, Rgb(221, 214, 203));
+}
+
+TEST(StripsTest, EveryButtonPixelIsRecognisedAsItsButton) {
+  // A click is attributed by the colour under the cursor alone.
+  const SwitchToggle expected[] = {SwitchToggle::kProxy, SwitchToggle::kActiveScripting,
+                                   SwitchToggle::kJavaApplet};
+  for (int i = 0; i < 3; ++i) {
+    Canvas img = MakeSwitchImage(i);
+    for (int y = 0; y < kSwitchHeight; ++y)
+      for (int x = 1; x < 27; ++x)
+        ASSERT_EQ(ToggleForColour(img.GetPixel(x, y)), expected[i]) << i << ": " << x << "," << y;
+  }
 }
 
 TEST(StripsTest, SwitchImageIsPaintedOverTheTexts) {
