@@ -8,10 +8,10 @@
 
 #include "app/settings_model.h"
 #include "monitor/canvas.h"
+#include "monitor/rates.h"  // kStripWidth
 
 namespace mirel {
 
-inline constexpr int kStripWidth = 157;
 inline constexpr int kStripHeight = 13;
 // What a cleared item preview shows (an item without a gradient is selected).
 inline constexpr std::uint32_t kPreviewClearColour = kWhite;

@@ -22,6 +22,9 @@ int RowKey(const ItemRow& row) {
 }
 
 void Place(Canvas& canvas, int& y, const Canvas& part, int height) {
+  // A part that was never drawn must not leave an earlier stack showing.
+  if (part.width() < kGraphPictureWidth || part.height() < height)
+    canvas.FillRect(0, y, kGraphPictureWidth, height, kCanvasBackColour);
   canvas.BitBlt(0, y, kGraphPictureWidth, height, part, 0, 0);
   canvas.Line(0, y + height, kGraphPictureWidth, y + height, kSeparatorColour);
   y += height + 1;
@@ -62,11 +65,13 @@ int StackHeight(const std::vector<ItemRow>& items, const std::vector<DriveRow>& 
 
 int ComposeStack(Canvas& canvas, const std::vector<ItemRow>& items,
                  const std::vector<DriveRow>& drives, const StackParts& parts) {
+  // Every row of the stack is overwritten below, so only what lies outside
+  // it is cleared: the extra right column and the rows under the stack.
   const int needed = StackHeight(items, drives, parts.notice != nullptr);
   if (canvas.width() != kComposedWidth || canvas.height() < needed)
     canvas.Resize(kComposedWidth, std::max(needed, canvas.height()), kCanvasBackColour);
-  else
-    canvas.Clear(kCanvasBackColour);
+  canvas.FillRect(kComposedWidth - 1, 0, 1, needed, kCanvasBackColour);
+  canvas.FillRect(0, needed, kComposedWidth, canvas.height() - needed, kCanvasBackColour);
 
   int y = 0;
   for (const ItemRow& row : items) {

@@ -2,6 +2,7 @@
 // The shell calls Tick() from its refresh timer and shows composed().
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -22,13 +23,25 @@ struct WindowFit {
   int scaleHeight = 0;  // composedHeight
 };
 
+// Fitting after a composition of stackHeight pixels: when resizePending is
+// set or drawMode is 1 (fixed size), the size to take; clears resizePending.
+std::optional<WindowFit> FitWindowToStack(bool& resizePending, int drawMode, int stackHeight);
+
 class MonitorEngine {
  public:
   MonitorEngine(SettingsModel& model, TickSources& sources, GradientImages& gradients,
                 const StripFont& font);
   ~MonitorEngine();
+  MonitorEngine(const MonitorEngine&) = delete;
+  MonitorEngine& operator=(const MonitorEngine&) = delete;
 
   void Tick(int intervalMs);
+  // The same with the monotonic time of the tick given (milliseconds), for
+  // callers that replay ticks faster than real time.
+  void Tick(int intervalMs, std::int64_t nowMs);
+  // The drawing half of a tick on the values as last sampled: strips, graph,
+  // composition, window fitting and toolbar caption.
+  void Draw();
 
   // The composed stack: 158 pixels wide (one column more than the strips, the
   // source width of the stretched copy); only the top composedHeight() rows

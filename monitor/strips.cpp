@@ -55,22 +55,31 @@ void DrawBar(Canvas& strip, const Canvas* gradient, int barWidth) {
   strip.BitBlt(0, 0, barWidth, kStripHeight, *gradient, 0, 0);
 }
 
+// A value text whose right end would pass the strip's edge moves left just
+// enough to end there: the layout's constants assume one full-width
+// character at most, so addresses at 160 - 6 × length and texts such as
+// "Now　Loading・・・" would otherwise lose their last characters. Texts that
+// fit are where the layout puts them; one wider than the strip starts at 0.
+int KeepEndInside(int x, int width) {
+  if (x + width <= kStripWidth) return x;
+  return std::max(kStripWidth - width, std::min(x, 0));
+}
+
 // The date line of a Japanese locale ("2026/12/07 月曜日  12:34:56") is 162
 // pixels wide and would lose its seconds at x = 3. Only when the text does
-// not fit, the double blank before the time becomes one and the text moves
-// left as far as needed, so every character stays visible.
+// not fit, the double blank before the time becomes one, and the line moves
+// left as far as needed.
 void DrawDateLine(Canvas& strip, const StripFont& font, std::string_view text,
                   std::uint32_t colour) {
   std::string line(text);
   int width = font.TextWidth(line);
-  if (kDateX + width > strip.width()) {
+  if (kDateX + width > kStripWidth) {
     if (auto pos = line.find("  "); pos != std::string::npos) {
       line.erase(pos, 1);
       width = font.TextWidth(line);
     }
   }
-  const int x = std::clamp(strip.width() - width, 0, kDateX);
-  font.Draw(strip, x, kTextTop, line, colour);
+  font.Draw(strip, KeepEndInside(kDateX, width), kTextTop, line, colour);
 }
 
 }  // namespace
@@ -143,7 +152,8 @@ void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_vi
   if (key == 114)
     DrawDateLine(strip, font, valueText, colours.text);
   else
-    font.Draw(strip, ValueTextX(key, valueText), kTextTop, valueText, colours.text);
+    font.Draw(strip, KeepEndInside(ValueTextX(key, valueText), font.TextWidth(valueText)), kTextTop,
+              valueText, colours.text);
   if (switchImage != nullptr)
     strip.BitBlt(kSwitchX, 0, switchImage->width(), switchImage->height(), *switchImage, 0, 0);
 }

@@ -27,7 +27,8 @@ struct StripColours {
 
 // The label drawn at (0, 1), or nullptr when the item has none.
 const char* StripLabel(int key);
-// Where the value text starts: a constant less 6 pixels per character.
+// Where the value text starts: a constant less 6 pixels per character. (A
+// text that would then run past the right edge is drawn further left.)
 int ValueTextX(int key, std::string_view valueText);
 
 // Strips 100-103 are drawn when their item is shown or the graph follows

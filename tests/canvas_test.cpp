@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace mirel {
 namespace {
 
@@ -10,6 +13,44 @@ TEST(CanvasTest, LineLeavesOutItsEndPoint) {
   c.Line(0, 0, 4, 0, Rgb(255, 255, 255));
   EXPECT_EQ(c.GetPixel(3, 0), Rgb(255, 255, 255));
   EXPECT_EQ(c.GetPixel(4, 0), 0u);
+}
+
+TEST(CanvasTest, LinesInEveryDirectionLeaveOutTheEndPoint) {
+  struct Case {
+    int x0, y0, x1, y1;
+  } cases[] = {{2, 3, 7, 3}, {7, 3, 2, 3}, {4, 1, 4, 8}, {4, 8, 4, 1}, {1, 1, 6, 6}, {6, 2, 5, 9}};
+  for (const Case& c : cases) {
+    Canvas canvas(10, 10, 0);
+    canvas.Line(c.x0, c.y0, c.x1, c.y1, Rgb(9, 9, 9));
+    EXPECT_EQ(canvas.GetPixel(c.x0, c.y0), Rgb(9, 9, 9)) << c.x0 << "," << c.y0;
+    EXPECT_EQ(canvas.GetPixel(c.x1, c.y1), 0u) << c.x1 << "," << c.y1;
+    int drawn = 0;
+    for (int y = 0; y < 10; ++y)
+      for (int x = 0; x < 10; ++x) drawn += canvas.GetPixel(x, y) != 0;
+    EXPECT_EQ(drawn, std::max(std::abs(c.x1 - c.x0), std::abs(c.y1 - c.y0)));
+  }
+  // Clipped at the edges, as the separators and graph segments need.
+  Canvas canvas(5, 5, 0);
+  canvas.Line(-3, 2, 9, 2, Rgb(1, 1, 1));
+  for (int x = 0; x < 5; ++x) EXPECT_EQ(canvas.GetPixel(x, 2), Rgb(1, 1, 1));
+}
+
+TEST(CanvasTest, ClearAndFillCoverExactlyTheirArea) {
+  Canvas c(157, 13, 0);
+  c.Clear(Rgb(3, 4, 5));
+  c.SetPixel(3, 11, Rgb(1, 1, 1));         // just right of the area
+  c.FillRect(-2, 11, 5, 9, Rgb(7, 7, 7));  // clipped to 3 × 2
+  EXPECT_EQ(c.GetPixel(3, 12), Rgb(3, 4, 5));
+  c.SetPixel(3, 11, Rgb(3, 4, 5));
+  int filled = 0, cleared = 0;
+  for (int y = 0; y < 13; ++y)
+    for (int x = 0; x < 157; ++x) {
+      const std::uint32_t p = c.GetPixel(x, y);
+      filled += p == Rgb(7, 7, 7);
+      cleared += p == Rgb(3, 4, 5);
+    }
+  EXPECT_EQ(filled, 3 * 2);
+  EXPECT_EQ(cleared, 157 * 13 - 6);
 }
 
 TEST(CanvasTest, BitBltClipsAtEveryEdge) {

@@ -1,10 +1,23 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "browser_control/registry.h"
+#include "monitor/fixed_sources.h"
 #include "monitor/gradient.h"
 #include "monitor/graph.h"
+#include "monitor/monitor_engine.h"
+#include "monitor/strip_font.h"
+#include "monitor/strips.h"
+#include "webcheck/web_check_results.h"
 
 namespace mirel {
 namespace {
@@ -85,6 +98,12 @@ TEST(CompositionTest, ListOrderDrivesAndNoticeLast) {
   }
   EXPECT_EQ(canvas.GetPixel(50, 100), kCanvasBackColour);
   EXPECT_EQ(StackHeight(items, drives, true), y);
+
+  // A checked drive whose strip was never drawn shows an empty band.
+  drives.emplace_back().checked = true;
+  EXPECT_EQ(ComposeStack(canvas, items, drives, parts.Stack(false)), 5 * 14);
+  ExpectBand(canvas, 3 * 14, 3 * 14 + 13, kCanvasBackColour);
+  ExpectBand(canvas, 4 * 14, 4 * 14 + 13, SlotColour(4));
 }
 
 TEST(CompositionTest, EmptyAndUnknownRows) {
@@ -152,6 +171,262 @@ TEST(GraphTest, MiddleLineAndSamplesAboveTheTop) {
       EXPECT_EQ(graph.GetPixel(60, y), kBack) << y;
     }
   }
+}
+
+// --- The whole tick -----------------------------------------------------------
+
+const StripFont& Font() {
+  static StripFontLoad load = StripFont::Open();
+  if (!load.font) ADD_FAILURE() << load.error;
+  return *load.font;
+}
+
+struct EngineRig {
+  FixedSystemSource system;
+  FixedBrowserStore store;
+  RegistryAccess registry{store};
+  WebCheckResults web;
+  TickSources sources{system, registry, web, {}, {}};
+  SettingsModel model;
+  GradientImages gradients;
+  std::unique_ptr<MonitorEngine> engine;
+  std::int64_t now = 0;
+
+  explicit EngineRig(std::initializer_list<std::pair<const char*, bool>> rows) {
+    for (auto [key, on] : rows) model.items.push_back({"", key, "0", "16777215", on});
+    model.record[SettingsRecord::kBackColor] = std::to_string(kBack);
+    model.record[SettingsRecord::kTextColor] = "16777215";
+    model.record[SettingsRecord::kGraphLineColor] = std::to_string(kLine);
+    model.record[SettingsRecord::kGraphBackColor] = std::to_string(Rgb(0, 0, 90));
+    system.memory = {536870912, 326107136};
+    LoadInterfaceTable(model, sources);
+    RenderAllGradients(model, gradients);
+    engine = std::make_unique<MonitorEngine>(model, sources, gradients, Font());
+  }
+  void Tick() {
+    now += 1000;
+    engine->Tick(1000, now);
+  }
+  std::uint32_t At(int x, int y) const { return engine->composed().GetPixel(x, y); }
+};
+
+TEST(EngineTest, ProcessorGraphMemoryTick) {
+  EngineRig rig({{"100", true}, {"113", true}, {"101", true}});
+  rig.model.record[SettingsRecord::kGraphSource] = "1";
+  rig.system.cpuPercent = 50;
+  rig.Tick();
+  EXPECT_EQ(rig.engine->composedHeight(), 58);
+  EXPECT_EQ(rig.engine->composed().width(), 158);
+  EXPECT_FALSE(rig.engine->fit.has_value());  // resizable, nothing pending
+
+  // 157 / 100 × 50 = 78.5 gives a 78-pixel bar, halves to even.
+  for (int x = 0; x < kStripWidth; ++x) {
+    EXPECT_EQ(rig.At(x, 0), x < 78 ? rig.gradients.items[0].GetPixel(x, 0) : kBack) << x;
+  }
+  // "50%" at x = 155 - 18 = 137.
+  Canvas value(kStripWidth, kStripHeight, kBack);
+  Font().Draw(value, 137, 1, "50%", kWhite);
+  for (int y = 0; y < kStripHeight; ++y)
+    for (int x = 100; x < kStripWidth; ++x) ASSERT_EQ(rig.At(x, y), value.GetPixel(x, y));
+  // Separators and the memory strip's text at x = 0.
+  for (int y : {13, 43, 57}) EXPECT_EQ(rig.At(80, y), 0u) << y;
+  EXPECT_EQ(rig.engine->state().Text(101), "メモリ使用率201MB/512MB");
+
+  // The graph: 29 / 100 × 50 = 14.5 gives 14; the segment from (155, 15)
+  // has moved to x = 154 by the scroll, the new column is graph back colour.
+  EXPECT_EQ(rig.engine->state().graphHeight, 14);
+  EXPECT_EQ(rig.engine->state().graphPrevHeight, 14);
+  EXPECT_EQ(rig.At(154, 14 + 15), kLine);
+  EXPECT_EQ(rig.At(156, 14 + 15), Rgb(0, 0, 90));
+
+  // Fixed size refits on every tick: 58 × 15 + 128 twips.
+  rig.model.record[SettingsRecord::kDrawMode] = "1";
+  rig.Tick();
+  ASSERT_TRUE(rig.engine->fit.has_value());
+  EXPECT_EQ(rig.engine->fit->heightTwips, 998);
+  EXPECT_EQ(rig.engine->fit->widthTwips, 2496);
+  EXPECT_EQ(rig.engine->fit->scaleHeight, 58);
+}
+
+TEST(EngineTest, IdleProcessorStillDrawsOnePixel) {
+  EngineRig rig({{"113", true}});
+  rig.model.record[SettingsRecord::kGraphSource] = "1";
+  rig.system.cpuPercent = 0;
+  rig.Tick();
+  EXPECT_EQ(rig.engine->state().graphHeight, 1);
+  EXPECT_EQ(rig.At(154, 28), kLine);
+  // A hidden processor item is still sampled for the graph.
+  EXPECT_EQ(rig.system.cpuReads, 1);
+}
+
+TEST(EngineTest, GraphFreezesWithoutASource) {
+  EngineRig rig({{"113", true}});
+  rig.model.record[SettingsRecord::kGraphSource] = "1";
+  rig.system.cpuPercent = 80;
+  rig.Tick();
+  rig.Tick();
+  const Canvas before = rig.engine->composed();
+  rig.model.record[SettingsRecord::kGraphSource] = "0";
+  rig.system.cpuPercent = 10;
+  rig.Tick();
+  for (int y = 0; y < 29; ++y)
+    for (int x = 0; x < kStripWidth; ++x) ASSERT_EQ(rig.At(x, y), before.GetPixel(x, y));
+  EXPECT_EQ(rig.system.cpuReads, 2);
+}
+
+TEST(EngineTest, NoticeComesLastAndRefitsEveryTick) {
+  EngineRig rig({{"100", true}, {"101", false}});
+  rig.web.pageState = "ok";
+  rig.web.latestVersion = "319";
+  rig.web.notice = "新しいバージョンがあります";
+  rig.model.versionCheckAuto = true;
+  for (int i = 0; i < 3; ++i) {
+    rig.engine->fit.reset();
+    rig.Tick();
+    ASSERT_TRUE(rig.engine->fit.has_value()) << i;
+    EXPECT_EQ(rig.engine->fit->scaleHeight, 28);
+    EXPECT_FALSE(rig.model.resizePending);
+  }
+  EXPECT_EQ(rig.engine->state().noticeScroll, 3);
+  EXPECT_EQ(rig.At(0, 14), kNoticeRectColour);
+  EXPECT_EQ(rig.At(0, 27), 0u);
+
+  rig.model.versionCheckAuto = false;
+  rig.engine->fit.reset();
+  rig.Tick();
+  EXPECT_EQ(rig.engine->composedHeight(), 14);
+  EXPECT_FALSE(rig.engine->fit.has_value());
+}
+
+TEST(EngineTest, CheckedDrivesAndToolbarCaption) {
+  EngineRig rig({{"112", true}});
+  rig.system.drives = {{40000ull << 20, 14800ull << 20, "/"}, {1ull << 30, 0, "/boot"}};
+  rig.model.drives = {{"/", "ハードディスク", "", "", true},
+                      {"/boot", "ハードディスク", "", "", false}};
+  rig.model.toolbarShown = true;
+  rig.model.toolbarMemory = true;
+  RenderAllGradients(rig.model, rig.gradients);
+  rig.Tick();
+  EXPECT_EQ(rig.engine->composedHeight(), 14);
+  EXPECT_EQ(rig.engine->toolbarCaption(), "201MB/512MB ");
+  // 63% of a white gradient: a bar of 99 pixels, then the background.
+  EXPECT_EQ(rig.At(98, 0), kWhite);
+  EXPECT_EQ(rig.At(99, 0), kBack);
+  Canvas expected(kStripWidth, kStripHeight, kBack);
+  expected.FillRect(0, 0, 99, kStripHeight, kWhite);
+  for (auto [x, text] : {std::pair{0, " /"}, {76, "39.0GB"}, {26, "14.4GB/"}, {132, "63%"}})
+    Font().Draw(expected, x, 1, text, kWhite);
+  for (int y = 0; y < kStripHeight; ++y)
+    for (int x = 0; x < kStripWidth; ++x) ASSERT_EQ(rig.At(x, y), expected.GetPixel(x, y));
+}
+
+TEST(EngineTest, ClearingTheGraphStartsFromTheBackColour) {
+  EngineRig rig({{"113", true}});
+  rig.model.record[SettingsRecord::kGraphSource] = "1";
+  rig.system.cpuPercent = 60;
+  for (int i = 0; i < 4; ++i) rig.Tick();
+  rig.model.record[SettingsRecord::kGraphBackColor] = std::to_string(Rgb(50, 0, 0));
+  rig.engine->ClearGraph();
+  EXPECT_EQ(rig.engine->state().graphHeight, 0);
+  EXPECT_EQ(rig.engine->state().graphPrevHeight, 0);
+  rig.model.record[SettingsRecord::kGraphSource] = "0";  // frozen: shows the cleared picture
+  rig.Tick();
+  for (int y = 0; y < 29; ++y)
+    for (int x = 0; x < kStripWidth; ++x) ASSERT_EQ(rig.At(x, y), Rgb(50, 0, 0)) << x << "," << y;
+  EXPECT_EQ(rig.At(0, 29), 0u);
+}
+
+// --- mirel9x-tool render ----------------------------------------------------------
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+};
+
+ToolRun RunTool(const std::string& args) {
+  ToolRun run;
+  const std::string command = std::string(MIREL_TOOL) + " render " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buf[512];
+  while (std::fgets(buf, sizeof buf, pipe) != nullptr) run.out += buf;
+  const int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+// The default settings file with some lines replaced (line numbers from 1).
+std::filesystem::path SettingsWith(const std::filesystem::path& dir,
+                                   std::map<int, std::string> lines) {
+  std::ifstream in(std::filesystem::path(MIREL_SOURCE_DIR) / "data" / "設定.ini", std::ios::binary);
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string out;
+  std::size_t pos = 0;
+  for (int n = 1; pos < all.size(); ++n) {
+    std::size_t end = all.find("\r\n", pos);
+    if (end == std::string::npos) end = all.size();
+    out += lines.count(n) ? lines[n] : all.substr(pos, end - pos);
+    if (end < all.size()) out += "\r\n";
+    pos = end + 2;
+  }
+  const auto file = dir / "settings.ini";
+  std::ofstream(file, std::ios::binary) << out;
+  return file;
+}
+
+std::pair<std::uint32_t, std::uint32_t> PngSize(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  unsigned char header[24] = {};
+  in.read(reinterpret_cast<char*>(header), sizeof header);
+  const auto be = [&](int at) {
+    return std::uint32_t(header[at]) << 24 | std::uint32_t(header[at + 1]) << 16 |
+           std::uint32_t(header[at + 2]) << 8 | header[at + 3];
+  };
+  return {be(16), be(20)};
+}
+
+TEST(RenderToolTest, WritesTheComposedStack) {
+  const auto dir = std::filesystem::temp_directory_path() / "mirel_render_tool_test";
+  std::filesystem::create_directories(dir);
+  // Processor, graph and memory shown; toolbar with the processor value;
+  // the version check on.
+  const auto settings = SettingsWith(dir, {{1, "111000000000000"},
+                                           {2, "100113101102103105114104110111112106107108109"},
+                                           {9, " 1 "},
+                                           {10, " 1 "},
+                                           {11, " 0 "},
+                                           {12, " 0 "},
+                                           {13, " 0 "},
+                                           {21, " 1 "}});
+  const auto samples = dir / "samples.json";
+  std::ofstream(samples) << R"({ "ticks": [
+      { "intervalMs": 1000, "cpuPercent": 50, "memTotalBytes": 536870912,
+        "memAvailBytes": 326107136, "rxOctets": 0, "txOctets": 0,
+        "registry": { "ProxyServer": "proxy.example:3128", "ProxyEnable": "1" },
+        "drives": [ { "name": "/", "totalBytes": 41943040000, "freeBytes": 15518924800 } ],
+        "localTime": "2026-12-07T12:34:56" },
+      { "cpuPercent": 12 } ],
+    "versionCheck": { "pageState": "ok", "latestVersion": "319", "notice": "新版" } })";
+  const auto png = dir / "out.png";
+  ToolRun run = RunTool("--settings " + settings.string() + " --samples " + samples.string() +
+                        " --out " + png.string());
+  ASSERT_EQ(run.status, 0) << run.out;
+  // 13 + 1, 29 + 1, 13 + 1 and the notice 13 + 1.
+  EXPECT_EQ(run.out, "composedHeight=72\ntoolbar=12% \n");
+  EXPECT_EQ(PngSize(png), std::make_pair(157u, 72u));
+
+  // Broken input is reported, not rendered.
+  std::ofstream(samples) << R"({ "ticks": [ { "cpuPercent": "many" } ] })";
+  run = RunTool("--settings " + settings.string() + " --samples " + samples.string() + " --out " +
+                png.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("cpuPercent"), std::string::npos) << run.out;
+  std::ofstream(samples) << "{ not json";
+  run = RunTool("--settings " + settings.string() + " --samples " + samples.string() + " --out " +
+                png.string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(RunTool("--settings x").status, 2);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -99,14 +99,6 @@ TEST(StripFontTest, TextIsCutAtTheCanvasEdges) {
   EXPECT_GT(InkCount(small), 0);
 }
 
-TEST(StripFontTest, AsciiAndFullWidthFormsDiffer) {
-  // "A" comes from the half-width font and "Ａ" from the full-width one.
-  EXPECT_EQ(Font().TextWidth("A"), 6);
-  EXPECT_EQ(Font().TextWidth("Ａ"), 12);
-  EXPECT_GT(InkCount(Drawn("A")), 5);
-  EXPECT_GT(InkCount(Drawn("Ａ")), 5);
-}
-
 TEST(StripFontTest, CharacterWithoutGlyphDrawsAVisibleBox) {
   const char32_t missing = 0x10FFFD;  // private use, in neither font
   ASSERT_FALSE(Font().HasGlyph(missing));

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "browser_control/switch_toggle.h"
 #include "monitor/gradient.h"
 
 namespace mirel {
@@ -119,7 +120,12 @@ TEST(StripsTest, TextStripsMatchTheLayout) {
       {101, "メモリ使用率201MB/512MB", {{0, "メモリ使用率201MB/512MB"}}},
       {102, "1234Kbyte/秒", {{0, "受信量"}, {84, "1234Kbyte/秒"}}},
       {104, "接続不能", {{0, "IPアドレス"}, {96, "接続不能"}}},
-      {105, "192.168.1.5", {{0, "LAN側IP "}, {94, "192.168.1.5"}}},
+      // Past the right edge at 160 - 66: moved left to end at the edge.
+      {105, "192.168.1.5", {{0, "LAN側IP "}, {91, "192.168.1.5"}}},
+      {104, "255.255.255.255", {{0, "IPアドレス"}, {67, "255.255.255.255"}}},
+      {102, "Now　Loading・・・", {{0, "受信量"}, {157 - 108, "Now　Loading・・・"}}},
+      // Wider than the strip: from 0, cut at the right.
+      {101, "メモリ使用率16000MB/32000MB", {{0, "メモリ使用率16000MB/32000MB"}}},
       // A value wider than its room starts left of 0 and is cut there.
       {106,
        "a-very-long-proxy.example.org:8080",
@@ -169,6 +175,18 @@ TEST(StripsTest, SwitchImagesHaveExactColours) {
   EXPECT_EQ(kSwitchColours[0].face, Rgb(212, 207, 198));
   EXPECT_EQ(kSwitchColours[1].text, Rgb(17, 17, 17));
   EXPECT_EQ(kSwitchColours[2].face, Rgb(221, 214, 203));
+}
+
+TEST(StripsTest, EveryButtonPixelIsRecognisedAsItsButton) {
+  // A click is attributed by the colour under the cursor alone.
+  const SwitchToggle expected[] = {SwitchToggle::kProxy, SwitchToggle::kActiveScripting,
+                                   SwitchToggle::kJavaApplet};
+  for (int i = 0; i < 3; ++i) {
+    Canvas img = MakeSwitchImage(i);
+    for (int y = 0; y < kSwitchHeight; ++y)
+      for (int x = 1; x < 27; ++x)
+        ASSERT_EQ(ToggleForColour(img.GetPixel(x, y)), expected[i]) << i << ": " << x << "," << y;
+  }
 }
 
 TEST(StripsTest, SwitchImageIsPaintedOverTheTexts) {

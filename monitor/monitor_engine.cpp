@@ -1,0 +1,174 @@
+#include "monitor/monitor_engine.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "monitor/graph.h"
+#include "monitor/rates.h"
+#include "monitor/strip_font.h"
+#include "monitor/strips.h"
+#include "monitor/toolbar_caption.h"
+
+namespace mirel {
+
+namespace {
+
+constexpr int kWidthTwips = 2496;
+constexpr int kTwipsPerPixel = 15;
+constexpr int kWindowFrameTwips = 128;
+// Samples far above or below the picture draw nothing more than these do;
+// the bound keeps the 16-bit fields and the line length in range.
+constexpr int kGraphHeightBound = 1000;
+
+}  // namespace
+
+std::optional<WindowFit> FitWindowToStack(bool& resizePending, int drawMode, int stackHeight) {
+  if (!resizePending && drawMode != 1) return std::nullopt;
+  resizePending = false;
+  return WindowFit{stackHeight * kTwipsPerPixel + kWindowFrameTwips, kWidthTwips, stackHeight};
+}
+
+struct MonitorEngine::Surfaces {
+  std::array<Canvas, kItemCount> strips;  // by slot (key - 100)
+  std::vector<Canvas> driveStrips;        // by drive row
+  Canvas notice{kStripWidth, kStripHeight, kNoticeRectColour};
+  Canvas graph;
+  Canvas scratch;
+  Canvas composed{kComposedWidth, 0};
+  std::array<Canvas, 3> switches{MakeSwitchImage(0), MakeSwitchImage(1), MakeSwitchImage(2)};
+};
+
+MonitorEngine::MonitorEngine(SettingsModel& model, TickSources& sources, GradientImages& gradients,
+                             const StripFont& font)
+    : model_(model),
+      sources_(sources),
+      gradients_(gradients),
+      font_(font),
+      surfaces_(new Surfaces) {
+  for (Canvas& strip : surfaces_->strips)
+    strip.Resize(kStripWidth, kStripHeight, model.backColor());
+  surfaces_->graph.Resize(kGraphPictureWidth, kGraphPictureHeight, model.graphBackColor());
+  surfaces_->scratch.Resize(kGraphPictureWidth, kGraphPictureHeight);
+}
+
+MonitorEngine::~MonitorEngine() {
+  delete surfaces_;
+}
+
+const Canvas& MonitorEngine::composed() const {
+  return surfaces_->composed;
+}
+
+void MonitorEngine::ClearGraph() {
+  state_.graphHeight = 0;
+  state_.graphPrevHeight = 0;
+  surfaces_->graph.Clear(model_.graphBackColor());
+}
+
+void MonitorEngine::RepaintGraphBackground() {
+  surfaces_->graph.Clear(model_.graphBackColor());
+}
+
+void MonitorEngine::Tick(int intervalMs) {
+  Tick(intervalMs, MonotonicNowMs());
+}
+
+void MonitorEngine::Tick(int intervalMs, std::int64_t nowMs) {
+  state_.composedHeight = 0;
+  SampleTick(state_, model_, sources_, intervalMs, nowMs);
+  Draw();
+}
+
+void MonitorEngine::Draw() {
+  state_.composedHeight = 0;
+  // Strips.
+  const StripColours colours{model_.backColor(), model_.textColor()};
+  const int graphSource = model_.graphSource();
+  const int rateUnit = model_.rateUnit();
+  for (int key : kStripDrawOrder) {
+    if (!StripDrawn(key, state_.shownFlags, graphSource)) continue;
+    const Canvas* gradient = nullptr;
+    const Canvas* switchImage = nullptr;
+    int bar = 0;
+    switch (key) {
+      case 100:
+        bar = PercentBarWidth(state_.cpuPercent);
+        break;
+      case 101:
+        bar = PercentBarWidth(state_.memPercent);
+        break;
+      case 102:
+        bar = RateBarWidth(state_.rxRate, FullScale(model_.receiveSpeed, rateUnit));
+        break;
+      case 103:
+        bar = RateBarWidth(state_.txRate, FullScale(model_.sendSpeed, rateUnit));
+        break;
+      case 107:
+      case 108:
+      case 109:
+        switchImage = &surfaces_->switches[static_cast<std::size_t>(key - 107)];
+        break;
+      default:
+        break;
+    }
+    if (key <= 103) gradient = &gradients_.items[static_cast<std::size_t>(key - 100)];
+    DrawItemStrip(surfaces_->strips[static_cast<std::size_t>(key - 100)], font_, key,
+                  state_.Text(key), colours, gradient, bar, switchImage);
+  }
+
+  surfaces_->driveStrips.resize(model_.drives.size());
+  if (state_.shownFlags[12]) {
+    const int hddUnit = model_.hddUnit();
+    for (std::size_t d = 0; d < model_.drives.size(); ++d) {
+      if (!model_.drives[d].checked) continue;
+      const DiskTexts texts = ReadDiskTexts(state_, sources_.system, model_.drives[d], hddUnit);
+      const Canvas* gradient = d < gradients_.drives.size() ? &gradients_.drives[d] : nullptr;
+      DrawDiskStrip(surfaces_->driveStrips[d], font_, texts, hddUnit, colours, gradient,
+                    PercentBarWidth(texts.percentValue));
+    }
+  }
+
+  const bool notice = NoticeActive(sources_.web, model_.versionCheckAuto);
+  if (notice) DrawNoticeStrip(surfaces_->notice, font_, sources_.web.notice, state_.noticeScroll);
+
+  // Graph.
+  if (graphSource >= 1 && graphSource <= 4) {
+    int height = 0;
+    switch (graphSource) {
+      case 1:
+        height = PercentGraphHeight(state_.cpuPercent);
+        break;
+      case 2:
+        height = PercentGraphHeight(state_.memPercent);
+        break;
+      case 3:
+        height = GraphSampleHeight(state_.rxRate, FullScale(model_.receiveSpeed, rateUnit));
+        break;
+      case 4:
+        height = GraphSampleHeight(state_.txRate, FullScale(model_.sendSpeed, rateUnit));
+        break;
+    }
+    state_.graphHeight =
+        static_cast<std::int16_t>(std::clamp(height, -kGraphHeightBound, kGraphHeightBound));
+    DrawGraphSegment(surfaces_->graph, state_.graphHeight, state_.graphPrevHeight,
+                     model_.graphLineColor());
+    ScrollGraph(surfaces_->graph, surfaces_->scratch, model_.graphBackColor());
+  }
+
+  // Composition: the notice refits the window on every tick it shows.
+  if (notice) model_.resizePending = true;
+  const StackParts parts{surfaces_->strips, surfaces_->driveStrips, surfaces_->graph,
+                         notice ? &surfaces_->notice : nullptr};
+  const int height = ComposeStack(surfaces_->composed, model_.items, model_.drives, parts);
+  state_.composedHeight = static_cast<std::int16_t>(height);
+  if (std::optional<WindowFit> fitted =
+          FitWindowToStack(model_.resizePending, model_.drawMode(), height)) {
+    fit = fitted;
+  }
+  state_.graphPrevHeight = state_.graphHeight;
+
+  toolbarCaption_ = ToolbarCaption(model_, state_);
+}
+
+}  // namespace mirel
