@@ -2,6 +2,9 @@
 # on a free display number) with jwm, whose tray holds a task list and a
 # notification area. Call headless_start, then headless_stop when done.
 
+# Screen size of the private display.
+HEADLESS_SIZE=${HEADLESS_SIZE:-1280x800}
+
 headless_have() {
   command -v Xvfb >/dev/null 2>&1 && command -v jwm >/dev/null 2>&1
 }
@@ -21,7 +24,7 @@ headless_start() {
 </JWM>
 JWM
   exec 9>"$HEADLESS_DIR/display"
-  Xvfb -displayfd 9 -screen 0 1024x600x24 -nolisten tcp >"$HEADLESS_DIR/xvfb.log" 2>&1 &
+  Xvfb -displayfd 9 -screen 0 "${HEADLESS_SIZE}x24" -nolisten tcp >"$HEADLESS_DIR/xvfb.log" 2>&1 &
   HEADLESS_XVFB_PID=$!
   exec 9>&-
   local n=""

@@ -103,7 +103,7 @@ find_tray_icon() {
     local y map
     y=$(xwininfo -id "$w" 2>/dev/null | sed -n 's/.*Absolute upper-left Y: *//p')
     map=$(xwininfo -id "$w" 2>/dev/null | sed -n 's/.*Map State: *//p')
-    if [ "$map" = IsViewable ] && [ -n "$y" ] && [ "$y" -ge 560 ]; then
+    if [ "$map" = IsViewable ] && [ -n "$y" ] && [ "$y" -ge $((${HEADLESS_SIZE#*x} - 40)) ]; then
       tray_icon=$w
       return 0
     fi
