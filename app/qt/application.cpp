@@ -166,7 +166,6 @@ std::optional<int> Application::Start() {
 #ifdef MIREL_HAVE_FONT
   engine_ = std::make_unique<MonitorEngine>(model_, *sources_, gradients_, *font_);
 #endif
-  CreateDialog();
   refreshTimer_.start();
   upkeep_->Start();
 
@@ -296,7 +295,10 @@ void Application::CopyIp() {}
 
 void Application::OpenOptions() {
   model_.statusText.clear();
-  if (dialog_) dialog_->Open();
+  // The dialog is built on first use: the model holds every setting, and an
+  // idle monitor should not carry six pages of widgets and their fonts.
+  if (!dialog_) CreateDialog();
+  dialog_->Open();
 }
 
 void Application::Exit() {

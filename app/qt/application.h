@@ -84,6 +84,7 @@ class Application : public QObject {
   PopupMenuQt& monitorMenu() { return *monitorMenu_; }
   WindowUpkeep& upkeep() { return *upkeep_; }
   QTimer& refreshTimer() { return refreshTimer_; }
+  // Null until "オプション" first opens it.
   SettingsDialog* dialog() { return dialog_.get(); }
   const std::filesystem::path& settingsFile() const { return settingsFile_; }
 
