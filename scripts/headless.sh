@@ -39,17 +39,31 @@ JWM
     return 1
   fi
   export DISPLAY=":$n"
-  jwm -f "$HEADLESS_DIR/jwmrc" >"$HEADLESS_DIR/jwm.log" 2>&1 &
-  HEADLESS_JWM_PID=$!
-  # The notification area exists once jwm owns the tray selection.
+  # The server may take a moment before it accepts clients.
   for _ in $(seq 1 50); do
-    if xprop -root _NET_SUPPORTING_WM_CHECK >/dev/null 2>&1 &&
-      xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; then
-      break
-    fi
+    xdpyinfo >/dev/null 2>&1 && break
     sleep 0.1
   done
-  sleep 0.5
+  # jwm's tray (a bar as wide as the screen) with its notification area. A
+  # jwm that lost a race with the server's start-up is started again.
+  local width=${HEADLESS_SIZE%x*}
+  for _ in 1 2 3; do
+    jwm -f "$HEADLESS_DIR/jwmrc" >>"$HEADLESS_DIR/jwm.log" 2>&1 &
+    HEADLESS_JWM_PID=$!
+    for _ in $(seq 1 50); do
+      if xwininfo -root -tree 2>/dev/null | grep -q " ${width}x28+"; then
+        sleep 0.3
+        return 0
+      fi
+      kill -0 "$HEADLESS_JWM_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill "$HEADLESS_JWM_PID" 2>/dev/null || true
+    wait "$HEADLESS_JWM_PID" 2>/dev/null || true
+  done
+  echo "headless: jwm did not show its tray:" >&2
+  cat "$HEADLESS_DIR/jwm.log" >&2
+  return 1
 }
 
 headless_stop() {

@@ -104,6 +104,8 @@ std::string SettingsText(int widthPx, int heightPx, const std::vector<std::strin
 class ShellAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The desktop proxy lives in GSettings: keep it in this process.
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     ASSERT_TRUE(dir_.isValid());
     root_ = dir_.path().toStdString();
   }
