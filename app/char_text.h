@@ -5,13 +5,23 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace mirel {
 
-// Number of characters (code points) of a UTF-8 text.
-std::size_t CharCount(std::string_view utf8);
+// Decodes one code point at text[pos] and advances pos; malformed bytes read
+// as U+FFFD one byte at a time.
+char32_t NextCodePoint(std::string_view text, std::size_t& pos);
+
+// Number of characters (code points) of a UTF-8 text: also the unit of the
+// strip layout, where a full-width character counts as one.
+int CharacterCount(std::string_view utf8);
+
+// Strict decoding: nullopt for malformed UTF-8.
+std::optional<std::u32string> DecodeUtf8(std::string_view utf8);
+std::string EncodeUtf8(std::u32string_view text);
 
 // Up to `count` characters starting at character `start` (from 0); empty
 // when `start` lies past the end.

@@ -120,13 +120,15 @@ std::string Expected(const LineSpec& layout) {
     case Kind::kCheck:
       return "a number (1 ticks the box)";
     case Kind::kOption:
-      return "an option index from " + std::to_string(layout.min) + " to " + std::to_string(layout.max);
+      return "an option index from " + std::to_string(layout.min) + " to " +
+             std::to_string(layout.max);
     case Kind::kAdapter:
       return "a whole number (the adapter's list index, -1 for none)";
     case Kind::kColour:
       return "a colour number (decimal 0x00BBGGRR)";
     case Kind::kSlider:
-      return "a whole number from " + std::to_string(layout.min) + " to " + std::to_string(layout.max);
+      return "a whole number from " + std::to_string(layout.min) + " to " +
+             std::to_string(layout.max);
     case Kind::kNumber:
       return "a whole number";
     case Kind::kCount:
@@ -139,7 +141,8 @@ std::string Expected(const LineSpec& layout) {
 
 std::string Quoted(std::string_view text) {
   constexpr std::size_t kShown = 40;
-  if (CharCount(text) <= kShown) return "\"" + std::string(text) + "\"";
+  if (static_cast<std::size_t>(CharacterCount(text)) <= kShown)
+    return "\"" + std::string(text) + "\"";
   return "\"" + CharSlice(text, 0, kShown) + "…\"";
 }
 
@@ -319,7 +322,7 @@ void Apply(const ParsedFile& parsed, SettingsModel& model, LoadResult& result) {
 
 // Lengthens a colour text with blanks to a full slot; longer texts stay.
 void PadSlot(std::string& colour) {
-  std::size_t length = CharCount(colour);
+  std::size_t length = static_cast<std::size_t>(CharacterCount(colour));
   if (length < kSlotWidth) colour.append(kSlotWidth - length, ' ');
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/char_text.h"
 #include "monitor/canvas.h"
 
 namespace mirel {
@@ -60,13 +61,5 @@ class StripFont {
   explicit StripFont(std::unique_ptr<Impl> impl);
   std::unique_ptr<Impl> impl_;
 };
-
-// The number of characters (code points) of a UTF-8 text: the unit of the
-// strip layout, where a full-width character counts as one.
-int CharacterCount(std::string_view text);
-
-// Decodes one code point at text[pos] and advances pos; malformed bytes read
-// as U+FFFD one byte at a time.
-char32_t NextCodePoint(std::string_view text, std::size_t& pos);
 
 }  // namespace mirel

@@ -59,7 +59,9 @@ class SettingsFileTest : public ::testing::Test {
   // The rows as start-up builds them, with one drive per flag character.
   void BuildRows(const LoadResult& loaded) {
     BuildItemRows(model_, loaded.packed);
-    BuildDriveRows(model_, std::vector<std::string>(CharCount(loaded.packed.driveChecks), "/"),
+    BuildDriveRows(model_,
+                   std::vector<std::string>(
+                       static_cast<std::size_t>(CharacterCount(loaded.packed.driveChecks)), "/"),
                    loaded.packed);
   }
 

@@ -39,7 +39,8 @@ int RoundTrip(const std::string& in, const std::string& out) {
   }
   BuildItemRows(model, loaded.packed);
   std::vector<std::string> drives;
-  for (std::size_t i = 0; i < CharCount(loaded.packed.driveChecks); ++i) {
+  for (std::size_t i = 0; i < static_cast<std::size_t>(CharacterCount(loaded.packed.driveChecks));
+       ++i) {
     drives.push_back("drive " + std::to_string(i + 1));
   }
   BuildDriveRows(model, drives, loaded.packed);

@@ -3,6 +3,8 @@
 #include <optional>
 #include <string_view>
 
+#include "app/char_text.h"
+
 namespace mirel {
 
 namespace {
@@ -10,61 +12,6 @@ namespace {
 // Positions and lengths count characters, not bytes, so the page is searched
 // as code points. Code page 932 only maps into the BMP, so a code point is
 // also one character of the 16-bit strings the page format was made for.
-std::optional<std::u32string> DecodeUtf8(std::string_view in) {
-  std::u32string out;
-  out.reserve(in.size());
-  for (std::size_t i = 0; i < in.size();) {
-    const auto b = static_cast<unsigned char>(in[i]);
-    int extra = 0;
-    char32_t cp = 0;
-    if (b < 0x80) {
-      cp = b;
-    } else if ((b & 0xE0) == 0xC0) {
-      extra = 1;
-      cp = b & 0x1F;
-    } else if ((b & 0xF0) == 0xE0) {
-      extra = 2;
-      cp = b & 0x0F;
-    } else if ((b & 0xF8) == 0xF0) {
-      extra = 3;
-      cp = b & 0x07;
-    } else {
-      return std::nullopt;
-    }
-    if (i + static_cast<std::size_t>(extra) >= in.size() && extra > 0) return std::nullopt;
-    for (int k = 1; k <= extra; ++k) {
-      const auto c = static_cast<unsigned char>(in[i + static_cast<std::size_t>(k)]);
-      if ((c & 0xC0) != 0x80) return std::nullopt;
-      cp = (cp << 6) | (c & 0x3F);
-    }
-    out.push_back(cp);
-    i += static_cast<std::size_t>(extra) + 1;
-  }
-  return out;
-}
-
-std::string EncodeUtf8(std::u32string_view in) {
-  std::string out;
-  out.reserve(in.size());
-  for (char32_t cp : in) {
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
-  }
-  return out;
-}
 
 // Letter case is ignored for the Latin letters, both the ASCII and the
 // full-width forms that Japanese pages use.
