@@ -8,44 +8,14 @@
 #include "app/qt/toolbar_window.h"
 #include "app/qt/tray_icon.h"
 #include "app/qt/window_upkeep.h"
-#include "browser_control/qt/monitor_window.h"
-#include "monitor/monitor_engine.h"
-#if __has_include("monitor/strip_font.h")
-#include "monitor/strip_font.h"
-#define MIREL_HAVE_FONT 1
-#else
-// SEAM: the strip font is not in this tree yet; no engine, no ticks.
-namespace mirel {
-class StripFont {};
-}  // namespace mirel
-#endif
-
-#if __has_include("settings_dialog/settings_dialog.h")
-#include "settings_dialog/settings_dialog.h"
-#define MIREL_HAVE_DIALOG 1
-#else
-// SEAM: the settings dialog is not in this tree yet; "オプション" does nothing.
-namespace mirel {
-class SettingsDialog {
- public:
-  void Open() {}
-  void RefreshFromModel() {}
-  void hide() {}
-};
-}  // namespace mirel
-#endif
-
-#if __has_include("browser_control/popup_menu.h")
 #include "browser_control/popup_menu.h"
+#include "browser_control/qt/monitor_window.h"
 #include "browser_control/switch_toggle.h"
-#define MIREL_HAVE_MENU_MODEL 1
-#endif
-
-#if __has_include("webcheck/qt/http_fetcher.h")
+#include "monitor/monitor_engine.h"
+#include "monitor/strip_font.h"
+#include "settings_dialog/settings_dialog.h"
 #include "webcheck/qt/http_fetcher.h"
 #include "webcheck/web_check.h"
-#define MIREL_HAVE_WEBCHECK 1
-#endif
 
 namespace mirel {
 
@@ -128,7 +98,6 @@ std::optional<int> Application::Start() {
     ShowMessage(QMessageBox::Critical, QString::fromStdString(loaded.error));
     return 1;
   }
-#ifdef MIREL_HAVE_FONT
   StripFontLoad font = StripFont::Open();
   if (!font.font) {
     tray_->Remove();
@@ -136,7 +105,6 @@ std::optional<int> Application::Start() {
     return 1;
   }
   font_ = std::move(font.font);
-#endif
 
   // What the settings file applies to the windows and the timer.
   monitor_->SetAlwaysOnTop(model_.alwaysOnTop() == 0);
@@ -145,11 +113,7 @@ std::optional<int> Application::Start() {
   SetRefreshInterval(model_.updateInterval * 500);
 
   // The current proxy, shown in the dialog's proxy field.
-#ifdef MIREL_HAVE_MENU_MODEL
   model_.proxyText = ProxGet(*registry_);
-#else
-  model_.proxyText = registry_->ReadRegValue(kInternetSettingsKey, "ProxyServer");
-#endif
 
   model_.resizePending = false;
   BuildDriveRows(model_, env_.system->ListFixedDrives(), loaded.packed);
@@ -163,9 +127,7 @@ std::optional<int> Application::Start() {
   }
   toolbar_->SetShown(model_.toolbarShown);
 
-#ifdef MIREL_HAVE_FONT
   engine_ = std::make_unique<MonitorEngine>(model_, *sources_, gradients_, *font_);
-#endif
   refreshTimer_.start();
   upkeep_->Start();
 
@@ -174,27 +136,23 @@ std::optional<int> Application::Start() {
   if (!adapterMessage.isEmpty()) ShowMessage(QMessageBox::Critical, adapterMessage);
   if (exiting_) return 0;
 
-  if (engine_) monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
+  monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
   monitor_->show();
   monitor_->ReapplyPosition();
-  started_ = true;
 
   // Last: the web check, which waits in a local event loop, so the timers and
   // the menus keep working meanwhile.
   if (env_.webCheck) {
     env_.webCheck(model_, *codec_, web_);
   } else {
-#ifdef MIREL_HAVE_WEBCHECK
     HttpFetcher fetcher;
     RunWebCheck(model_, *codec_, fetcher.AsFetch(), web_);
-#endif
   }
   if (exiting_) return 0;
   return std::nullopt;
 }
 
 void Application::CreateDialog() {
-#ifdef MIREL_HAVE_DIALOG
   DialogHooks hooks;
   hooks.setRefreshInterval = [this](int ms) { SetRefreshInterval(ms); };
   hooks.setToolbarWindowShown = [this](bool shown) { toolbar_->SetShown(shown); };
@@ -219,9 +177,6 @@ void Application::CreateDialog() {
     SetRefreshInterval(model_.updateInterval * 500);
   };
   dialog_ = std::make_unique<SettingsDialog>(model_, gradients_, settingsFile_, hooks, nullptr);
-#else
-  dialog_ = std::make_unique<SettingsDialog>();
-#endif
 }
 
 void Application::SetRefreshInterval(int intervalMs) {
@@ -261,7 +216,6 @@ void Application::SyncMonitorGeometryToModel() {
   model_.display = monitor_->GeometryTwips();
 }
 
-#ifdef MIREL_HAVE_MENU_MODEL
 std::vector<ProxyMenuItem> Application::ProxyItems() {
   const PopupMenuModel menu = BuildPopupMenu(*registry_, model_);
   std::vector<ProxyMenuItem> items;
@@ -282,16 +236,6 @@ void Application::ToggleByColour(std::uint32_t colour) {
 void Application::CopyIp() {
   QGuiApplication::clipboard()->setText(QString::fromStdString(IpCopyText(web_.globalIp)));
 }
-#else
-// SEAM: the menu model and the switch toggles of browser_control are not in
-// this tree yet.
-std::vector<ProxyMenuItem> Application::ProxyItems() {
-  return {{"使用しない", true}};
-}
-void Application::ChooseProxy(int, const std::string&) {}
-void Application::ToggleByColour(std::uint32_t) {}
-void Application::CopyIp() {}
-#endif
 
 void Application::OpenOptions() {
   model_.statusText.clear();

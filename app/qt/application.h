@@ -119,7 +119,6 @@ class Application : public QObject {
   std::unique_ptr<SettingsDialog> dialog_;
   QTimer refreshTimer_;
 
-  bool started_ = false;
   bool exiting_ = false;
   bool applyingGeometry_ = false;
 };
