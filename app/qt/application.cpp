@@ -110,6 +110,7 @@ std::optional<int> Application::Start() {
   monitor_->SetAlwaysOnTop(model_.alwaysOnTop() == 0);
   monitor_->SetResizable(model_.drawMode() == 0);
   ApplyMonitorGeometryFromModel();
+  monitor_->KeepOnAScreen();
   SetRefreshInterval(model_.updateInterval * 500);
 
   // The current proxy, shown in the dialog's proxy field.

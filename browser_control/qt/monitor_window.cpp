@@ -1,8 +1,10 @@
 #include "browser_control/qt/monitor_window.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -74,6 +76,18 @@ DisplayGeometry MonitorWindow::GeometryTwips() const {
   d.height = g.height() * 15 + kBorderHeightTwips;
   d.scaleHeight = g.height();
   return d;
+}
+
+bool MonitorWindow::KeepOnAScreen() {
+  const QRect g = geometry();
+  for (const QScreen* screen : QGuiApplication::screens()) {
+    if (screen->geometry().intersects(g)) return false;
+  }
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (primary == nullptr) return false;
+  placed_ = primary->availableGeometry().topLeft();
+  move(placed_);
+  return true;
 }
 
 void MonitorWindow::FitToCanvas(int height) {

@@ -40,6 +40,10 @@ class MonitorWindow : public QWidget {
   void ApplyGeometryTwips(const DisplayGeometry& g);
   // The window's position and size as the settings file stores them.
   DisplayGeometry GeometryTwips() const;
+  // A window that lies wholly outside every screen (a monitor that is gone
+  // since the settings were saved) comes back to the primary screen's corner.
+  // Returns whether it moved.
+  bool KeepOnAScreen();
   // Fits the window to the canvas pixel for pixel.
   void FitToCanvas(int height);
   // Re-applies the position of the last ApplyGeometryTwips after show():

@@ -2,7 +2,8 @@
 // whatever the window size; left, right and middle presses; close; twips.
 #include <gtest/gtest.h>
 
-#include <QSignalSpy>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTest>
 
 #include "app/qt/toolbar_window.h"
@@ -149,6 +150,19 @@ TEST(ShellMonitorWindowTest, ClosingReportsAndGeometryComesFromTwips) {
   w.show();
   w.close();
   EXPECT_EQ(closed, 1);
+}
+
+TEST(ShellMonitorWindowTest, AWindowOffEveryScreenComesBackAPartlyVisibleOneStays) {
+  const QRect screen = QGuiApplication::primaryScreen()->geometry();
+  MonitorWindow w;
+  w.setGeometry(screen.right() - 10, screen.top() + 50, 158, 40);  // 11 columns show
+  EXPECT_FALSE(w.KeepOnAScreen());
+  EXPECT_EQ(w.pos(), QPoint(screen.right() - 10, screen.top() + 50));
+
+  w.setGeometry(screen.right() + 500, screen.bottom() + 500, 158, 40);
+  EXPECT_TRUE(w.KeepOnAScreen());
+  EXPECT_EQ(w.pos(), QGuiApplication::primaryScreen()->availableGeometry().topLeft());
+  EXPECT_EQ(w.size(), QSize(158, 40));
 }
 
 TEST(ShellMonitorWindowTest, AlwaysOnTopFollowsTheSettingAndKeepsTheWindowShown) {
