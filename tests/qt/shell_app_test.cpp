@@ -124,10 +124,13 @@ class ShellAppTest : public ::testing::Test {
     auto system = std::make_unique<FakeSystem>();
     if (systemOut) *systemOut = system.get();
     env.system = std::move(system);
-    env.webCheck = [](const SettingsModel&, const TextCodec&, WebCheckResults&) {};
+    env.webCheck = [this](const SettingsModel&, const TextCodec&, WebCheckResults&) {
+      if (webCheck_) webCheck_();
+    };
     env.message = [this](QMessageBox::Icon icon, const QString& text) {
       messages_.push_back(text);
       icons_.push_back(icon);
+      if (onMessage_) onMessage_();
     };
     return std::make_unique<Application>(std::move(env));
   }
@@ -136,6 +139,9 @@ class ShellAppTest : public ::testing::Test {
   std::filesystem::path root_;
   QStringList messages_;
   std::vector<QMessageBox::Icon> icons_;
+  // What the user does while a message box is open, and during the web check.
+  std::function<void()> onMessage_;
+  std::function<void()> webCheck_;
 };
 
 TEST_F(ShellAppTest, UnreadableSettingsEndWithStatusOneAndWriteNothing) {
@@ -350,6 +356,29 @@ TEST_F(ShellAppTest, ExitRemovesTheIconFirstAndHidesEverything) {
   EXPECT_FALSE(app->monitor().isVisible());
   EXPECT_FALSE(app->refreshTimer().isActive());
   EXPECT_TRUE(app->exiting());
+}
+
+// 終了 chosen while start-up waits, in an adapter message box or in the web
+// check's event loop, ends the program with 0 once the wait is over.
+TEST_F(ShellAppTest, ExitChosenWhileStartUpWaitsEndsWithZero) {
+  FakeSystem* system = nullptr;
+  auto app = Make(SettingsText(158, 41, {}), &system);
+  system->adapterStatus = AdapterTableStatus::kNoAdapters;
+  bool webChecked = false;
+  onMessage_ = [&] { app->trayMenu().exitAction()->trigger(); };
+  webCheck_ = [&] { webChecked = true; };
+  EXPECT_EQ(app->Start(), std::optional<int>(0));
+  EXPECT_EQ(messages_.size(), 1);
+  EXPECT_FALSE(app->monitor().isVisible());  // never shown
+  EXPECT_FALSE(webChecked);
+  EXPECT_FALSE(app->tray().icon().isVisible());
+
+  auto second = Make(SettingsText(158, 41, {}));
+  onMessage_ = nullptr;
+  webCheck_ = [&] { second->monitorMenu().exitAction()->trigger(); };
+  EXPECT_EQ(second->Start(), std::optional<int>(0));
+  EXPECT_FALSE(second->monitor().isVisible());
+  EXPECT_FALSE(second->tray().icon().isVisible());
 }
 
 TEST_F(ShellAppTest, ClosingTheMonitorWindowEndsTheProgram) {
