@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 
 #include "app/item_catalogue.h"
+#include "app/settings_commands.h"
 #include "app/qt/toolbar_window.h"
 #include "app/qt/tray_icon.h"
 #include "app/qt/window_upkeep.h"
@@ -162,14 +163,7 @@ void Application::CreateDialog() {
   hooks.syncGeometryToModel = [this] { SyncMonitorGeometryToModel(); };
   hooks.applyGeometryFromModel = [this] { ApplyMonitorGeometryFromModel(); };
   hooks.composedHeight = [this] { return engine_->composedHeight(); };
-  hooks.resetTotal = [this](int which) {
-    // "リセット" restarts a total from now, "総量" shows the whole of it.
-    MonitorState& s = engine_->state();
-    if (which == 0) s.rxStartTotal = s.rxTotal;
-    if (which == 1) s.txStartTotal = s.txTotal;
-    if (which == 2) s.rxStartTotal = 0;
-    if (which == 3) s.txStartTotal = 0;
-  };
+  hooks.resetTotal = [this](int which) { ResetTotal(engine_->state(), which); };
   hooks.menusChanged = [] {};  // both menus read the visibility on opening
   hooks.closed = [this] {
     // Back from the dialog: the monitor shows again, on top or not as chosen.
