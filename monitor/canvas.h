@@ -36,7 +36,7 @@ class Canvas {
   void Resize(int width, int height, std::uint32_t colour = 0);
   void Clear(std::uint32_t colour);
   void SetPixel(int x, int y, std::uint32_t colour);  // clipped
-  std::uint32_t GetPixel(int x, int y) const;          // colour value; 0 outside
+  std::uint32_t GetPixel(int x, int y) const;         // colour value; 0 outside
   // Copies the w × h rectangle at (sx, sy) of src to (dx, dy), clipped to
   // both surfaces. src may be this canvas only when the areas do not overlap.
   void BitBlt(int dx, int dy, int w, int h, const Canvas& src, int sx, int sy);

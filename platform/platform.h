@@ -59,7 +59,7 @@ struct OctetCounters {
 // Result of reading the adapter table for the LAN address.
 enum class AdapterTableStatus {
   kOk,
-  kNotSupported,      // "このバージョンのOSでこの機能はサポートされていません"
+  kNotSupported,  // "このバージョンのOSでこの機能はサポートされていません"
   kInvalidParameter,  // "出力バッファへのアクセスが許可されていないか、パラメータが不正です"
   kNoAdapters,        // "このコンピュータにはアダプタ情報が存在しません"
   kOtherFailure,      // silent

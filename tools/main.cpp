@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
   using namespace mirel::tool;
   if (argc < 2 || !Commands().count(argv[1])) {
     std::cerr << "usage:\n";
-    for (const auto& [name, info] : Commands()) std::cerr << "  mirel9x-tool " << info.usage << "\n";
+    for (const auto& [name, info] : Commands())
+      std::cerr << "  mirel9x-tool " << info.usage << "\n";
     return 2;
   }
   Args args(argv + 2, argv + argc);

@@ -5,10 +5,10 @@
 #include <QGuiApplication>
 
 #include "app/item_catalogue.h"
-#include "app/settings_commands.h"
 #include "app/qt/toolbar_window.h"
 #include "app/qt/tray_icon.h"
 #include "app/qt/window_upkeep.h"
+#include "app/settings_commands.h"
 #include "browser_control/popup_menu.h"
 #include "browser_control/qt/monitor_window.h"
 #include "browser_control/switch_toggle.h"

@@ -51,7 +51,9 @@ class IconvCodec final : public TextCodec {
 
 }  // namespace
 
-std::unique_ptr<TextCodec> MakeAnsiCodec() { return std::make_unique<IconvCodec>(); }
+std::unique_ptr<TextCodec> MakeAnsiCodec() {
+  return std::make_unique<IconvCodec>();
+}
 
 std::filesystem::path UserConfigDir() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");

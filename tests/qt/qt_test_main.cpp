@@ -1,10 +1,10 @@
 // Widget tests run GoogleTest inside one QApplication on the offscreen
 // platform, with an in-memory GSettings and a fixed locale, so they never
 // touch the display or the desktop settings of the machine that runs them.
+#include <gtest/gtest.h>
+
 #include <QApplication>
 #include <cstdlib>
-
-#include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
