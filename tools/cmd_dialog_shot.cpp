@@ -14,7 +14,7 @@
 #include "app/settings_file.h"
 #include "monitor/gradient.h"
 #include "platform/platform.h"
-#include "settings_dialog/settings_dialog.h"
+#include "settings_dialog/qt/settings_dialog.h"
 #include "tools/tool_command.h"
 
 namespace mirel::tool {

@@ -1,4 +1,4 @@
-#include "settings_dialog/settings_dialog.h"
+#include "settings_dialog/qt/settings_dialog.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -13,7 +13,7 @@
 #include "app/qt/tray_icon.h"
 #include "browser_control/qt/monitor_window.h"
 #include "monitor/monitor_engine.h"
-#include "settings_dialog/settings_dialog.h"
+#include "settings_dialog/qt/settings_dialog.h"
 
 namespace mirel {
 namespace {

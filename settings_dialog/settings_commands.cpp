@@ -1,4 +1,4 @@
-#include "app/settings_commands.h"
+#include "settings_dialog/settings_commands.h"
 
 #include <algorithm>
 #include <utility>

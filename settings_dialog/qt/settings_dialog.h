@@ -1,6 +1,6 @@
 // The six-page settings dialog: a view over the live settings model. Every
 // control reads its state from the model and every click runs the matching
-// command of app/settings_commands.h, so a change shows at the next tick
+// command of settings_dialog/settings_commands.h, so a change shows at the next tick
 // without an apply step. The dialog lives for the whole run; opening and
 // closing only show and hide it.
 #pragma once

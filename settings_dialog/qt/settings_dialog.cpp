@@ -1,4 +1,4 @@
-#include "settings_dialog/settings_dialog.h"
+#include "settings_dialog/qt/settings_dialog.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -24,7 +24,7 @@
 #include <QTreeWidget>
 #include <utility>
 
-#include "app/settings_commands.h"
+#include "settings_dialog/settings_commands.h"
 #include "app/settings_model.h"
 #include "monitor/canvas.h"
 #include "monitor/gradient.h"

@@ -20,7 +20,7 @@
 #include <QTreeWidget>
 
 #include "app/settings_model.h"
-#include "settings_dialog/settings_dialog.h"
+#include "settings_dialog/qt/settings_dialog.h"
 
 namespace mirel {
 
