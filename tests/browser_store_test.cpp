@@ -277,6 +277,124 @@ TEST(BrowserFileStoreTest, DamagedFileReadsEmptyAndIsKeptAside) {
   }
 }
 
+// A comment is one line, whatever it ends in: it never takes the next value
+// with it (which the next write would then have dropped for good).
+TEST(BrowserFileStoreTest, CommentsNeverContinueOntoTheNextLine) {
+  TempDir dir;
+  const std::filesystem::path file = BrowserSettingsFile(dir.path());
+  WriteFile(file,
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n"
+            "; old value was \"x\"=hex:01,\\\r\n"
+            "\"1400\"=dword:00000003\r\n"
+            "\"note\"=\"ends in =hex\\\\\"\r\n"
+            "\"1402\"=dword:00000000\r\n"
+            "\"bin\"=hex:01,\\\r\n  02\r\n");
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  RegistryAccess registry(*store);
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "3");
+  EXPECT_EQ(registry.ReadRegValue("S", "note"), "ends in =hex\\");
+  EXPECT_EQ(registry.ReadRegValue("S", "1402"), "0");
+  EXPECT_EQ(store->Query("S", "bin")->text, "\x01\x02");
+  ASSERT_TRUE(store->SetDword("S", "other", 1));
+  auto again = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  RegistryAccess reread(*again);
+  EXPECT_EQ(reread.ReadRegValue("S", "1400"), "3") << ReadFile(file);
+  EXPECT_EQ(reread.ReadRegValue("S", "1402"), "0") << ReadFile(file);
+}
+
+TEST(BrowserFileStoreTest, EveryDamagedFileIsKeptUnderItsOwnNumber) {
+  TempDir dir;
+  const std::filesystem::path file = BrowserSettingsFile(dir.path());
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  for (int n = 1; n <= 3; ++n) {
+    WriteFile(file, "damaged " + std::to_string(n));
+    EXPECT_FALSE(store->Query("S", "1400").has_value());
+    ASSERT_TRUE(store->SetDword("S", "1400", static_cast<std::uint32_t>(n)));
+    EXPECT_EQ(store->Query("S", "1400")->dword, static_cast<std::uint32_t>(n));
+  }
+  EXPECT_EQ(ReadFile(dir.path() / "browser-settings.reg.damaged"), "damaged 1");
+  EXPECT_EQ(ReadFile(dir.path() / "browser-settings.reg.damaged-2"), "damaged 2");
+  EXPECT_EQ(ReadFile(dir.path() / "browser-settings.reg.damaged-3"), "damaged 3");
+  // A healthy file is never put aside.
+  ASSERT_TRUE(store->SetDword("S", "1402", 0));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "browser-settings.reg.damaged-4"));
+}
+
+// Bytes this process has read through read() and friends so far.
+std::uint64_t BytesReadByProcess() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  std::uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  return 0;
+}
+
+std::string RegText(const std::string& body, std::size_t padTo = 0) {
+  std::string text = "REGEDIT4\r\n[HKEY_CURRENT_USER\\S]\r\n" + body;
+  while (text.size() < padTo) text += "; padding padding padding padding padding padding\r\n";
+  return text;
+}
+
+// The tick asks for the zone values every time: an unchanged file is not
+// read again, a changed one is.
+TEST(BrowserFileStoreTest, FileIsReadAgainOnlyWhenItChanged) {
+  TempDir dir;
+  const std::filesystem::path file = BrowserSettingsFile(dir.path());
+  const std::string big = RegText("\"1400\"=dword:00000003\r\n", 200 * 1024);
+  WriteFile(file, big);
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  RegistryAccess registry(*store);
+  ASSERT_EQ(registry.ReadRegValue("S", "1400"), "3");
+  const std::uint64_t before = BytesReadByProcess();
+  ASSERT_GT(before, 0u) << "/proc/self/io is not readable here";
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(registry.ReadRegValue("S", "1400"), "3");
+  EXPECT_LT(BytesReadByProcess() - before, big.size()) << "an unchanged file was read again";
+
+  // Replaced by another program (a new inode), then rewritten in place.
+  const std::filesystem::path other = dir.path() / "other";
+  WriteFile(other, RegText("\"1400\"=dword:00000000\r\n"));
+  std::filesystem::rename(other, file);
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "0");
+  WriteFile(file, RegText("\"1400\"=dword:00000003\r\n\"1402\"=dword:00000003\r\n"));
+  EXPECT_EQ(registry.ReadRegValue("S", "1402"), "3");
+  std::filesystem::remove(file);
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "");
+  // Our own write is seen at once, and by a second store on the same file.
+  ASSERT_TRUE(store->SetDword("S", "1400", 0));
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "0");
+  auto second = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  ASSERT_TRUE(second->SetDword("S", "1400", 3));
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "3");
+}
+
+// A file far beyond what the store holds is not read at all: it counts as
+// damaged and is put aside on the next write.
+TEST(BrowserFileStoreTest, OversizedFileIsNotReadAndIsKeptAside) {
+  TempDir dir;
+  const std::filesystem::path file = BrowserSettingsFile(dir.path());
+  const std::string atLimit = RegText("\"1400\"=dword:00000003\r\n", kMaxBrowserSettingsBytes);
+  WriteFile(file, atLimit.substr(0, kMaxBrowserSettingsBytes));
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  EXPECT_TRUE(store->Query("S", "1400").has_value()) << "a file at the limit is read";
+
+  WriteFile(file, atLimit.substr(0, kMaxBrowserSettingsBytes) + "\n");
+  EXPECT_FALSE(store->Query("S", "1400").has_value()) << "one byte over the limit";
+
+  // 100 MB (sparse, so the test stays light): not a byte of it is read.
+  std::filesystem::remove(file);
+  WriteFile(file, RegText("\"1400\"=dword:00000003\r\n"));
+  std::filesystem::resize_file(file, 100u << 20);
+  const std::uint64_t before = BytesReadByProcess();
+  EXPECT_FALSE(store->Query("S", "1400").has_value());
+  EXPECT_LT(BytesReadByProcess() - before, 1u << 20);
+  ASSERT_TRUE(store->SetDword("S", "1402", 0));
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "browser-settings.reg.damaged"), 100u << 20);
+  EXPECT_EQ(store->Query("S", "1402")->dword, 0u);
+  EXPECT_FALSE(store->Query("S", "1400").has_value());
+}
+
 TEST(BrowserFileStoreTest, UnwritableFolderFailsWithoutTouchingAnything) {
   TempDir dir;
   const std::filesystem::path notAFolder = dir.path() / "plain-file";

@@ -16,9 +16,12 @@
 //     ("host:8080 office") is ignored, as are schemes other than http and https.
 //   - The key exists whenever the schema does.
 // Everything else, and the proxy values where the schema is missing, lives in
-// configDir/browser-settings.reg, REGEDIT4 text in UTF-8 that is re-read on
-// every call and replaced atomically on every write. A damaged file reads as
-// empty; before it is replaced it is kept as browser-settings.reg.damaged.
+// configDir/browser-settings.reg, REGEDIT4 text in UTF-8 (reg_text.h),
+// replaced atomically on every write. It is read again only when it changed
+// (device, inode, size, modification and change time), so a tick that shows
+// a zone value costs one stat(). A damaged file, or one larger than
+// kMaxBrowserSettingsBytes, reads as empty; before the next write replaces it,
+// it is kept as browser-settings.reg.damaged (then .damaged-2, -3, ...).
 //
 // When the process did not ask for a GSettings backend and GLib falls back to
 // its in-memory backend (no dconf installed), the desktop proxy could not be
@@ -26,12 +29,17 @@
 // Tests set GSETTINGS_BACKEND=memory explicitly, which keeps GSettings in use.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 
 #include "platform/platform.h"
 
 namespace mirel {
+
+// The store holds a handful of values; a file far beyond that is not ours to
+// read (a 100 MB file took seconds and hundreds of MB to parse).
+inline constexpr std::size_t kMaxBrowserSettingsBytes = 1024 * 1024;
 
 enum class DesktopProxyUse {
   kWhenAvailable,  // what MakeBrowserSettingsStore does
