@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 #include <system_error>
+#include <vector>
 
 #include "app/atomic_file.h"
 #include "platform/linux/reg_text.h"
@@ -185,8 +187,15 @@ class RegFile {
 // --- Desktop proxy (GSettings) -------------------------------------------------
 
 constexpr const char* kProxySchema = "org.gnome.system.proxy";
-constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
-constexpr const char* kHttpsSchema = "org.gnome.system.proxy.https";
+
+// The protocols the desktop keeps a proxy for, each in its own child schema
+// (org.gnome.system.proxy.http, ...), named as in a ProxyServer text.
+constexpr std::array<const char*, 4> kProtocols = {"http", "https", "ftp", "socks"};
+enum Protocol { kHttp, kHttps, kFtp, kSocks };
+
+std::string ChildSchema(const char* protocol) {
+  return std::string(kProxySchema) + "." + protocol;
+}
 
 GSettingsSchema* LookupSchema(const char* id, std::initializer_list<const char*> keys) {
   GSettingsSchemaSource* source = g_settings_schema_source_get_default();
@@ -203,9 +212,10 @@ GSettingsSchema* LookupSchema(const char* id, std::initializer_list<const char*>
 }
 
 bool SchemasInstalled() {
-  GSettingsSchema* all[] = {LookupSchema(kProxySchema, {"mode"}),
-                            LookupSchema(kHttpSchema, {"host", "port"}),
-                            LookupSchema(kHttpsSchema, {"host", "port"})};
+  std::vector<GSettingsSchema*> all = {LookupSchema(kProxySchema, {"mode"})};
+  for (const char* protocol : kProtocols) {
+    all.push_back(LookupSchema(ChildSchema(protocol).c_str(), {"host", "port"}));
+  }
   bool ok = true;
   for (GSettingsSchema* s : all) {
     if (s == nullptr) {
@@ -287,23 +297,35 @@ std::string FormatEndpoint(const Endpoint& e) {
   return out;
 }
 
-struct ProxyPair {
-  Endpoint http;
-  Endpoint https;
-};
+bool operator==(const Endpoint& a, const Endpoint& b) {
+  return a.host == b.host && (a.host.empty() || a.port == b.port);
+}
 
-// nullopt when the text cannot be stored faithfully.
-std::optional<ProxyPair> ParseProxyServer(std::string_view text) {
+// One endpoint per protocol; an empty host: no proxy for that protocol.
+using ProxyParts = std::array<Endpoint, kProtocols.size()>;
+
+// The plain "host:port" form: one proxy for http, https and ftp, none for
+// socks, as a browser reads it.
+bool OneProxyForAll(const ProxyParts& p) {
+  return !p[kHttp].host.empty() && p[kHttps] == p[kHttp] && p[kFtp] == p[kHttp] &&
+         p[kSocks].host.empty();
+}
+
+// "host:port" sets http, https and ftp and clears socks; "p=host:port;..."
+// sets the protocols named and clears the others. nullopt for a text the
+// desktop cannot hold: an unknown or repeated protocol, a part without '=',
+// an unusable endpoint.
+std::optional<ProxyParts> ParseProxyServer(std::string_view text) {
   text = Trim(text);
-  ProxyPair pair;
-  if (text.empty()) return pair;
+  ProxyParts parts;
+  if (text.empty()) return parts;
   if (text.find('=') == std::string_view::npos) {
     std::optional<Endpoint> e = ParseEndpoint(text);
     if (!e) return std::nullopt;
-    pair.http = *e;
-    pair.https = *e;
-    return pair;
+    parts[kHttp] = parts[kHttps] = parts[kFtp] = *e;
+    return parts;
   }
+  std::array<bool, kProtocols.size()> seen{};
   while (!text.empty()) {
     std::size_t semi = text.find(';');
     std::string_view segment = Trim(text.substr(0, semi));
@@ -311,21 +333,54 @@ std::optional<ProxyPair> ParseProxyServer(std::string_view text) {
     if (segment.empty()) continue;
     std::size_t eq = segment.find('=');
     if (eq == std::string_view::npos) return std::nullopt;
-    std::string scheme = Fold(Trim(segment.substr(0, eq)));
-    if (scheme != "http" && scheme != "https") continue;  // ftp, socks: not kept
+    const std::string scheme = Fold(Trim(segment.substr(0, eq)));
+    std::size_t k = 0;
+    while (k < kProtocols.size() && scheme != kProtocols[k]) ++k;
+    if (k == kProtocols.size() || seen[k]) return std::nullopt;
+    seen[k] = true;
     std::optional<Endpoint> e = ParseEndpoint(segment.substr(eq + 1));
     if (!e) return std::nullopt;
-    (scheme == "http" ? pair.http : pair.https) = *e;
+    parts[k] = *e;
   }
-  return pair;
+  return parts;
+}
+
+// The text for settings made elsewhere: "host:port" when http and https agree
+// (ftp the same or unset, no socks), else "http=...;https=...;ftp=...;socks=..."
+// for the protocols that have a proxy.
+std::string FormatProxyServer(const ProxyParts& p) {
+  if (!p[kHttp].host.empty() && p[kHttps] == p[kHttp] &&
+      (p[kFtp].host.empty() || p[kFtp] == p[kHttp]) && p[kSocks].host.empty()) {
+    return FormatEndpoint(p[kHttp]);
+  }
+  std::string out;
+  for (std::size_t k = 0; k < kProtocols.size(); ++k) {
+    if (p[k].host.empty()) continue;
+    if (!out.empty()) out += ';';
+    out += std::string(kProtocols[k]) + "=" + FormatEndpoint(p[k]);
+  }
+  return out;
+}
+
+// Every part, unset ones included: what the desktop held when a text was
+// written, to tell later whether it still does.
+std::string Fingerprint(const ProxyParts& p) {
+  std::string out;
+  for (std::size_t k = 0; k < kProtocols.size(); ++k) {
+    out += std::string(k ? ";" : "") + kProtocols[k] + "=" +
+           (p[k].host.empty() ? std::string() : FormatEndpoint(p[k]));
+  }
+  return out;
 }
 
 class DesktopProxy {
  public:
-  DesktopProxy() {
-    proxy_ = New(kProxySchema);
-    http_ = New(kHttpSchema);
-    https_ = New(kHttpsSchema);
+  // `backend` null: the process's default backend.
+  explicit DesktopProxy(GSettingsBackend* backend) {
+    proxy_ = New(kProxySchema, backend);
+    for (std::size_t k = 0; k < kProtocols.size(); ++k) {
+      parts_[k] = New(ChildSchema(kProtocols[k]).c_str(), backend);
+    }
     GSettingsSchema* schema = nullptr;
     g_object_get(proxy_, "settings-schema", &schema, nullptr);
     hasSameKey_ = schema != nullptr && g_settings_schema_has_key(schema, "use-same-proxy");
@@ -333,53 +388,54 @@ class DesktopProxy {
   }
   ~DesktopProxy() {
     g_object_unref(proxy_);
-    g_object_unref(http_);
-    g_object_unref(https_);
+    for (GSettings* s : parts_) g_object_unref(s);
   }
   DesktopProxy(const DesktopProxy&) = delete;
   DesktopProxy& operator=(const DesktopProxy&) = delete;
 
   bool Manual() const { return Mode() == "manual"; }
 
+  // false also when the backend did not keep the change (dconf without a
+  // session bus, a read-only configuration folder): GLib reports success
+  // there and only warns.
   bool SetEnabled(bool on) {
     bool ok = true;
+    std::string want = Mode();
     if (on) {
-      ok = g_settings_set_string(proxy_, "mode", "manual");
-    } else if (Manual()) {
-      ok = g_settings_set_string(proxy_, "mode", "none");
+      want = "manual";
+    } else if (want == "manual") {
+      want = "none";
     }
+    if (want != Mode()) ok = g_settings_set_string(proxy_, "mode", want.c_str());
     g_settings_sync();
-    return ok;
+    return ok && Mode() == want;
   }
 
-  std::string Server() const {
-    Endpoint http = Read(http_);
-    Endpoint https = Read(https_);
-    if (http.host.empty() && https.host.empty()) return "";
-    if (http.host == https.host && http.port == https.port) return FormatEndpoint(http);
-    std::string out;
-    if (!http.host.empty()) out = "http=" + FormatEndpoint(http);
-    if (!https.host.empty()) out += (out.empty() ? "" : ";") + ("https=" + FormatEndpoint(https));
-    return out;
+  ProxyParts Parts() const {
+    ProxyParts p;
+    for (std::size_t k = 0; k < kProtocols.size(); ++k) p[k] = Read(parts_[k]);
+    return p;
   }
 
-  bool SetServer(std::string_view text) {
-    std::optional<ProxyPair> pair = ParseProxyServer(text);
-    if (!pair) return false;
-    bool ok = Write(http_, pair->http) && Write(https_, pair->https);
-    if (ok && hasSameKey_) {
-      bool same = pair->http.host == pair->https.host && pair->http.port == pair->https.port;
-      ok = g_settings_set_boolean(proxy_, "use-same-proxy", same);
+  // Writes every protocol; false for a text the desktop cannot hold (then
+  // nothing is written) and when the backend did not keep what was written.
+  bool SetParts(const ProxyParts& p) {
+    bool ok = true;
+    for (std::size_t k = 0; k < kProtocols.size(); ++k) ok = Write(parts_[k], p[k]) && ok;
+    const bool same = OneProxyForAll(p);
+    if (hasSameKey_ && g_settings_get_boolean(proxy_, "use-same-proxy") != same) {
+      ok = g_settings_set_boolean(proxy_, "use-same-proxy", same) && ok;
     }
     g_settings_sync();
-    return ok;
+    if (!ok || Parts() != p) return false;
+    return !hasSameKey_ || g_settings_get_boolean(proxy_, "use-same-proxy") == same;
   }
 
  private:
-  static GSettings* New(const char* id) {
+  static GSettings* New(const char* id, GSettingsBackend* backend) {
     GSettingsSchema* schema =
         g_settings_schema_source_lookup(g_settings_schema_source_get_default(), id, TRUE);
-    GSettings* s = g_settings_new_full(schema, nullptr, nullptr);
+    GSettings* s = g_settings_new_full(schema, backend, nullptr);
     g_settings_schema_unref(schema);
     return s;
   }
@@ -401,25 +457,37 @@ class DesktopProxy {
   }
 
   // An empty host clears the protocol; its port is left as the user had it.
+  // Only what differs is written, so an unchanged part costs no write.
   static bool Write(GSettings* s, const Endpoint& e) {
-    if (!g_settings_set_string(s, "host", e.host.c_str())) return false;
-    return e.host.empty() || g_settings_set_int(s, "port", e.port);
+    const Endpoint now = Read(s);
+    bool ok = true;
+    if (now.host != e.host) ok = g_settings_set_string(s, "host", e.host.c_str());
+    if (ok && !e.host.empty() && now.port != e.port) ok = g_settings_set_int(s, "port", e.port);
+    return ok;
   }
 
   GSettings* proxy_ = nullptr;
-  GSettings* http_ = nullptr;
-  GSettings* https_ = nullptr;
+  std::array<GSettings*, kProtocols.size()> parts_{};
   bool hasSameKey_ = false;
 };
 
 // --- The store ---------------------------------------------------------------
 
+// Where the proxy text last written to the desktop is kept, with the
+// desktop's settings it became: while the desktop still holds those, the
+// text reads back exactly as it was written ("http=a:1;https=a:1", a remark,
+// "http://"), not as rebuilt from the desktop's host and port.
+constexpr std::string_view kKeptTextKey = "Software\\mirel9x\\DesktopProxy";
+constexpr std::string_view kKeptText = "ProxyServer";
+constexpr std::string_view kKeptFingerprint = "DesktopSettings";
+
 class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
  public:
-  LinuxBrowserSettingsStore(const std::filesystem::path& configDir, DesktopProxyUse use)
+  LinuxBrowserSettingsStore(const std::filesystem::path& configDir, DesktopProxyUse use,
+                            GSettingsBackend* backend)
       : file_(BrowserSettingsFile(configDir)) {
-    if (use == DesktopProxyUse::kWhenAvailable && DesktopProxyAvailable()) {
-      desktop_ = std::make_unique<DesktopProxy>();
+    if (backend != nullptr || (use == DesktopProxyUse::kWhenAvailable && DesktopProxyAvailable())) {
+      desktop_ = std::make_unique<DesktopProxy>(backend);
     }
   }
 
@@ -432,7 +500,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
         v.dword = desktop_->Manual() ? 1 : 0;
       } else {
         v.kind = RegValue::Kind::kString;
-        v.text = desktop_->Server();
+        v.text = DesktopServerText();
       }
       return v;
     }
@@ -460,7 +528,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
     text = text.substr(0, text.find('\0'));
     if (IsDesktopValue(key, valueName)) {
       if (!SameName(valueName, "ProxyServer")) return false;  // the switch is a number
-      return desktop_->SetServer(text);
+      return SetDesktopServer(text);
     }
     if (!reg::Writable(text)) return false;
     RegValue v;
@@ -488,6 +556,31 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
            (SameName(valueName, "ProxyServer") || SameName(valueName, "ProxyEnable"));
   }
 
+  std::string DesktopServerText() {
+    const ProxyParts parts = desktop_->Parts();
+    const reg::Data& kept = file_.Load();
+    const RegValue* text = kept.Find(kKeptTextKey, kKeptText);
+    const RegValue* fingerprint = kept.Find(kKeptTextKey, kKeptFingerprint);
+    if (text != nullptr && fingerprint != nullptr && fingerprint->text == Fingerprint(parts)) {
+      return text->text;
+    }
+    return FormatProxyServer(parts);  // changed elsewhere since
+  }
+
+  bool SetDesktopServer(std::string_view text) {
+    std::optional<ProxyParts> parts = ParseProxyServer(text);
+    if (!parts || !reg::Writable(text)) return false;
+    if (!desktop_->SetParts(*parts)) return false;
+    // The desktop has the proxy now; should keeping the text fail, it reads
+    // back in the desktop's own form, which still names the same proxy.
+    reg::Data data = file_.Load();
+    reg::Key& key = data.KeyForWrite(std::string(kKeptTextKey));
+    reg::PutValue(key, kKeptText, RegValue{RegValue::Kind::kString, std::string(text), 0});
+    reg::PutValue(key, kKeptFingerprint, RegValue{RegValue::Kind::kString, Fingerprint(*parts), 0});
+    (void)file_.Save(data);
+    return true;
+  }
+
   bool Put(const std::string& key, std::string_view valueName, RegValue value) {
     if (!reg::Writable(key) || !reg::Writable(valueName)) return false;
     reg::Data data = file_.Load();
@@ -511,7 +604,13 @@ bool DesktopProxyAvailable() {
 
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
     const std::filesystem::path& configDir, DesktopProxyUse use) {
-  return std::make_unique<LinuxBrowserSettingsStore>(configDir, use);
+  return std::make_unique<LinuxBrowserSettingsStore>(configDir, use, nullptr);
+}
+
+std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
+    const std::filesystem::path& configDir, GSettingsBackend* backend) {
+  return std::make_unique<LinuxBrowserSettingsStore>(configDir, DesktopProxyUse::kWhenAvailable,
+                                                     backend);
 }
 
 std::unique_ptr<BrowserSettingsStore> MakeBrowserSettingsStore(
