@@ -468,7 +468,13 @@ LoadResult LoadSettings(const fs::path& file, const TextCodec& codec, SettingsMo
         "設定ファイルを開けません。プログラムと同じフォルダに必要です (" + label + ": " + why + ")";
     return result;
   }
-  ParseOutcome parsed = Parse(*bytes, codec);
+  return LoadSettingsBytes(*bytes, label, codec, model);
+}
+
+LoadResult LoadSettingsBytes(std::string_view bytes, const std::string& label,
+                             const TextCodec& codec, SettingsModel& model) {
+  LoadResult result;
+  ParseOutcome parsed = Parse(bytes, codec);
   if (!parsed.file) {
     const ParseProblem& p = parsed.problem;
     result.error = kLoadFailed + p.reason + Where(label, p.line, p.field);
@@ -482,11 +488,11 @@ LoadResult LoadSettings(const fs::path& file, const TextCodec& codec, SettingsMo
   return result;
 }
 
-SaveResult SaveSettings(const fs::path& file, const TextCodec& codec, SettingsModel& model) {
-  SaveResult result;
+EncodeResult EncodeSettings(const std::string& label, const TextCodec& codec,
+                            SettingsModel& model) {
+  EncodeResult result;
   const PackedLists packed = PackRows(model);
   const std::vector<std::string> lines = ComposeLines(model, packed);
-  const std::string label = PathText(file);
   std::string bytes;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const std::string where = Where(label, static_cast<int>(i + 1), FieldOfLine(i, lines.size()));
@@ -510,7 +516,19 @@ SaveResult SaveSettings(const fs::path& file, const TextCodec& codec, SettingsMo
     result.error = kSaveFailed + p.reason + Where(label, p.line, p.field);
     return result;
   }
-  std::string failure = WriteFileAtomically(file, bytes);
+  result.ok = true;
+  result.bytes = std::move(bytes);
+  return result;
+}
+
+SaveResult SaveSettings(const fs::path& file, const TextCodec& codec, SettingsModel& model) {
+  SaveResult result;
+  EncodeResult encoded = EncodeSettings(PathText(file), codec, model);
+  if (!encoded.ok) {
+    result.error = std::move(encoded.error);
+    return result;
+  }
+  std::string failure = WriteFileAtomically(file, encoded.bytes);
   if (!failure.empty()) {
     result.error = kSaveFailed + failure;
     return result;
