@@ -447,12 +447,14 @@ class DesktopProxy {
     return out;
   }
 
+  // The port only where there is a host: it means nothing without one, and
+  // reading an integer key costs more than the string (a range check).
   static Endpoint Read(GSettings* s) {
     Endpoint e;
     gchar* host = g_settings_get_string(s, "host");
     e.host = host != nullptr ? host : "";
     g_free(host);
-    e.port = g_settings_get_int(s, "port");
+    if (!e.host.empty()) e.port = g_settings_get_int(s, "port");
     return e;
   }
 
@@ -462,7 +464,9 @@ class DesktopProxy {
     const Endpoint now = Read(s);
     bool ok = true;
     if (now.host != e.host) ok = g_settings_set_string(s, "host", e.host.c_str());
-    if (ok && !e.host.empty() && now.port != e.port) ok = g_settings_set_int(s, "port", e.port);
+    if (ok && !e.host.empty() && (now.host.empty() || now.port != e.port)) {
+      ok = g_settings_set_int(s, "port", e.port);
+    }
     return ok;
   }
 
