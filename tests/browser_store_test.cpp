@@ -14,6 +14,7 @@
 #include "browser_control/popup_menu.h"
 #include "browser_control/registry.h"
 #include "platform/linux/browser_store_linux.h"
+#include "tests/settings_test_support.h"
 
 namespace mirel {
 namespace {
@@ -511,6 +512,28 @@ TEST(BrowserFileStoreTest, OversizedFileIsNotReadAndIsKeptAside) {
   EXPECT_EQ(std::filesystem::file_size(dir.path() / "browser-settings.reg.damaged"), 100u << 20);
   EXPECT_EQ(store->Query("S", "1402")->dword, 0u);
   EXPECT_FALSE(store->Query("S", "1400").has_value());
+}
+
+// A file this user may not read (left by another account, say) is not
+// written over blindly: what it holds is kept aside.
+TEST(BrowserFileStoreTest, UnreadableFileIsKeptAsideNotOverwritten) {
+  testing::TempFolder folder;
+  std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+  const std::filesystem::path file = BrowserSettingsFile(folder.path());
+  const std::string text = RegText("\"1400\"=dword:00000003\r\n");
+  WriteFile(file, text);
+  std::filesystem::permissions(file, std::filesystem::perms::none);
+  const std::string problem = testing::RunUnprivileged([&]() -> std::string {
+    auto store = MakeLinuxBrowserSettingsStore(folder.path(), DesktopProxyUse::kNever);
+    if (store->Query("S", "1400").has_value()) return "read a file it may not read";
+    if (!store->SetDword("S", "1402", 0)) return "the write failed";
+    if (store->Query("S", "1402")->dword != 0) return "the write did not read back";
+    return {};
+  });
+  EXPECT_EQ(problem, "");
+  std::filesystem::path kept = file;
+  kept += ".damaged";
+  EXPECT_EQ(ReadFile(kept), text);
 }
 
 TEST(BrowserFileStoreTest, UnwritableFolderFailsWithoutTouchingAnything) {

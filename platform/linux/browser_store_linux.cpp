@@ -13,11 +13,8 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 #include <vector>
 
@@ -109,7 +106,12 @@ class RegFile {
     stamp_ = now;
     if (!now.exists) return data_;
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return data_;  // unreadable: nothing to show, nothing to keep aside
+    if (fd < 0) {
+      // A file this user may not read is kept aside before a write replaces
+      // it, like a damaged one: its values are not ours to drop.
+      damaged_ = errno != ENOENT;
+      return data_;
+    }
     struct stat st {};
     std::string text;
     bool tooLarge = false;
