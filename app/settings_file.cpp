@@ -208,7 +208,7 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec) {
   };
   // A CR inside a line is no line end, and the writer could never store it:
   // refuse it here, so whatever loads can also be saved.
-  constexpr const char* kLoneCr = "行の途中に CR (改行コードの片割れ) があります";
+  constexpr const char* kLoneCr = "行の途中に CR (復帰コード) があります";
   constexpr const char* kNotCp932 =
       "コードページ 932 (シフト JIS) の文字として読めないバイトがあります";
   auto decode = [&](int line, std::string& text, const char*& why) {
