@@ -89,29 +89,83 @@ TEST_F(FixtureTree, MemoryInSixtyFourBits) {
   EXPECT_EQ(m.availBytes, 218464ull * 1024);
 }
 
-TEST_F(FixtureTree, InterfaceTableInIndexOrderWithWindowsTypes) {
+TEST_F(FixtureTree, InterfaceTableInAnOrderThatStaysFromBootToBoot) {
+  // Indexes as the kernel might hand them out on one boot; adapters backed by
+  // a device have a "device" link.
+  auto device = [&](const std::string& name) {
+    fs::create_directories(roots_.sys / "class/net" / name / "device");
+  };
   Interface("wlp2s0", 4, 1, "DEVTYPE=wlan\n");
+  device("wlp2s0");
   Interface("lo", 1, 772);
   Interface("docker0", 5, 1, "DEVTYPE=bridge\n");
   Interface("enp3s0", 2, 1);
+  device("enp3s0");
   Interface("wlan1", 3, 1);
+  device("wlan1");
   fs::create_directories(roots_.sys / "class/net/wlan1/wireless");
   Interface("wg0", 6, 65534);
   Interface("ppp0", 7, 512);
   Interface("can0", 8, 280);
+  device("can0");
+  Interface("eth10", 9, 1);
+  device("eth10");
+  Interface("eth2", 10, 1);
+  device("eth2");
+  Interface("veth1a2b", 11, 1);
+  Interface("br-5f3a", 12, 1, "DEVTYPE=bridge\n");
   Write(roots_.sys / "class/net/bonding_masters", "");  // a file, not an interface
 
-  auto rows = MakeSystemSource(roots_)->LoadInterfaceTable();
-  std::vector<std::string> names;
-  std::vector<std::uint32_t> types;
-  for (const InterfaceRow& r : rows) {
-    names.push_back(r.description);
-    types.push_back(r.type);
+  auto source = MakeSystemSource(roots_);
+  auto load = [&] {
+    std::vector<std::string> names;
+    std::vector<std::uint32_t> types;
+    for (const InterfaceRow& r : source->LoadInterfaceTable()) {
+      names.push_back(r.description);
+      types.push_back(r.type);
+    }
+    return std::pair{names, types};
+  };
+  auto [names, types] = load();
+  // Loopback, then the adapters with a device by name, then virtual ones.
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"lo", "can0", "enp3s0", "eth2", "eth10", "wlan1", "wlp2s0",
+                                      "br-5f3a", "docker0", "ppp0", "veth1a2b", "wg0"}));
+  EXPECT_EQ(types, (std::vector<std::uint32_t>{24, 1, 6, 6, 6, 71, 71, 6, 6, 23, 6, 131}));
+  EXPECT_EQ(source->LoadInterfaceTable()[6].index, 4u);
+
+  // Another boot: containers and a VPN came up in another order, with other
+  // indexes. The adapters keep their positions.
+  fs::remove_all(roots_.sys / "class/net/docker0");
+  fs::remove_all(roots_.sys / "class/net/veth1a2b");
+  Interface("veth0", 3, 1);
+  Interface("tun0", 2, 65534);
+  Interface("enp3s0", 13, 1);
+  auto [again, againTypes] = load();
+  for (std::size_t i = 0; i <= 6; ++i) EXPECT_EQ(again[i], names[i]) << i;
+  EXPECT_EQ(std::vector<std::string>(again.begin() + 7, again.end()),
+            (std::vector<std::string>{"br-5f3a", "ppp0", "tun0", "veth0", "wg0"}));
+}
+
+TEST(NaturalNameTest, DigitRunsCompareAsNumbers) {
+  const std::pair<const char*, const char*> ordered[] = {
+      {"eth2", "eth10"},
+      {"eth0", "eth1"},
+      {"eth", "eth0"},
+      {"enp3s0", "enp10s0"},
+      {"br-1", "br-a"},
+      {"veth9", "vethA"},
+      {"wlan0", "wlp2s0"},
+      {"tun0", "tun00"},
+      {"a", "b"},
+      {"docker0", "eth0"},
+      {"enp0s31f6", "enp0s31f10"},
+  };
+  for (auto [a, b] : ordered) {
+    EXPECT_TRUE(NaturalNameLess(a, b)) << a << " < " << b;
+    EXPECT_FALSE(NaturalNameLess(b, a)) << b << " < " << a;
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"lo", "enp3s0", "wlan1", "wlp2s0", "docker0", "wg0",
-                                             "ppp0", "can0"}));
-  EXPECT_EQ(types, (std::vector<std::uint32_t>{24, 6, 71, 71, 6, 131, 23, 1}));
-  EXPECT_EQ(rows[3].index, 4u);
+  EXPECT_FALSE(NaturalNameLess("eth0", "eth0"));
 }
 
 TEST_F(FixtureTree, CountersAreSixtyFourBit) {
