@@ -24,11 +24,11 @@
 #include <QTreeWidget>
 #include <utility>
 
-#include "settings_dialog/settings_commands.h"
 #include "app/settings_model.h"
 #include "monitor/canvas.h"
 #include "monitor/gradient.h"
 #include "platform/platform.h"
+#include "settings_dialog/settings_commands.h"
 
 namespace mirel {
 
@@ -412,6 +412,14 @@ std::optional<std::uint32_t> SettingsDialog::ChooseColour(std::uint32_t initial)
 
 // --- Refresh ----------------------------------------------------------------
 
+void SettingsDialog::RefreshInterfaceList() {
+  QSignalBlocker block(adapterCombo_);
+  adapterCombo_->clear();
+  for (const std::string& name : model_.interfaceList) adapterCombo_->addItem(Q(name));
+  adapterCombo_->setCurrentIndex(model_.adapterIndex < adapterCombo_->count() ? model_.adapterIndex
+                                                                              : -1);
+}
+
 void SettingsDialog::RefreshFromModel() {
   RefreshItemList();
   RefreshDriveList();
@@ -442,13 +450,7 @@ void SettingsDialog::RefreshFromModel() {
   proxyMenuBox_->setChecked(model_.proxyMenuShown);
   toolbarBox_->setChecked(model_.toolbarShown);
 
-  {
-    QSignalBlocker block(adapterCombo_);
-    adapterCombo_->clear();
-    for (const std::string& name : model_.interfaceList) adapterCombo_->addItem(Q(name));
-    adapterCombo_->setCurrentIndex(
-        model_.adapterIndex < adapterCombo_->count() ? model_.adapterIndex : -1);
-  }
+  RefreshInterfaceList();
   {
     QSignalBlocker block(proxyEdit_);
     proxyEdit_->setText(Q(model_.proxyText));
