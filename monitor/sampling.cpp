@@ -265,8 +265,12 @@ std::string ChosenInterfaceName(const SettingsModel& model, const TickSources& s
 std::string LanAddress(const TickSources& sources, const SettingsModel& model) {
   const std::vector<AdapterEntry>& entries = sources.adapters.entries;
   if (entries.empty()) return kNoAddress;
-  for (const std::string& name : {ChosenInterfaceName(model, sources), sources.routedInterface}) {
-    if (const AdapterEntry* e = AdapterWithAddress(entries, name)) return e->ipAddress;
+  if (const InterfaceRow* chosen = ChosenRow(model, sources)) {
+    if (const AdapterEntry* e = AdapterWithAddress(entries, chosen->description))
+      return e->ipAddress;
+  }
+  if (const AdapterEntry* e = AdapterWithAddress(entries, sources.routedInterface)) {
+    return e->ipAddress;
   }
   for (const AdapterEntry& e : entries) {
     if (HasAddress(e)) return e.ipAddress;
