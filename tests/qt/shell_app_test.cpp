@@ -326,6 +326,29 @@ TEST_F(ShellAppTest, OptionsOpensTheOneDialogAndClearsItsStatusEachTime) {
   EXPECT_FALSE(app->dialog()->isVisible());
 }
 
+// What a second start of the program asks of the running one.
+TEST_F(ShellAppTest, BringToFrontShowsTheMonitorRestoredAndActive) {
+  auto app = Make(SettingsText(158, 41, {}));
+  app->BringToFront();  // before start-up: nothing to show yet
+  EXPECT_FALSE(app->monitor().isVisible());
+  ASSERT_EQ(app->Start(), std::nullopt);
+  MonitorWindow& monitor = app->monitor();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
+
+  monitor.setWindowState(monitor.windowState() | Qt::WindowMinimized);
+  ASSERT_TRUE(monitor.isMinimized());
+  app->BringToFront();
+  EXPECT_FALSE(monitor.isMinimized());
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&monitor));
+
+  monitor.hide();
+  app->BringToFront();
+  EXPECT_TRUE(monitor.isVisible());
+  app->Exit();
+  app->BringToFront();  // after exit it stays hidden
+  EXPECT_FALSE(monitor.isVisible());
+}
+
 // Records whether the tray icon was still there when the monitor hid.
 class HideWatcher : public QObject {
  public:

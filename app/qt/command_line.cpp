@@ -1,0 +1,197 @@
+#include "app/qt/command_line.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
+
+#include "app/settings_model.h"
+#include "webcheck/qt/http_fetcher.h"
+#include "webcheck/web_check.h"
+
+namespace mirel {
+
+namespace {
+
+// One option of ours. `apply` takes the value (empty for an option without
+// one) and returns what is wrong with it, or nothing.
+struct OptionSpec {
+  const char* name;       // with its dashes
+  const char* alias;      // a short form, or nullptr
+  const char* valueName;  // nullptr: the option takes no value
+  std::string help;       // may span lines; HelpText indents the later ones
+  std::function<std::optional<std::string>(CommandLine&, const std::string& value)> apply;
+};
+
+std::optional<std::string> WebCheckBaseError(const std::string& value, const std::string& from) {
+  if (IsUsableWebCheckBase(value)) return std::nullopt;
+  return from + " の値「" + value +
+         "」は使えません: http:// または https:// で始まり、ホスト名があり、? や # "
+         "のないアドレスを指定してください";
+}
+
+const std::vector<OptionSpec>& OptionTable() {
+  static const std::vector<OptionSpec> table = {
+      {"--webcheck-base", nullptr, "URL",
+       std::string("最新版確認とグローバルIPアドレスの問い合わせ先。\n"
+                   "http:// または https:// で始まり、/cgi-bin/ の前までを指定します。\n"
+                   "環境変数 ") +
+           kWebCheckBaseVariable + " でも指定できます (このオプションが優先)。",
+       [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
+         if (auto error = WebCheckBaseError(value, "--webcheck-base")) return error;
+         line.webCheckBase = value;
+         return std::nullopt;
+       }},
+      {"--version", nullptr, nullptr, "バージョンを表示して終了します。",
+       [](CommandLine& line, const std::string&) -> std::optional<std::string> {
+         if (line.action == CommandLine::Action::kRun) line.action = CommandLine::Action::kVersion;
+         return std::nullopt;
+       }},
+      {"--help", "-h", nullptr, "この説明を表示して終了します。",
+       [](CommandLine& line, const std::string&) -> std::optional<std::string> {
+         line.action = CommandLine::Action::kHelp;
+         return std::nullopt;
+       }},
+  };
+  return table;
+}
+
+// Qt's own options (QGuiApplication, QApplication and the X11 platform),
+// which QApplication takes out of the arguments itself. Qt accepts each with
+// one dash or two.
+struct QtOption {
+  std::string_view name;  // without dashes
+  bool takesValue;
+};
+constexpr QtOption kQtOptions[] = {
+    {"platform", true},        {"platformpluginpath", true},
+    {"platformtheme", true},   {"plugin", true},
+    {"qwindowgeometry", true}, {"geometry", true},
+    {"qwindowtitle", true},    {"title", true},
+    {"qwindowicon", true},     {"icon", true},
+    {"display", true},         {"name", true},
+    {"visual", true},          {"style", true},
+    {"stylesheet", true},      {"session", true},
+    {"reverse", false},        {"widgetcount", false},
+    {"testability", false},    {"qdevel", false},
+    {"nograb", false},         {"dograb", false},
+    {"sync", false},           {"qmljsdebugger", false},
+};
+
+const QtOption* FindQtOption(std::string_view name) {
+  for (const QtOption& option : kQtOptions) {
+    if (option.name == name) return &option;
+  }
+  return nullptr;
+}
+
+std::string_view WithoutDashes(std::string_view arg) {
+  arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
+  return arg;
+}
+
+}  // namespace
+
+std::optional<std::string> ProcessEnvironment(const char* name) {
+  if (const char* value = std::getenv(name)) return std::string(value);
+  return std::nullopt;
+}
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args, const EnvironmentLookup& env) {
+  CommandLine line;
+  line.webCheckBase = kDefaultWebCheckBase;
+  auto fail = [&line](std::string error) {
+    line.action = CommandLine::Action::kError;
+    line.error = std::move(error);
+    return line;
+  };
+
+  // The environment first: the command line overrides it.
+  if (env) {
+    if (std::optional<std::string> base = env(kWebCheckBaseVariable); base && !base->empty()) {
+      if (auto error = WebCheckBaseError(*base, std::string("環境変数 ") + kWebCheckBaseVariable)) {
+        return fail(*error);
+      }
+      line.webCheckBase = *base;
+    }
+  }
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg.size() < 2 || arg[0] != '-') return fail("余分な引数「" + arg + "」があります");
+
+    // --name=value or --name value.
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const std::optional<std::string> inlineValue =
+        equals == std::string::npos ? std::nullopt : std::optional(arg.substr(equals + 1));
+
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& candidate : OptionTable()) {
+      if (name == candidate.name || (candidate.alias && name == candidate.alias)) spec = &candidate;
+    }
+    if (spec) {
+      std::string value;
+      if (spec->valueName) {
+        if (inlineValue) {
+          value = *inlineValue;
+        } else if (i + 1 < args.size()) {
+          value = args[++i];
+        } else {
+          return fail(std::string(spec->name) + " には " + spec->valueName + " を続けてください");
+        }
+      } else if (inlineValue) {
+        return fail(std::string(spec->name) + " は値を取りません");
+      }
+      if (std::optional<std::string> error = spec->apply(line, value)) return fail(*error);
+      continue;
+    }
+
+    if (const QtOption* qt = FindQtOption(WithoutDashes(name))) {
+      // Its value is Qt's too, whatever it looks like.
+      if (qt->takesValue && !inlineValue && i + 1 < args.size()) {
+        const std::string& value = args[++i];
+        if (qt->name == "display") line.display = value;
+      } else if (qt->name == "display" && inlineValue) {
+        line.display = *inlineValue;
+      }
+      continue;
+    }
+    return fail("不明なオプション「" + arg + "」です");
+  }
+  return line;
+}
+
+std::string HelpText() {
+  std::string text = std::string("使い方: mirel9x [オプション]\n\n") + kProgramTitle + " " +
+                     kVersionLabel +
+                     " — デスクトップに常駐する小さなモニタです。\n"
+                     "すでに起動しているときは、そのモニタを手前に出して終了します。\n\n"
+                     "オプション:\n";
+  constexpr std::size_t kColumn = 24;
+  for (const OptionSpec& spec : OptionTable()) {
+    std::string head =
+        std::string("  ") + (spec.alias ? spec.alias + std::string(", ") : "") + spec.name;
+    if (spec.valueName) head += std::string(" ") + spec.valueName;
+    head.resize(std::max(head.size() + 2, kColumn), ' ');
+    text += head;
+    for (const char c : std::string_view(spec.help)) {
+      text += c;
+      if (c == '\n') text += std::string(kColumn, ' ');
+    }
+    text += "\n";
+  }
+  text += std::string("\n最新版確認の問い合わせ先の既定値: ") + kDefaultWebCheckBase +
+          "\n"
+          "Qt の標準オプション (-platform、-display、-style など) も使えます。\n";
+  return text;
+}
+
+std::string VersionText() {
+  return std::string("mirel9x (") + kProgramTitle + ") " + kVersionLabel + "\n";
+}
+
+std::string ErrorText(const CommandLine& line) {
+  return "mirel9x: " + line.error + "\n使い方は mirel9x --help で表示します。\n";
+}
+
+}  // namespace mirel
