@@ -252,8 +252,15 @@ void Application::OpenOptions() {
 }
 
 void Application::BringToFront() {
+  if (exiting_) return;
+  // A message box that start-up (or a command) waits in comes along: it may
+  // be what keeps the monitor from showing.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    modal->activateWindow();
+  }
   // Before start-up shows the monitor, it shows it itself.
-  if (exiting_ || !engine_) return;
+  if (!engine_) return;
   monitor_->setWindowState(monitor_->windowState() & ~Qt::WindowMinimized);
   monitor_->show();
   monitor_->raise();

@@ -329,8 +329,21 @@ TEST_F(ShellAppTest, OptionsOpensTheOneDialogAndClearsItsStatusEachTime) {
 // What a second start of the program asks of the running one.
 TEST_F(ShellAppTest, BringToFrontShowsTheMonitorRestoredAndActive) {
   auto app = Make(SettingsText(158, 41, {}));
-  app->BringToFront();  // before start-up: nothing to show yet
-  EXPECT_FALSE(app->monitor().isVisible());
+  {
+    // Before start-up shows the monitor: a message box it waits in comes
+    // forward, the monitor stays for start-up to show.
+    QWidget other;
+    other.show();
+    const std::unique_ptr<QMessageBox> box =
+        Application::MakeMessageBox(QMessageBox::Critical, "x");
+    box->open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    app->BringToFront();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(box.get()));
+    EXPECT_FALSE(app->monitor().isVisible());
+  }
   ASSERT_EQ(app->Start(), std::nullopt);
   MonitorWindow& monitor = app->monitor();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
