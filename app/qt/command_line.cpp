@@ -13,13 +13,17 @@ namespace mirel {
 namespace {
 
 // One option of ours. `apply` takes the value (empty for an option without
-// one) and returns what is wrong with it, or nothing.
-struct OptionSpec {
-  const char* name;       // with its dashes
-  const char* alias;      // a short form, or nullptr
-  const char* valueName;  // nullptr: the option takes no value
-  std::string help;       // may span lines; HelpText indents the later ones
-  std::function<std::optional<std::string>(CommandLine&, const std::string& value)> apply;
+// one) and where it came from (for the error text), and returns what is
+// wrong with it, or nothing.
+struct OptionRow {
+  const char* name;         // with its dashes
+  const char* alias;        // a short form, or nullptr
+  const char* valueName;    // nullptr: the option takes no value
+  const char* environment;  // a variable that gives the value when the option is absent
+  std::string help;         // may span lines; HelpText indents the later ones
+  std::function<std::optional<std::string>(CommandLine&, const std::string& value,
+                                           const std::string& from)>
+      apply;
 };
 
 std::optional<std::string> WebCheckBaseError(const std::string& value, const std::string& from) {
@@ -29,25 +33,26 @@ std::optional<std::string> WebCheckBaseError(const std::string& value, const std
          "のないアドレスを指定してください";
 }
 
-const std::vector<OptionSpec>& OptionTable() {
-  static const std::vector<OptionSpec> table = {
-      {"--webcheck-base", nullptr, "URL",
+const std::vector<OptionRow>& OptionTable() {
+  static const std::vector<OptionRow> table = {
+      {"--webcheck-base", nullptr, "URL", kWebCheckBaseVariable,
        std::string("最新版確認とグローバルIPアドレスの問い合わせ先。\n"
                    "http:// または https:// で始まり、/cgi-bin/ の前までを指定します。\n"
                    "環境変数 ") +
            kWebCheckBaseVariable + " でも指定できます (このオプションが優先)。",
-       [](CommandLine& line, const std::string& value) -> std::optional<std::string> {
-         if (auto error = WebCheckBaseError(value, "--webcheck-base")) return error;
+       [](CommandLine& line, const std::string& value,
+          const std::string& from) -> std::optional<std::string> {
+         if (auto error = WebCheckBaseError(value, from)) return error;
          line.webCheckBase = value;
          return std::nullopt;
        }},
-      {"--version", nullptr, nullptr, "バージョンを表示して終了します。",
-       [](CommandLine& line, const std::string&) -> std::optional<std::string> {
+      {"--version", nullptr, nullptr, nullptr, "バージョンを表示して終了します。",
+       [](CommandLine& line, const std::string&, const std::string&) -> std::optional<std::string> {
          if (line.action == CommandLine::Action::kRun) line.action = CommandLine::Action::kVersion;
          return std::nullopt;
        }},
-      {"--help", "-h", nullptr, "この説明を表示して終了します。",
-       [](CommandLine& line, const std::string&) -> std::optional<std::string> {
+      {"--help", "-h", nullptr, nullptr, "この説明を表示して終了します。",
+       [](CommandLine& line, const std::string&, const std::string&) -> std::optional<std::string> {
          line.action = CommandLine::Action::kHelp;
          return std::nullopt;
        }},
@@ -99,21 +104,12 @@ std::optional<std::string> ProcessEnvironment(const char* name) {
 CommandLine ParseCommandLine(const std::vector<std::string>& args, const EnvironmentLookup& env) {
   CommandLine line;
   line.webCheckBase = kDefaultWebCheckBase;
+  std::vector<const OptionRow*> given;
   auto fail = [&line](std::string error) {
     line.action = CommandLine::Action::kError;
     line.error = std::move(error);
     return line;
   };
-
-  // The environment first: the command line overrides it.
-  if (env) {
-    if (std::optional<std::string> base = env(kWebCheckBaseVariable); base && !base->empty()) {
-      if (auto error = WebCheckBaseError(*base, std::string("環境変数 ") + kWebCheckBaseVariable)) {
-        return fail(*error);
-      }
-      line.webCheckBase = *base;
-    }
-  }
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -125,24 +121,29 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const Environ
     const std::optional<std::string> inlineValue =
         equals == std::string::npos ? std::nullopt : std::optional(arg.substr(equals + 1));
 
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& candidate : OptionTable()) {
-      if (name == candidate.name || (candidate.alias && name == candidate.alias)) spec = &candidate;
+    const OptionRow* option = nullptr;
+    for (const OptionRow& candidate : OptionTable()) {
+      if (name == candidate.name || (candidate.alias && name == candidate.alias))
+        option = &candidate;
     }
-    if (spec) {
+    if (option) {
+      given.push_back(option);
       std::string value;
-      if (spec->valueName) {
+      if (option->valueName) {
         if (inlineValue) {
           value = *inlineValue;
         } else if (i + 1 < args.size()) {
           value = args[++i];
         } else {
-          return fail(std::string(spec->name) + " には " + spec->valueName + " を続けてください");
+          return fail(std::string(option->name) + " には " + option->valueName +
+                      " を続けてください");
         }
       } else if (inlineValue) {
-        return fail(std::string(spec->name) + " は値を取りません");
+        return fail(std::string(option->name) + " は値を取りません");
       }
-      if (std::optional<std::string> error = spec->apply(line, value)) return fail(*error);
+      if (std::optional<std::string> error = option->apply(line, value, option->name)) {
+        return fail(*error);
+      }
       continue;
     }
 
@@ -158,6 +159,18 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const Environ
     }
     return fail("不明なオプション「" + arg + "」です");
   }
+
+  // Variables stand in for options the command line did not give (nothing
+  // to check when it only asks for help or the version).
+  if (line.action != CommandLine::Action::kRun || !env) return line;
+  for (const OptionRow& row : OptionTable()) {
+    if (!row.environment || std::find(given.begin(), given.end(), &row) != given.end()) continue;
+    const std::optional<std::string> value = env(row.environment);
+    if (!value || value->empty()) continue;
+    if (auto error = row.apply(line, *value, std::string("環境変数 ") + row.environment)) {
+      return fail(*error);
+    }
+  }
   return line;
 }
 
@@ -168,13 +181,13 @@ std::string HelpText() {
                      "すでに起動しているときは、そのモニタを手前に出して終了します。\n\n"
                      "オプション:\n";
   constexpr std::size_t kColumn = 24;
-  for (const OptionSpec& spec : OptionTable()) {
+  for (const OptionRow& row : OptionTable()) {
     std::string head =
-        std::string("  ") + (spec.alias ? spec.alias + std::string(", ") : "") + spec.name;
-    if (spec.valueName) head += std::string(" ") + spec.valueName;
+        std::string("  ") + (row.alias ? row.alias + std::string(", ") : "") + row.name;
+    if (row.valueName) head += std::string(" ") + row.valueName;
     head.resize(std::max(head.size() + 2, kColumn), ' ');
     text += head;
-    for (const char c : std::string_view(spec.help)) {
+    for (const char c : std::string_view(row.help)) {
       text += c;
       if (c == '\n') text += std::string(kColumn, ' ');
     }

@@ -4,7 +4,8 @@
 // --version work without a display.
 //
 // Adding an option: a field in CommandLine and a row in OptionTable() in
-// command_line.cpp (name, value name, help text, how it applies its value).
+// command_line.cpp (name, short form, value name, environment variable, help
+// text, how it applies its value); --help lists it from there.
 #pragma once
 
 #include <functional>

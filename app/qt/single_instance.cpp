@@ -34,6 +34,12 @@ SingleInstance::~SingleInstance() {
 }
 
 SingleInstance::Claim SingleInstance::TryClaim(std::chrono::milliseconds wait) {
+  if (folder_.isEmpty()) {
+    // Qt found no runtime folder it trusts (a missing or foreign one): run
+    // without the guard rather than put the files anywhere else.
+    qWarning("mirel9x: no runtime folder; a second start will start a second monitor");
+    return Claim::kFirst;
+  }
   const QDeadlineTimer deadline(wait);
   for (;;) {
     if (lock_.tryLock(0)) {

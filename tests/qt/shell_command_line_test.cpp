@@ -48,6 +48,9 @@ TEST(ShellCommandLineTest, UnusableAddressesAreRefusedSayingWhere) {
   EXPECT_NE(fromEnv.error.find(kWebCheckBaseVariable), std::string::npos) << fromEnv.error;
   EXPECT_NE(fromEnv.error.find("gopher://x"), std::string::npos) << fromEnv.error;
   EXPECT_NE(ErrorText(fromEnv).find("--help"), std::string::npos);
+  EXPECT_EQ(Parse({"--webcheck-base", "http://a.test"}, env).webCheckBase, "http://a.test");
+  EXPECT_EQ(Parse({"--help"}, env).action, Action::kHelp);
+  EXPECT_EQ(Parse({"--version"}, env).action, Action::kVersion);
 
   const CommandLine missing = Parse({"--webcheck-base"});
   EXPECT_EQ(missing.action, Action::kError);

@@ -95,6 +95,13 @@ TEST(ShellSingleInstanceTest, LeftoversOfACrashedMonitorDoNotBlockTheNextStart) 
   QTRY_COMPARE_WITH_TIMEOUT(activated, 1, 2000);
 }
 
+TEST(ShellSingleInstanceTest, WithoutARuntimeFolderTheMonitorRunsUnguarded) {
+  SingleInstance first("", "mirel9x-test");
+  EXPECT_EQ(first.TryClaim(100ms), Claim::kFirst);
+  EXPECT_FALSE(QFile::exists("/mirel9x-test.lock"));
+  EXPECT_FALSE(QFile::exists("/mirel9x-test.socket"));
+}
+
 TEST(ShellSingleInstanceTest, OneNamePerUserAndDisplay) {
   EXPECT_EQ(SingleInstance::SessionName(1000, ":0"), "mirel9x-1000-_0");
   EXPECT_EQ(SingleInstance::SessionName(1000, ":0.1"), "mirel9x-1000-_0") << "screen of :0";
