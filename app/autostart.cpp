@@ -25,11 +25,6 @@ constexpr const char* kEntryHead =
 constexpr const char* kCannotWrite = "自動起動の設定を書き込めませんでした: ";
 constexpr const char* kCannotRemove = "自動起動の設定を削除できませんでした: ";
 
-constexpr const char* kUsage =
-    "使い方: mirel9x --autostart on|off\n"
-    "  on   ログイン時に自動起動します\n"
-    "  off  ログイン時に自動起動しません\n";
-
 // Characters that make the Exec line split or expand an argument unless it is
 // quoted.
 bool IsReservedInExec(char c) {
@@ -147,32 +142,12 @@ AutostartResult DisableAutostart(const fs::path& entryFile) {
   return result;
 }
 
-std::optional<int> RunAutostartOption(const std::vector<std::string>& args,
-                                      const fs::path& configHome, const fs::path& program,
-                                      std::ostream& out, std::ostream& err) {
-  constexpr std::string_view kOption = "--autostart";
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    std::optional<std::string_view> value;
-    if (arg == kOption) {
-      if (i + 1 < args.size()) value = args[i + 1];
-    } else if (arg.size() > kOption.size() && arg.substr(0, kOption.size()) == kOption &&
-               arg[kOption.size()] == '=') {
-      value = arg.substr(kOption.size() + 1);
-    } else {
-      continue;
-    }
-    if (value != "on" && value != "off") {
-      err << "--autostart には on か off を指定してください\n" << kUsage;
-      return 2;
-    }
-    const fs::path entry = AutostartEntryFile(configHome);
-    const AutostartResult result =
-        *value == "on" ? EnableAutostart(entry, program) : DisableAutostart(entry);
-    (result.ok ? out : err) << result.message << "\n";
-    return result.ok ? 0 : 1;
-  }
-  return std::nullopt;
+int RunAutostart(bool on, const fs::path& configHome, const fs::path& program, std::ostream& out,
+                 std::ostream& err) {
+  const fs::path entry = AutostartEntryFile(configHome);
+  const AutostartResult result = on ? EnableAutostart(entry, program) : DisableAutostart(entry);
+  (result.ok ? out : err) << result.message << "\n";
+  return result.ok ? 0 : 1;
 }
 
 fs::path RunningProgramPath(const char* argv0) {

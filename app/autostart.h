@@ -18,10 +18,6 @@ namespace mirel {
 // AppStream data (a build setting, shared with the installed files).
 inline constexpr const char* kAppId = MIREL_APP_ID;
 
-// The option's line of the --help text.
-inline constexpr const char* kAutostartOptionHelp =
-    "  --autostart on|off  ログイン時に自動起動する(on)・しない(off)を設定して終了します\n";
-
 // <configHome>/autostart/<id>.desktop.
 std::filesystem::path AutostartEntryFile(const std::filesystem::path& configHome);
 
@@ -48,14 +44,11 @@ AutostartResult EnableAutostart(const std::filesystem::path& entryFile,
 // Removes the entry; an entry that is not there is no failure.
 AutostartResult DisableAutostart(const std::filesystem::path& entryFile);
 
-// The option "--autostart on|off" (also "--autostart=on|off") anywhere in
-// `args` (without the program name): nullopt when it is not there; otherwise
-// does it, writes the result to `out` or the problem to `err`, and returns
-// the exit status (0 done, 1 failed, 2 bad use of the option).
-std::optional<int> RunAutostartOption(const std::vector<std::string>& args,
-                                      const std::filesystem::path& configHome,
-                                      const std::filesystem::path& program, std::ostream& out,
-                                      std::ostream& err);
+// What "--autostart on|off" does: writes (on) or removes (off) the entry
+// under `configHome`, reports to `out` or the problem to `err`, and returns
+// the exit status (0 done, 1 failed).
+int RunAutostart(bool on, const std::filesystem::path& configHome,
+                 const std::filesystem::path& program, std::ostream& out, std::ostream& err);
 
 // The absolute path of the running program; `argv0` is the fallback where
 // the system cannot tell.

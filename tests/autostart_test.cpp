@@ -184,34 +184,24 @@ TEST_F(AutostartFileTest, FailuresSayWhatAndWhereAndLeaveNothingBehind) {
   EXPECT_TRUE(fs::is_directory(Entry()));
 }
 
-TEST_F(AutostartFileTest, TheOptionIsReadWhereverItStands) {
-  auto run = [&](std::vector<std::string> args, std::string& out, std::string& err) {
+TEST_F(AutostartFileTest, RunningTheOptionReportsAndGivesTheStatus) {
+  auto run = [&](bool on, std::string& out, std::string& err) {
     std::ostringstream o, e;
-    std::optional<int> status = RunAutostartOption(args, ConfigHome(), "/usr/bin/mirel9x", o, e);
+    const int status = RunAutostart(on, ConfigHome(), "/usr/bin/mirel9x", o, e);
     out = o.str();
     err = e.str();
     return status;
   };
   std::string out, err;
-  EXPECT_EQ(run({}, out, err), std::nullopt);
-  EXPECT_EQ(run({"-style", "fusion", "--autostartx"}, out, err), std::nullopt);
-
-  for (std::vector<std::string> bad :
-       {std::vector<std::string>{"--autostart"}, {"--autostart", "yes"}, {"--autostart="}}) {
-    EXPECT_EQ(run(bad, out, err), 2) << bad.back();
-    EXPECT_NE(err.find("on か off"), std::string::npos) << err;
-    EXPECT_FALSE(fs::exists(Entry()));
-  }
-
-  EXPECT_EQ(run({"-style", "fusion", "--autostart=on"}, out, err), 0) << err;
+  EXPECT_EQ(run(true, out, err), 0) << err;
   EXPECT_NE(out.find(Entry().string()), std::string::npos) << out;
   EXPECT_TRUE(fs::exists(Entry()));
-  EXPECT_EQ(run({"--autostart", "off"}, out, err), 0) << err;
+  EXPECT_EQ(run(false, out, err), 0) << err;
   EXPECT_FALSE(fs::exists(Entry()));
 
   // A failure ends with status 1 and the reason on the error stream.
   fs::create_directories(Entry());
-  EXPECT_EQ(run({"--autostart", "off"}, out, err), 1);
+  EXPECT_EQ(run(false, out, err), 1);
   EXPECT_NE(err.find("削除できませんでした"), std::string::npos) << err;
 }
 

@@ -60,8 +60,8 @@ scripts=$(cd "$work/control" && ls | grep -v -x -e control -e md5sums)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//' | sort -u)
-for font in xfonts-shinonome xfonts-efont-unicode; do
-  grep -qxF "$font" <<<"$names" || fail "Depends lacks $font"
+for needed in xfonts-shinonome xfonts-efont-unicode qt6-translations-l10n; do
+  grep -qxF "$needed" <<<"$names" || fail "Depends lacks $needed"
 done
 dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x"
 owner_of() {  # a library path -> its package, trying the merged /usr paths too
