@@ -66,8 +66,18 @@ void Application::ShowMessage(QMessageBox::Icon icon, const QString& text) {
     env_.message(icon, text);
     return;
   }
-  QMessageBox box(icon, QString::fromUtf8(kProgramTitle), text, QMessageBox::Ok);
-  box.exec();
+  MakeMessageBox(icon, text)->exec();
+}
+
+std::unique_ptr<QMessageBox> Application::MakeMessageBox(QMessageBox::Icon icon,
+                                                         const QString& text) {
+  auto box =
+      std::make_unique<QMessageBox>(icon, QString::fromUtf8(kProgramTitle), text, QMessageBox::Ok);
+  // Error texts carry file names and values from the settings file: never
+  // markup, and the user may want to copy them.
+  box->setTextFormat(Qt::PlainText);
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return box;
 }
 
 QString Application::AdapterMessage(AdapterTableStatus status) {
@@ -150,7 +160,8 @@ std::optional<int> Application::Start() {
   if (env_.webCheck) {
     env_.webCheck(model_, *codec_, web_);
   } else {
-    HttpFetcher fetcher;
+    HttpFetcher fetcher(env_.webCheckBase.empty() ? std::string(kDefaultWebCheckBase)
+                                                  : env_.webCheckBase);
     RunWebCheck(model_, *codec_, fetcher.AsFetch(), web_);
   }
   if (exiting_) return 0;
@@ -259,6 +270,22 @@ void Application::OpenOptions() {
   // idle monitor should not carry six pages of widgets and their fonts.
   if (!dialog_) CreateDialog();
   dialog_->Open();
+}
+
+void Application::BringToFront() {
+  if (exiting_) return;
+  // A message box that start-up (or a command) waits in comes along: it may
+  // be what keeps the monitor from showing.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    modal->activateWindow();
+  }
+  // Before start-up shows the monitor, it shows it itself.
+  if (!engine_) return;
+  monitor_->setWindowState(monitor_->windowState() & ~Qt::WindowMinimized);
+  monitor_->show();
+  monitor_->raise();
+  monitor_->activateWindow();
 }
 
 void Application::Exit() {

@@ -47,6 +47,8 @@ struct AppEnvironment {
   std::function<void(const SettingsModel&, const TextCodec&, WebCheckResults&)> webCheck;
   // A message box; a modal QMessageBox when empty.
   std::function<void(QMessageBox::Icon, const QString& text)> message;
+  // Where the web check asks (scheme, host, folder); the build's default when empty.
+  std::string webCheckBase;
 };
 
 // No Q_OBJECT: it has no signals or slots of its own.
@@ -62,6 +64,12 @@ class Application : public QObject {
   // Tray icon first, then the windows, then the event loop ends with 0.
   void Exit();
   bool exiting() const { return exiting_; }
+
+  // Another start of the program asked for the monitor: show it, in front.
+  void BringToFront();
+
+  // The start-up message box: the whole text, as plain text, selectable.
+  static std::unique_ptr<QMessageBox> MakeMessageBox(QMessageBox::Icon icon, const QString& text);
 
   // One refresh tick, as the refresh timer runs it.
   void RefreshTick();

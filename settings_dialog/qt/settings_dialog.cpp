@@ -128,6 +128,9 @@ void SettingsDialog::Open() {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
   }
   KeepOnScreen();
+  // A minimised dialog has no task-bar entry to bring it back by: opening
+  // it again restores it.
+  setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
   raise();
   activateWindow();
@@ -316,8 +319,12 @@ void SettingsDialog::ConnectControls() {
   // Proxy list.
   connect(proxyEdit_, &QLineEdit::textChanged, this,
           [this](const QString& text) { model_.proxyText = text.toStdString(); });
-  connect(proxyList_, &QListWidget::currentRowChanged, this,
-          [this](int row) { model_.selectedProxy = row; });
+  // 削除 takes the selected entry: the current row alone (a list entered
+  // with Tab has one) is not a selection.
+  connect(proxyList_, &QListWidget::itemSelectionChanged, this, [this] {
+    const QList<QListWidgetItem*> selected = proxyList_->selectedItems();
+    model_.selectedProxy = selected.isEmpty() ? -1 : proxyList_->row(selected.front());
+  });
   connect(addProxyButton_, &QPushButton::clicked, this, [this] {
     const bool added = AddProxy(model_);
     {

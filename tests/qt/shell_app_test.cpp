@@ -433,6 +433,42 @@ TEST_F(ShellAppTest, TheChoiceAndTheLanAddressFollowTheNetworkWhileRunning) {
   EXPECT_EQ(system->watch->drains, 1);
 }
 
+// What a second start of the program asks of the running one.
+TEST_F(ShellAppTest, BringToFrontShowsTheMonitorRestoredAndActive) {
+  auto app = Make(SettingsText(158, 41, {}));
+  {
+    // Before start-up shows the monitor: a message box it waits in comes
+    // forward, the monitor stays for start-up to show.
+    QWidget other;
+    other.show();
+    const std::unique_ptr<QMessageBox> box =
+        Application::MakeMessageBox(QMessageBox::Critical, "x");
+    box->open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    app->BringToFront();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(box.get()));
+    EXPECT_FALSE(app->monitor().isVisible());
+  }
+  ASSERT_EQ(app->Start(), std::nullopt);
+  MonitorWindow& monitor = app->monitor();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
+
+  monitor.setWindowState(monitor.windowState() | Qt::WindowMinimized);
+  ASSERT_TRUE(monitor.isMinimized());
+  app->BringToFront();
+  EXPECT_FALSE(monitor.isMinimized());
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&monitor));
+
+  monitor.hide();
+  app->BringToFront();
+  EXPECT_TRUE(monitor.isVisible());
+  app->Exit();
+  app->BringToFront();  // after exit it stays hidden
+  EXPECT_FALSE(monitor.isVisible());
+}
+
 // Records whether the tray icon was still there when the monitor hid.
 class HideWatcher : public QObject {
  public:
