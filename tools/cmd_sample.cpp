@@ -128,7 +128,7 @@ int Run(const Args& args) {
 
 Register reg("sample", &Run,
              "sample [--settings FILE] [--ticks N] [--interval-ms MS]   sampling ticks on this "
-             "machine, every item shown");
+             "machine, every item shown, following the network (the interface line)");
 
 }  // namespace
 }  // namespace mirel::tool
