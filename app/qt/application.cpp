@@ -100,6 +100,8 @@ std::optional<int> Application::Start() {
   // message box of the start-up is open.
   tray_->Add();
 
+  // The watch opens before the table is read, so no change falls between.
+  WatchNetwork();
   LoadInterfaceTable(model_, *sources_);
 
   settingsFile_ = env_.settingsFile ? *env_.settingsFile : ResolveSettingsPath(env_.executableDir);
@@ -140,6 +142,7 @@ std::optional<int> Application::Start() {
   toolbar_->SetShown(model_.toolbarShown);
 
   engine_ = std::make_unique<MonitorEngine>(model_, *sources_, gradients_, *font_);
+  TakeStartBaselines(engine_->state(), *sources_, MonotonicNowMs());
   refreshTimer_.start();
   upkeep_->Start();
 
@@ -183,6 +186,24 @@ void Application::CreateDialog() {
     SetRefreshInterval(model_.updateInterval * 500);
   };
   dialog_ = std::make_unique<SettingsDialog>(model_, gradients_, settingsFile_, hooks, nullptr);
+}
+
+void Application::WatchNetwork() {
+  netWatch_ = env_.system->WatchNetwork();
+  if (!netWatch_ || netWatch_->Descriptor() < 0) {
+    netWatch_.reset();
+    return;  // read at start-up only
+  }
+  netNotifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(netWatch_->Descriptor()),
+                                                   QSocketNotifier::Read);
+  connect(netNotifier_.get(), &QSocketNotifier::activated, this, [this] { NetworkChanged(); });
+}
+
+void Application::NetworkChanged() {
+  if (!netWatch_ || exiting_) return;
+  const NetworkUpdate update = ApplyNetworkChanges(model_, *sources_, netWatch_->Drain());
+  // An open dialog shows the list and the choice as they are now.
+  if (dialog_ && (update.listChanged || update.choiceChanged)) dialog_->RefreshInterfaceList();
 }
 
 void Application::SetRefreshInterval(int intervalMs) {
@@ -273,6 +294,7 @@ void Application::Exit() {
   // The icon goes first: nothing may be left in the notification area.
   tray_->Remove();
   refreshTimer_.stop();
+  if (netNotifier_) netNotifier_->setEnabled(false);
   upkeep_->Stop();
   monitor_->hide();
   if (dialog_) dialog_->hide();

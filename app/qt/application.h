@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <filesystem>
@@ -106,6 +107,10 @@ class Application : public QObject {
   void SyncMonitorGeometryToModel();
   void ApplyFit();
   void CreateDialog();
+  // Interfaces, routes and addresses: watched from the event loop, so the
+  // choice and the LAN address follow the machine without any polling.
+  void WatchNetwork();
+  void NetworkChanged();
 
   AppEnvironment env_;
   SettingsModel model_;
@@ -126,6 +131,8 @@ class Application : public QObject {
   std::unique_ptr<WindowUpkeep> upkeep_;
   std::unique_ptr<SettingsDialog> dialog_;
   QTimer refreshTimer_;
+  std::unique_ptr<NetworkWatch> netWatch_;
+  std::unique_ptr<QSocketNotifier> netNotifier_;
 
   bool exiting_ = false;
   bool applyingGeometry_ = false;

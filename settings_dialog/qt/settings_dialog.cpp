@@ -419,6 +419,14 @@ std::optional<std::uint32_t> SettingsDialog::ChooseColour(std::uint32_t initial)
 
 // --- Refresh ----------------------------------------------------------------
 
+void SettingsDialog::RefreshInterfaceList() {
+  QSignalBlocker block(adapterCombo_);
+  adapterCombo_->clear();
+  for (const std::string& name : model_.interfaceList) adapterCombo_->addItem(Q(name));
+  adapterCombo_->setCurrentIndex(model_.adapterIndex < adapterCombo_->count() ? model_.adapterIndex
+                                                                              : -1);
+}
+
 void SettingsDialog::RefreshFromModel() {
   RefreshItemList();
   RefreshDriveList();
@@ -449,13 +457,7 @@ void SettingsDialog::RefreshFromModel() {
   proxyMenuBox_->setChecked(model_.proxyMenuShown);
   toolbarBox_->setChecked(model_.toolbarShown);
 
-  {
-    QSignalBlocker block(adapterCombo_);
-    adapterCombo_->clear();
-    for (const std::string& name : model_.interfaceList) adapterCombo_->addItem(Q(name));
-    adapterCombo_->setCurrentIndex(
-        model_.adapterIndex < adapterCombo_->count() ? model_.adapterIndex : -1);
-  }
+  RefreshInterfaceList();
   {
     QSignalBlocker block(proxyEdit_);
     proxyEdit_->setText(Q(model_.proxyText));
