@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "app/settings_model.h"
 #include "platform/platform.h"
@@ -50,6 +51,19 @@ struct SaveResult {
 // intact. Pads the rows' colour texts in the model as the file format needs.
 SaveResult SaveSettings(const std::filesystem::path& file, const TextCodec& codec,
                         SettingsModel& model);
+
+// The same for bytes already read; `label` names the file in the message.
+LoadResult LoadSettingsBytes(std::string_view bytes, const std::string& label,
+                             const TextCodec& codec, SettingsModel& model);
+
+struct EncodeResult {
+  bool ok = false;
+  std::string error;  // as SaveResult's
+  std::string bytes;  // the whole file when ok
+};
+
+// What SaveSettings writes, without writing it (pads the rows the same way).
+EncodeResult EncodeSettings(const std::string& label, const TextCodec& codec, SettingsModel& model);
 
 // The print form of a number as the file holds it: a blank (or the minus
 // sign), the digits, a fraction only when there is one, and a blank:
