@@ -23,6 +23,10 @@ std::string PathText(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
+fs::path PathFromUtf8(std::string_view text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
+}
+
 namespace {
 
 // The file a symbolic link points to is the one to replace; renaming over
