@@ -1,0 +1,375 @@
+// The Windows system source against the live system it runs on (Wine in the
+// cross build), and its rules against fake IP Helper calls.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <thread>
+
+#include "monitor/sampling.h"
+#include "platform/windows/system_source_windows.h"
+
+namespace mirel {
+namespace {
+
+using namespace windows_source;
+
+FILETIME Ft(std::uint64_t ticks) {
+  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+TEST(WindowsProcessorTest, KernelTimeIncludesIdleTime) {
+  const CpuTimes t = CpuTimesFromSystemTimes(Ft(600), Ft(800), Ft(200));
+  EXPECT_EQ(t.total, 1000u);
+  EXPECT_EQ(t.busy, 400u);
+  // Beyond 32 bits: the high halves count.
+  const CpuTimes big = CpuTimesFromSystemTimes(Ft(3ull << 32), Ft(4ull << 32), Ft(1ull << 32));
+  EXPECT_EQ(big.total, 5ull << 32);
+  EXPECT_EQ(big.busy, 2ull << 32);
+  EXPECT_EQ(CpuBusyPercent(t, CpuTimesFromSystemTimes(Ft(650), Ft(900), Ft(300))), 75);
+}
+
+TEST(WindowsProcessorTest, LiveShareIsAPercentage) {
+  auto source = MakeSystemSource();
+  std::optional<int> sinceBoot = source->ReadCpuPercent();
+  ASSERT_TRUE(sinceBoot.has_value());
+  EXPECT_GE(*sinceBoot, 0);
+  EXPECT_LE(*sinceBoot, 100);
+  // Keep a processor busy until the system's times move on.
+  std::optional<int> share;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  volatile std::uint64_t sink = 0;
+  while (!share && std::chrono::steady_clock::now() < until) {
+    for (int i = 0; i < 1000000; ++i) sink = sink + static_cast<std::uint64_t>(i);
+    share = source->ReadCpuPercent();
+  }
+  ASSERT_TRUE(share.has_value()) << "the system times never moved";
+  EXPECT_GE(*share, 0);
+  EXPECT_LE(*share, 100);
+}
+
+TEST(WindowsMemoryTest, LiveTotalsInSixtyFourBits) {
+  MemoryReading m = MakeSystemSource()->ReadMemory();
+  EXPECT_GT(m.totalBytes, 16ull << 20);
+  EXPECT_GT(m.availBytes, 0u);
+  EXPECT_LE(m.availBytes, m.totalBytes);
+}
+
+// --- Interfaces --------------------------------------------------------------
+
+// Sends `bytes` bytes of UDP datagrams to a socket of our own on 127.0.0.1.
+void LoopbackTraffic(std::size_t bytes) {
+  WSADATA wsa;
+  ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+  SOCKET rx = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  SOCKET tx = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  ASSERT_NE(rx, INVALID_SOCKET);
+  ASSERT_NE(tx, INVALID_SOCKET);
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(rx, reinterpret_cast<sockaddr*>(&at), sizeof at), 0);
+  int length = sizeof at;
+  ASSERT_EQ(getsockname(rx, reinterpret_cast<sockaddr*>(&at), &length), 0);
+  std::string datagram(1000, 'x');
+  char buffer[2000];
+  for (std::size_t sent = 0; sent < bytes; sent += datagram.size()) {
+    ASSERT_EQ(sendto(tx, datagram.data(), static_cast<int>(datagram.size()), 0,
+                     reinterpret_cast<sockaddr*>(&at), sizeof at),
+              static_cast<int>(datagram.size()));
+    ASSERT_EQ(recv(rx, buffer, sizeof buffer, 0), static_cast<int>(datagram.size()));
+  }
+  closesocket(rx);
+  closesocket(tx);
+  WSACleanup();
+}
+
+const InterfaceRow* Loopback(const std::vector<InterfaceRow>& rows) {
+  auto it = std::find_if(rows.begin(), rows.end(),
+                         [](const InterfaceRow& r) { return r.type == kIfTypeLoopback; });
+  return it == rows.end() ? nullptr : &*it;
+}
+
+IpHelperApi NarrowOnly() {
+  IpHelperApi api = IpHelperApi::Load();
+  api.getIfTable2 = nullptr;
+  api.getIfEntry2 = nullptr;
+  api.freeMibTable = nullptr;
+  return api;
+}
+
+TEST(WindowsInterfaceTest, TableIsInIndexOrderAndTheOldCallsAgree) {
+  IpHelperApi api = IpHelperApi::Load();
+  ASSERT_TRUE(api.HasWideCounters()) << "this system has the 64-bit calls";
+  std::vector<InterfaceRow> wide = MakeWindowsSystemSource(api)->LoadInterfaceTable();
+  std::vector<InterfaceRow> narrow = MakeWindowsSystemSource(NarrowOnly())->LoadInterfaceTable();
+  ASSERT_FALSE(wide.empty());
+  ASSERT_NE(Loopback(wide), nullptr);
+  for (const auto* rows : {&wide, &narrow}) {
+    EXPECT_TRUE(std::is_sorted(rows->begin(), rows->end(),
+                               [](const auto& a, const auto& b) { return a.index < b.index; }));
+  }
+  // The new table leaves out filter drivers only: every row it has, the old
+  // table has too, with the same type and description.
+  std::map<std::uint32_t, const InterfaceRow*> byIndex;
+  for (const InterfaceRow& r : narrow) byIndex[r.index] = &r;
+  for (const InterfaceRow& r : wide) {
+    ASSERT_TRUE(byIndex.count(r.index)) << r.description;
+    EXPECT_EQ(byIndex[r.index]->type, r.type) << r.description;
+    EXPECT_EQ(byIndex[r.index]->description, r.description);
+    EXPECT_FALSE(r.description.empty()) << r.index;
+  }
+}
+
+TEST(WindowsInterfaceTest, CountersNeverGoBackAndSeeOurTraffic) {
+  constexpr std::size_t kSent = 200 * 1000;
+  struct Path {
+    const char* name;
+    IpHelperApi api;
+    bool wide;
+  };
+  for (const Path& path :
+       {Path{"64-bit", IpHelperApi::Load(), true}, Path{"32-bit", NarrowOnly(), false}}) {
+    SCOPED_TRACE(path.name);
+    auto source = MakeWindowsSystemSource(path.api);
+    std::vector<InterfaceRow> rows = source->LoadInterfaceTable();
+    const InterfaceRow* lo = Loopback(rows);
+    ASSERT_NE(lo, nullptr);
+
+    std::vector<std::optional<OctetCounters>> before;
+    for (const InterfaceRow& r : rows) before.push_back(source->ReadCounters(r));
+    LoopbackTraffic(kSent);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      std::optional<OctetCounters> after = source->ReadCounters(rows[i]);
+      ASSERT_TRUE(before[i] && after) << rows[i].description;
+      EXPECT_EQ(after->wide, path.wide);
+      // 32-bit counters may wrap: their difference is taken modulo 2^32.
+      auto delta = [&](std::uint64_t a, std::uint64_t b) {
+        return path.wide ? b - a : static_cast<std::uint32_t>(b - a);
+      };
+      if (path.wide) {
+        EXPECT_GE(after->rx, before[i]->rx) << rows[i].description;
+        EXPECT_GE(after->tx, before[i]->tx) << rows[i].description;
+      } else {
+        EXPECT_LE(after->rx, 0xFFFFFFFFu);
+      }
+      if (&rows[i] == lo) {
+        EXPECT_GE(delta(before[i]->rx, after->rx), kSent);
+        EXPECT_GE(delta(before[i]->tx, after->tx), kSent);
+      }
+    }
+    InterfaceRow gone;
+    gone.index = 0x7FFFFFF0;
+    EXPECT_FALSE(source->ReadCounters(gone).has_value());
+  }
+}
+
+// The host's default route, where the host's /proc is visible (under Wine).
+std::optional<std::string> HostDefaultRouteName() {
+  std::ifstream route("Z:\\proc\\net\\route");
+  if (!route) return std::nullopt;
+  std::string line;
+  std::getline(route, line);  // the heading
+  while (std::getline(route, line)) {
+    std::istringstream fields(line);
+    std::string name, destination, gateway, flags, refs, use, metric, mask;
+    fields >> name >> destination >> gateway >> flags >> refs >> use >> metric >> mask;
+    if (destination == "00000000" && mask == "00000000") return name;
+  }
+  return std::nullopt;
+}
+
+TEST(WindowsInterfaceTest, DefaultRouteIsARowOfTheTable) {
+  auto source = MakeSystemSource();
+  std::vector<InterfaceRow> rows = source->LoadInterfaceTable();
+  std::optional<std::size_t> routed = source->DefaultRouteInterface(rows);
+  std::optional<std::string> host = HostDefaultRouteName();
+  if (host) {
+    // Wine names the interfaces after the host's.
+    ASSERT_TRUE(routed.has_value()) << *host;
+    EXPECT_EQ(rows[*routed].description, *host);
+  }
+  if (routed) {
+    ASSERT_LT(*routed, rows.size());
+    EXPECT_NE(rows[*routed].type, kIfTypeLoopback);
+  }
+  EXPECT_FALSE(source->DefaultRouteInterface({}).has_value()) << "no rows, no position";
+}
+
+// --- Adapters ----------------------------------------------------------------
+
+TEST(WindowsAdapterTest, LiveTableHasDottedAddresses) {
+  AdapterTable table = MakeSystemSource()->LoadAdapterTable();
+  ASSERT_TRUE(table.status == AdapterTableStatus::kOk ||
+              table.status == AdapterTableStatus::kNoAdapters)
+      << static_cast<int>(table.status);
+  if (table.status == AdapterTableStatus::kNoAdapters) GTEST_SKIP() << "no adapters here";
+  ASSERT_FALSE(table.entries.empty());
+  for (const AdapterEntry& e : table.entries) {
+    EXPECT_FALSE(e.description.empty());
+    unsigned a, b, c, d;
+    char rest;
+    EXPECT_EQ(std::sscanf(e.ipAddress.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &rest), 4)
+        << e.ipAddress;
+  }
+}
+
+// A scripted GetAdaptersInfo: each call answers with the next result; the
+// size it reports is the size of `records` adapters.
+struct ScriptedAdapters {
+  static inline std::vector<DWORD> results;
+  static inline std::size_t call = 0;
+  static inline std::size_t records = 2;
+  static inline std::vector<ULONG> sizesSeen;
+
+  static DWORD WINAPI Call(PIP_ADAPTER_INFO info, PULONG size) {
+    sizesSeen.push_back(*size);
+    const DWORD result = call < results.size() ? results[call] : ERROR_GEN_FAILURE;
+    ++call;
+    const ULONG needed = static_cast<ULONG>(records * sizeof(IP_ADAPTER_INFO));
+    if (result == ERROR_BUFFER_OVERFLOW) *size = needed;
+    if (result == NO_ERROR && info != nullptr) {
+      if (*size < needed) return ERROR_BUFFER_OVERFLOW;
+      for (std::size_t i = 0; i < records; ++i) {
+        IP_ADAPTER_INFO& a = info[i];
+        a = IP_ADAPTER_INFO{};
+        a.Next = i + 1 < records ? &info[i + 1] : nullptr;
+        std::snprintf(a.Description, sizeof a.Description, "Adapter %zu", i);
+        if (i > 0) std::snprintf(a.IpAddressList.IpAddress.String, 16, "10.0.0.%zu", i);
+      }
+    }
+    return result;
+  }
+  static void Reset(std::vector<DWORD> script, std::size_t n = 2) {
+    results = std::move(script);
+    call = 0;
+    records = n;
+    sizesSeen.clear();
+  }
+};
+
+TEST(WindowsAdapterTest, SizeFirstThenTheRecordsInOrder) {
+  ScriptedAdapters::Reset({ERROR_BUFFER_OVERFLOW, NO_ERROR}, 3);
+  AdapterTable table = ReadAdapterTable(&ScriptedAdapters::Call);
+  EXPECT_EQ(table.status, AdapterTableStatus::kOk);
+  ASSERT_EQ(table.entries.size(), 3u);
+  EXPECT_EQ(table.entries[0].description, "Adapter 0");
+  EXPECT_EQ(table.entries[0].ipAddress, "0.0.0.0") << "no address yet";
+  EXPECT_EQ(table.entries[2].ipAddress, "10.0.0.2");
+  EXPECT_EQ(ScriptedAdapters::sizesSeen.front(), 0u) << "the first call only asks the size";
+}
+
+TEST(WindowsAdapterTest, FailuresOfTheFirstCallKeepTheirMeaning) {
+  const std::pair<DWORD, AdapterTableStatus> cases[] = {
+      {ERROR_NOT_SUPPORTED, AdapterTableStatus::kNotSupported},
+      {ERROR_INVALID_PARAMETER, AdapterTableStatus::kInvalidParameter},
+      {ERROR_NO_DATA, AdapterTableStatus::kNoAdapters},
+      {ERROR_GEN_FAILURE, AdapterTableStatus::kOtherFailure},
+      {NO_ERROR, AdapterTableStatus::kOtherFailure},  // no size asked for: nothing to read
+  };
+  for (const auto& [code, status] : cases) {
+    ScriptedAdapters::Reset({code});
+    AdapterTable table = ReadAdapterTable(&ScriptedAdapters::Call);
+    EXPECT_EQ(table.status, status) << code;
+    EXPECT_TRUE(table.entries.empty()) << code;
+    EXPECT_EQ(ScriptedAdapters::call, 1u) << code;
+  }
+}
+
+TEST(WindowsAdapterTest, SecondCallFailingIsSilentAndAGrownListIsReadAgain) {
+  // Adapters gone between the two calls: no message, no rows.
+  ScriptedAdapters::Reset({ERROR_BUFFER_OVERFLOW, ERROR_NO_DATA});
+  AdapterTable gone = ReadAdapterTable(&ScriptedAdapters::Call);
+  EXPECT_EQ(gone.status, AdapterTableStatus::kOtherFailure);
+  EXPECT_TRUE(gone.entries.empty());
+
+  // One more adapter between the calls: the larger size is asked for again.
+  ScriptedAdapters::Reset({ERROR_BUFFER_OVERFLOW, ERROR_BUFFER_OVERFLOW, NO_ERROR}, 4);
+  AdapterTable grown = ReadAdapterTable(&ScriptedAdapters::Call);
+  EXPECT_EQ(grown.status, AdapterTableStatus::kOk);
+  EXPECT_EQ(grown.entries.size(), 4u);
+  EXPECT_EQ(ScriptedAdapters::call, 3u);
+
+  // But not for ever.
+  ScriptedAdapters::Reset(std::vector<DWORD>(10, ERROR_BUFFER_OVERFLOW));
+  EXPECT_EQ(ReadAdapterTable(&ScriptedAdapters::Call).status, AdapterTableStatus::kOtherFailure);
+  EXPECT_LE(ScriptedAdapters::call, 5u);
+}
+
+// --- Drives ------------------------------------------------------------------
+
+TEST(WindowsDriveTest, RowsAreTheFixedDisksWithoutAskingTheFloppies) {
+  std::vector<std::wstring> asked;
+  auto type = [&](const wchar_t* root) -> UINT {
+    asked.push_back(root);
+    switch (std::towupper(root[0])) {
+      case L'A':
+      case L'C':
+      case L'E':
+        return DRIVE_FIXED;
+      case L'D':
+        return DRIVE_CDROM;
+      default:
+        return DRIVE_REMOTE;
+    }
+  };
+  const std::wstring strings(L"A:\\\0B:\\\0C:\\\0D:\\\0e:\\\0F:\\\0\0", 25);
+  EXPECT_EQ(FixedDriveRows(strings, type), (std::vector<std::string>{"C", "E"}));
+  EXPECT_EQ(asked, (std::vector<std::wstring>{L"C:\\", L"D:\\", L"e:\\", L"F:\\"}));
+  EXPECT_TRUE(FixedDriveRows(std::wstring(L"\0", 1), type).empty());
+}
+
+TEST(WindowsDriveTest, RowTextNamesTheDriveInLowerCase) {
+  EXPECT_EQ(DriveRootOf("C"), L"c:\\");
+  EXPECT_EQ(DriveRootOf("c:"), L"c:\\");
+  EXPECT_EQ(DriveRootOf("D:\\"), L"d:\\");
+  for (const char* bad : {"", ":", "CC", "C:\\Windows", "1", "/", "ｃ"}) {
+    EXPECT_EQ(DriveRootOf(bad), L"") << bad;
+  }
+}
+
+TEST(WindowsDriveTest, LiveDrivesHaveSpaceAndAMissingOneKeepsThePreviousFigures) {
+  auto source = MakeSystemSource();
+  std::vector<std::string> rows = source->ListFixedDrives();
+  ASSERT_FALSE(rows.empty());
+  for (const std::string& row : rows) {
+    ASSERT_EQ(row.size(), 1u) << row;
+    EXPECT_TRUE(row[0] >= 'C' && row[0] <= 'Z') << row;
+    std::optional<DriveSpace> space = source->ReadDriveSpace(row);
+    ASSERT_TRUE(space.has_value()) << row;
+    EXPECT_GT(space->totalBytes, 0u) << row;
+    EXPECT_LE(space->freeBytes, space->totalBytes) << row;
+    EXPECT_EQ(space->name, row + ":");
+    std::optional<DriveSpace> lower = source->ReadDriveSpace(std::string(1, char(row[0] | 0x20)));
+    ASSERT_TRUE(lower.has_value());
+    EXPECT_EQ(lower->name, space->name);
+    EXPECT_EQ(lower->totalBytes, space->totalBytes);
+  }
+
+  // A letter that names no drive: no figures, and the strip keeps those of
+  // the drive read before it.
+  const DWORD present = GetLogicalDrives();
+  char missing = 0;
+  for (char c = 'Y'; c >= 'C' && !missing; --c) {
+    if (!(present & (1u << (c - 'A')))) missing = c;
+  }
+  ASSERT_NE(missing, 0);
+  EXPECT_FALSE(source->ReadDriveSpace(std::string(1, missing)).has_value());
+
+  MonitorState state;
+  DriveRow first, second;
+  first.text = rows[0];
+  second.text = std::string(1, missing);
+  DiskTexts a = ReadDiskTexts(state, *source, first, 1);
+  DiskTexts b = ReadDiskTexts(state, *source, second, 1);
+  EXPECT_EQ(b.name, rows[0] + ":");
+  EXPECT_EQ(b.total, a.total);
+  EXPECT_EQ(b.percent, a.percent);
+}
+
+}  // namespace
+}  // namespace mirel
