@@ -8,13 +8,13 @@
 #include "app/qt/toolbar_window.h"
 #include "app/qt/tray_icon.h"
 #include "app/qt/window_upkeep.h"
-#include "settings_dialog/settings_commands.h"
 #include "browser_control/popup_menu.h"
 #include "browser_control/qt/monitor_window.h"
 #include "browser_control/switch_toggle.h"
 #include "monitor/monitor_engine.h"
 #include "monitor/strip_font.h"
 #include "settings_dialog/qt/settings_dialog.h"
+#include "settings_dialog/settings_commands.h"
 #include "webcheck/qt/http_fetcher.h"
 #include "webcheck/web_check.h"
 
@@ -225,7 +225,9 @@ void Application::ChooseProxy(int index, const std::string& caption) {
 }
 
 void Application::ToggleByColour(std::uint32_t colour) {
-  if (engine_) ApplySwitchToggle(*registry_, colour, engine_->state());
+  if (!engine_) return;
+  const MonitorState& state = engine_->state();
+  ApplySwitchToggle(*registry_, colour, {state.Text(107), state.Text(108), state.Text(109)});
 }
 
 void Application::CopyIp() {
