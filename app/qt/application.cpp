@@ -99,7 +99,11 @@ std::optional<int> Application::Start() {
     ShowMessage(QMessageBox::Critical, QString::fromStdString(loaded.error));
     return 1;
   }
+#ifdef _WIN32
+  StripFontLoad font = StripFont::OpenFromFolder(env_.executableDir / "fonts");
+#else
   StripFontLoad font = StripFont::Open();
+#endif
   if (!font.font) {
     tray_->Remove();
     ShowMessage(QMessageBox::Critical, QString::fromStdString(font.error));

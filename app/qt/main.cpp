@@ -10,8 +10,10 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   mirel::AppEnvironment env;
+  // Through UTF-16: a path made from 8-bit text would be taken in the ANSI
+  // code page on Windows, and a program folder with other characters lost.
   env.executableDir =
-      QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString();
+      QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdU16String();
   mirel::Application program(std::move(env));
   if (std::optional<int> status = program.Start()) return *status;
   return QApplication::exec();
