@@ -1,15 +1,17 @@
 // The date line in the user's locale. The cross build runs these once with
 // the default locale (English, United States) and once in Japanese.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <regex>
 
 #include "platform/windows/system_source_windows.h"
 #include "platform/windows/wide_text.h"
 
 namespace mirel {
 namespace {
+
+using ::testing::AnyOf;
 
 std::string UserLocale() {
   wchar_t name[LOCALE_NAME_MAX_LENGTH] = {};
@@ -41,9 +43,9 @@ TEST(DateLineTest, ShortDateFullWeekdayLongTime) {
   const std::string afternoon = windows_source::DateLineFor(At(2003, 4, 14, 1, 12, 34, 56));
   const std::string morning = windows_source::DateLineFor(At(2026, 12, 8, 2, 9, 5, 7));
   if (locale == "ja-JP") {
-    EXPECT_TRUE(std::regex_match(afternoon, std::regex("2003/0?4/14 月曜日  12:34:56")))
-        << afternoon;
-    EXPECT_TRUE(std::regex_match(morning, std::regex("2026/12/0?8 火曜日  0?9:05:07"))) << morning;
+    EXPECT_THAT(afternoon, AnyOf("2003/4/14 月曜日  12:34:56", "2003/04/14 月曜日  12:34:56"));
+    EXPECT_THAT(morning, AnyOf("2026/12/8 火曜日  9:05:07", "2026/12/08 火曜日  9:05:07",
+                               "2026/12/8 火曜日  09:05:07", "2026/12/08 火曜日  09:05:07"));
   } else if (locale == "en-US") {
     EXPECT_EQ(afternoon, "4/14/2003 Monday  12:34:56 PM");
     EXPECT_EQ(morning, "12/8/2026 Tuesday  9:05:07 AM");
