@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <set>
@@ -166,6 +169,167 @@ TEST(WindowsInterfaceTest, CountersNeverGoBackAndSeeOurTraffic) {
     gone.index = 0x7FFFFFF0;
     EXPECT_FALSE(source->ReadCounters(gone).has_value());
   }
+}
+
+// Scripted IP Helper calls, for what the live system cannot show: filter
+// drivers, descriptions beyond ASCII, a missing 64-bit call, IPv6 routes.
+struct FakeIpHelper {
+  struct Row {
+    ULONG index;
+    ULONG type;
+    std::wstring description;
+    bool filter = false;
+  };
+  static inline std::vector<Row> rows;
+  static inline DWORD table2Result = NO_ERROR;
+  static inline int tablesFreed = 0;
+  static inline DWORD bestV4 = 0, bestV6 = 0;  // 0: no route
+
+  static DWORD WINAPI GetIfTable2(PMIB_IF_TABLE2* table) {
+    if (table2Result != NO_ERROR) return table2Result;
+    const std::size_t size =
+        offsetof(MIB_IF_TABLE2, Table) + (rows.size() + 1) * sizeof(MIB_IF_ROW2);
+    auto* t = static_cast<MIB_IF_TABLE2*>(std::calloc(1, size));
+    t->NumEntries = static_cast<ULONG>(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      MIB_IF_ROW2& r = t->Table[i];
+      r.InterfaceIndex = rows[i].index;
+      r.Type = rows[i].type;
+      rows[i].description.copy(r.Description, std::size(r.Description) - 1);
+      r.InterfaceAndOperStatusFlags.FilterInterface = rows[i].filter;
+    }
+    *table = t;
+    return NO_ERROR;
+  }
+  static VOID WINAPI FreeMibTable(PVOID memory) {
+    ++tablesFreed;
+    std::free(memory);
+  }
+  static DWORD WINAPI GetIfEntry2(PMIB_IF_ROW2 row) {
+    if (row->InterfaceIndex != 7) return ERROR_FILE_NOT_FOUND;
+    row->InOctets = 5ull << 32;
+    row->OutOctets = (6ull << 32) + 1;
+    return NO_ERROR;
+  }
+  // The 32-bit table: descriptions are ANSI bytes of the length given, not
+  // necessarily ending in a zero.
+  static DWORD WINAPI GetIfTable(PMIB_IFTABLE table, PULONG size, BOOL) {
+    const ULONG needed = static_cast<ULONG>(sizeof(MIB_IFTABLE) + 2 * sizeof(MIB_IFROW));
+    if (table == nullptr || *size < needed) {
+      *size = needed;
+      return ERROR_INSUFFICIENT_BUFFER;
+    }
+    table->dwNumEntries = 2;
+    MIB_IFROW& eth = table->table[0];
+    eth = MIB_IFROW{};
+    eth.dwIndex = 5;
+    eth.dwType = kIfTypeEthernet;
+    std::memcpy(eth.bDescr, "eth0GARBAGE", 11);
+    eth.dwDescrLen = 4;
+    MIB_IFROW& lo = table->table[1];
+    lo = MIB_IFROW{};
+    lo.dwIndex = 2;
+    lo.dwType = kIfTypeLoopback;
+    std::memcpy(lo.bDescr, "lo", 3);
+    lo.dwDescrLen = 3;  // with its zero
+    return NO_ERROR;
+  }
+  static DWORD WINAPI GetIfEntry(PMIB_IFROW row) {
+    row->dwInOctets = 0xFFFFFFF0u;
+    row->dwOutOctets = 12;
+    return NO_ERROR;
+  }
+  static DWORD WINAPI GetBestInterface(IPAddr destination, PDWORD index) {
+    if (destination != 0 || bestV4 == 0) return ERROR_NOT_FOUND;
+    *index = bestV4;
+    return NO_ERROR;
+  }
+  static DWORD WINAPI GetBestInterfaceEx(sockaddr* destination, PDWORD index) {
+    if (destination->sa_family != AF_INET6 || bestV6 == 0) return ERROR_NOT_FOUND;
+    *index = bestV6;
+    return NO_ERROR;
+  }
+
+  static IpHelperApi Api() {
+    IpHelperApi api;
+    api.getIfTable2 = &GetIfTable2;
+    api.getIfEntry2 = &GetIfEntry2;
+    api.freeMibTable = &FreeMibTable;
+    api.getIfTable = &GetIfTable;
+    api.getIfEntry = &GetIfEntry;
+    api.getBestInterface = &GetBestInterface;
+    api.getBestInterfaceEx = &GetBestInterfaceEx;
+    return api;
+  }
+  static void Reset() {
+    rows = {{7, kIfTypeEthernet, L"Intel(R) Ethernet"},
+            {3, kIfTypeWireless, L"無線 LAN アダプター"},
+            {9, kIfTypeEthernet, L"Intel(R) Ethernet-WFP Native MAC Layer LightWeight Filter-0000",
+             true},
+            {1, kIfTypeLoopback, L"Loopback Pseudo-Interface 1"}};
+    table2Result = NO_ERROR;
+    tablesFreed = 0;
+    bestV4 = bestV6 = 0;
+  }
+};
+
+std::vector<std::uint32_t> Indexes(const std::vector<InterfaceRow>& rows) {
+  std::vector<std::uint32_t> out;
+  for (const InterfaceRow& r : rows) out.push_back(r.index);
+  return out;
+}
+
+TEST(WindowsInterfaceTest, WideTableLeavesOutFilterDriversAndKeepsUnicodeNames) {
+  FakeIpHelper::Reset();
+  auto source = MakeWindowsSystemSource(FakeIpHelper::Api());
+  std::vector<InterfaceRow> rows = source->LoadInterfaceTable();
+  EXPECT_EQ(Indexes(rows), (std::vector<std::uint32_t>{1, 3, 7}));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1].description, "無線 LAN アダプター");
+  EXPECT_EQ(rows[1].type, kIfTypeWireless);
+  EXPECT_EQ(FakeIpHelper::tablesFreed, 1);
+
+  std::optional<OctetCounters> c = source->ReadCounters(rows[2]);
+  ASSERT_TRUE(c.has_value());
+  EXPECT_EQ(c->rx, 5ull << 32);
+  EXPECT_EQ(c->tx, (6ull << 32) + 1);
+  EXPECT_TRUE(c->wide);
+  EXPECT_FALSE(source->ReadCounters(rows[0]).has_value());
+}
+
+TEST(WindowsInterfaceTest, OldCallsWhenTheNewTableFailsOrIsMissing) {
+  FakeIpHelper::Reset();
+  FakeIpHelper::table2Result = ERROR_NOT_ENOUGH_MEMORY;
+  std::vector<InterfaceRow> rows =
+      MakeWindowsSystemSource(FakeIpHelper::Api())->LoadInterfaceTable();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].index, 2u);
+  EXPECT_EQ(rows[0].description, "lo");
+  EXPECT_EQ(rows[1].description, "eth0") << "only the bytes the length gives";
+
+  IpHelperApi old = FakeIpHelper::Api();
+  old.getIfTable2 = nullptr;
+  auto source = MakeWindowsSystemSource(old);
+  rows = source->LoadInterfaceTable();
+  ASSERT_EQ(Indexes(rows), (std::vector<std::uint32_t>{2, 5}));
+  std::optional<OctetCounters> c = source->ReadCounters(rows[1]);
+  ASSERT_TRUE(c.has_value());
+  EXPECT_EQ(c->rx, 0xFFFFFFF0u);
+  EXPECT_EQ(c->tx, 12u);
+  EXPECT_FALSE(c->wide) << "32-bit counters: the core tracks their wraps";
+}
+
+TEST(WindowsInterfaceTest, DefaultRouteIsIpv4FirstThenIpv6) {
+  FakeIpHelper::Reset();
+  auto source = MakeWindowsSystemSource(FakeIpHelper::Api());
+  std::vector<InterfaceRow> rows = source->LoadInterfaceTable();  // indexes 1, 3, 7
+  EXPECT_FALSE(source->DefaultRouteInterface(rows).has_value());
+  FakeIpHelper::bestV6 = 3;
+  EXPECT_EQ(source->DefaultRouteInterface(rows), 1u);
+  FakeIpHelper::bestV4 = 7;
+  EXPECT_EQ(source->DefaultRouteInterface(rows), 2u);
+  FakeIpHelper::bestV4 = 9;  // a row the table left out
+  EXPECT_FALSE(source->DefaultRouteInterface(rows).has_value());
 }
 
 // The host's default route, where the host's /proc is visible (under Wine).
