@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -533,6 +534,15 @@ TEST(WindowsDriveTest, LiveDrivesHaveSpaceAndAMissingOneKeepsThePreviousFigures)
   EXPECT_EQ(b.name, rows[0] + ":");
   EXPECT_EQ(b.total, a.total);
   EXPECT_EQ(b.percent, a.percent);
+}
+
+// Where the settings go when the program's folder cannot take them.
+TEST(WindowsUserFolderTest, AFolderOfItsOwnInTheRoamingProfile) {
+  wchar_t appData[MAX_PATH] = {};
+  ASSERT_GT(GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH), 0u);
+  const std::filesystem::path dir = UserConfigDir();
+  EXPECT_EQ(dir.filename(), std::filesystem::path(L"mirel9x"));
+  EXPECT_TRUE(std::filesystem::equivalent(dir.parent_path(), appData)) << dir.string();
 }
 
 }  // namespace
