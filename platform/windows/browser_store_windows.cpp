@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "platform/windows/system_library.h"
 #include "platform/windows/wide_text.h"
 
 namespace mirel {
@@ -155,7 +156,7 @@ InternetSettingsNotice AnnounceInternetSettingsChange() {
   using SetOption = decltype(&::InternetSetOptionW);
   // Loaded once and kept: the monitor itself never needs WinINet otherwise.
   static const SetOption setOption = [] {
-    HMODULE module = LoadLibraryW(L"wininet.dll");
+    HMODULE module = LoadSystemLibrary(L"wininet.dll");
     return module == nullptr ? nullptr
                              : reinterpret_cast<SetOption>(reinterpret_cast<void (*)()>(
                                    GetProcAddress(module, "InternetSetOptionW")));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwctype>
 
+#include "platform/windows/system_library.h"
 #include "platform/windows/wide_text.h"
 
 namespace mirel {
@@ -169,7 +170,7 @@ class WindowsSystemSource final : public SystemSource {
 }  // namespace
 
 IpHelperApi IpHelperApi::Load() {
-  HMODULE module = LoadLibraryW(L"iphlpapi.dll");
+  HMODULE module = LoadSystemLibrary(L"iphlpapi.dll");
   IpHelperApi api;
   api.getIfTable2 = Entry<decltype(api.getIfTable2)>(module, "GetIfTable2");
   api.getIfEntry2 = Entry<decltype(api.getIfEntry2)>(module, "GetIfEntry2");

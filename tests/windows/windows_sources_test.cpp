@@ -15,7 +15,9 @@
 #include <thread>
 
 #include "monitor/sampling.h"
+#include "platform/windows/system_library.h"
 #include "platform/windows/system_source_windows.h"
+#include "platform/windows/wide_text.h"
 
 namespace mirel {
 namespace {
@@ -534,6 +536,21 @@ TEST(WindowsDriveTest, LiveDrivesHaveSpaceAndAMissingOneKeepsThePreviousFigures)
   EXPECT_EQ(b.name, rows[0] + ":");
   EXPECT_EQ(b.total, a.total);
   EXPECT_EQ(b.percent, a.percent);
+}
+
+// A DLL named like a system one, put beside the program, is never loaded.
+TEST(WindowsSystemLibraryTest, ComesFromTheSystemFolder) {
+  wchar_t system[MAX_PATH] = {};
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  for (const wchar_t* name : {L"iphlpapi.dll", L"wininet.dll"}) {
+    HMODULE module = LoadSystemLibrary(name);
+    ASSERT_NE(module, nullptr);
+    wchar_t file[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameW(module, file, MAX_PATH), 0u);
+    EXPECT_TRUE(std::filesystem::equivalent(std::filesystem::path(file).parent_path(), system))
+        << windows_source::Narrow(file);
+  }
+  EXPECT_EQ(LoadSystemLibrary(L"no-such-library-mirel9x.dll"), nullptr);
 }
 
 // Where the settings go when the program's folder cannot take them.
