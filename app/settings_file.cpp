@@ -488,16 +488,26 @@ SaveResult SaveSettings(const fs::path& file, const TextCodec& codec, SettingsMo
 fs::path ResolveSettingsPath(const fs::path& executableDir, const fs::path& userConfigDir) {
   const fs::path name = PathFromUtf8(kSettingsFileName);
   const fs::path beside = executableDir / name;
-  if (IsFolderWritable(executableDir)) return beside;
+  const fs::path shared =
+      (executableDir / reinterpret_cast<const char8_t*>(kInstalledDataFolder) / name)
+          .lexically_normal();
+  std::error_code ec;
+  const bool besideExists = fs::exists(beside, ec);
+  // A file beside the program is the one to use where it can be saved. In an
+  // installed tree (the default under share/, none beside the program) the
+  // user's copy is used even when the program's folder is writable, as it
+  // is for root.
+  if (IsFolderWritable(executableDir) && (besideExists || !fs::exists(shared, ec))) {
+    return beside;
+  }
 
   const fs::path user = userConfigDir / name;
-  std::error_code ec;
   if (fs::exists(user, ec)) return user;
-  // First start from a read-only install: begin with the installed defaults.
-  // When that fails, loading the missing user file reports the problem.
+  // First start: begin with the installed defaults. When that fails, loading
+  // the missing user file reports the problem.
   fs::create_directories(userConfigDir, ec);
   std::string why;
-  if (std::optional<std::string> bytes = ReadWholeFile(beside, why)) {
+  if (std::optional<std::string> bytes = ReadWholeFile(besideExists ? beside : shared, why)) {
     (void)WriteFileAtomically(user, *bytes);
   }
   return user;

@@ -56,9 +56,14 @@ SaveResult SaveSettings(const std::filesystem::path& file, const TextCodec& code
 // " 1 ", "-1 ", " 2.5 ".
 std::string FormatPrintNumber(double value);
 
+// The installed default settings file's folder, seen from the executable's
+// folder (bin/ and share/mirel9x/ under one prefix).
+inline constexpr const char* kInstalledDataFolder = "../share/mirel9x";
+
 // Where the settings file lives: beside the executable when that folder is
-// writable, else in userConfigDir, created there on first use as a copy of
-// the file installed beside the executable.
+// writable and the file is there or no installed default is, else in
+// userConfigDir, created there on first use as a copy of the file beside the
+// executable or, where there is none, of the installed default.
 std::filesystem::path ResolveSettingsPath(const std::filesystem::path& executableDir,
                                           const std::filesystem::path& userConfigDir);
 

@@ -354,6 +354,55 @@ TEST(SettingsPathTest, ReadOnlyProgramFolderGivesAUserCopy) {
 }
 #endif
 
+#ifndef _WIN32
+// An installed tree: prefix/bin/ holds the program only, the default lies in
+// prefix/share/mirel9x/. Whether or not bin/ is writable (it is for root),
+// the user's copy of the default is used.
+TEST(SettingsPathTest, InstalledTreeUsesAUserCopyOfTheSharedDefault) {
+  TempFolder prefix;
+  TempFolder home;
+  const fs::path bin = prefix.path() / "bin";
+  const fs::path shared = prefix.path() / "share" / "mirel9x";
+  fs::create_directories(bin);
+  fs::create_directories(shared);
+  const std::string installed = EncodeLines(SampleLines());
+  WriteBytes(shared / PathFromUtf8(kSettingsFileName), installed);
+
+  const fs::path writableUser = home.path() / "writable" / "mirel9x";
+  const fs::path first = ResolveSettingsPath(bin, writableUser);
+  EXPECT_EQ(first, writableUser / PathFromUtf8(kSettingsFileName));
+  EXPECT_EQ(ReadBytes(first), installed);
+  EXPECT_FALSE(fs::exists(bin / PathFromUtf8(kSettingsFileName)));
+
+  fs::permissions(bin, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  fs::permissions(home.path(), fs::perms::all);
+  const fs::path readOnlyUser = home.path() / "read-only" / "mirel9x";
+  std::string problem = RunUnprivileged([&]() -> std::string {
+    fs::path path = ResolveSettingsPath(bin, readOnlyUser);
+    if (path != readOnlyUser / PathFromUtf8(kSettingsFileName)) return "path: " + path.string();
+    if (ReadBytes(path) != installed) return "the user copy differs from the shared default";
+    return {};
+  });
+  EXPECT_EQ(problem, "");
+}
+#endif
+
+// A program folder that holds its own file keeps using it (a copy run from
+// a folder of its own), even with an installed default next door.
+TEST(SettingsPathTest, AFileBesideTheProgramWinsOverTheSharedDefault) {
+  TempFolder prefix;
+  TempFolder home;
+  const fs::path bin = prefix.path() / "bin";
+  fs::create_directories(bin);
+  fs::create_directories(prefix.path() / "share" / "mirel9x");
+  WriteBytes(prefix.path() / "share" / "mirel9x" / PathFromUtf8(kSettingsFileName), "shared");
+  WriteBytes(bin / PathFromUtf8(kSettingsFileName), "beside");
+  const fs::path userDir = home.path() / "mirel9x";
+  EXPECT_EQ(ResolveSettingsPath(bin, userDir), bin / PathFromUtf8(kSettingsFileName));
+  EXPECT_FALSE(fs::exists(userDir));
+}
+
 #ifdef MIREL_TOOL
 // Runs the tool with both output streams captured; returns its exit status.
 int RunTool(const std::string& arguments, std::string& output) {
