@@ -45,12 +45,18 @@ class WindowsSystemSource final : public SystemSource {
     return {status.ullTotalPhys, status.ullAvailPhys};
   }
 
+  // The settings file keeps a position in this table, so its order must not
+  // change from one start to the next. Interface indexes are handed out
+  // afresh at every start; LUIDs stay, and grow in the order adapters were
+  // installed. So: loopback, then the adapters of hardware, then the rest,
+  // each by LUID. The 32-bit table has no LUIDs: loopback, then by index.
   std::vector<InterfaceRow> LoadInterfaceTable() override {
+    std::vector<std::pair<InterfaceOrder, InterfaceRow>> keyed;
+    if (!api_.HasWideCounters() || !LoadWideTable(keyed)) LoadNarrowTable(keyed);
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<InterfaceRow> rows;
-    if (!api_.HasWideCounters() || !LoadWideTable(rows)) LoadNarrowTable(rows);
-    std::stable_sort(rows.begin(), rows.end(), [](const InterfaceRow& a, const InterfaceRow& b) {
-      return a.index < b.index;
-    });
+    for (auto& [order, row] : keyed) rows.push_back(std::move(row));
     return rows;
   }
 
@@ -125,7 +131,10 @@ class WindowsSystemSource final : public SystemSource {
   }
 
  private:
-  bool LoadWideTable(std::vector<InterfaceRow>& rows) {
+  // Group (0 loopback, 1 hardware, 2 the rest), then LUID or index.
+  using InterfaceOrder = std::pair<int, std::uint64_t>;
+
+  bool LoadWideTable(std::vector<std::pair<InterfaceOrder, InterfaceRow>>& rows) {
     PMIB_IF_TABLE2 table = nullptr;
     if (api_.getIfTable2(&table) != NO_ERROR || table == nullptr) return false;
     for (ULONG i = 0; i < table->NumEntries; ++i) {
@@ -133,16 +142,20 @@ class WindowsSystemSource final : public SystemSource {
       // Filter drivers stacked on an adapter show as interfaces of their own
       // with the adapter's traffic; the adapter's own row is the one to offer.
       if (entry.InterfaceAndOperStatusFlags.FilterInterface) continue;
+      const int group = entry.Type == IF_TYPE_SOFTWARE_LOOPBACK               ? 0
+                        : entry.InterfaceAndOperStatusFlags.HardwareInterface ? 1
+                                                                              : 2;
       rows.push_back(
-          {entry.InterfaceIndex, static_cast<std::uint32_t>(entry.Type),
-           Narrow(std::wstring_view(entry.Description,
-                                    wcsnlen(entry.Description, std::size(entry.Description))))});
+          {{group, entry.InterfaceLuid.Value},
+           {entry.InterfaceIndex, static_cast<std::uint32_t>(entry.Type),
+            Narrow(std::wstring_view(entry.Description,
+                                     wcsnlen(entry.Description, std::size(entry.Description))))}});
     }
     api_.freeMibTable(table);
     return true;
   }
 
-  void LoadNarrowTable(std::vector<InterfaceRow>& rows) {
+  void LoadNarrowTable(std::vector<std::pair<InterfaceOrder, InterfaceRow>>& rows) {
     if (!api_.getIfTable) return;
     std::vector<std::uint8_t> buffer;
     ULONG size = 0;
@@ -157,9 +170,10 @@ class WindowsSystemSource final : public SystemSource {
       const MIB_IFROW& entry = table->table[i];
       const DWORD length = std::min<DWORD>(entry.dwDescrLen, sizeof entry.bDescr);
       rows.push_back(
-          {entry.dwIndex, entry.dwType,
-           CodePageToUtf8(std::string_view(reinterpret_cast<const char*>(entry.bDescr), length),
-                          CP_ACP)});
+          {{entry.dwType == IF_TYPE_SOFTWARE_LOOPBACK ? 0 : 1, entry.dwIndex},
+           {entry.dwIndex, entry.dwType,
+            CodePageToUtf8(std::string_view(reinterpret_cast<const char*>(entry.bDescr), length),
+                           CP_ACP)}});
     }
   }
 

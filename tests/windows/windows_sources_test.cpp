@@ -108,7 +108,7 @@ IpHelperApi NarrowOnly() {
   return api;
 }
 
-TEST(WindowsInterfaceTest, TableIsInIndexOrderAndTheOldCallsAgree) {
+TEST(WindowsInterfaceTest, LiveTableStartsWithLoopbackAndTheOldCallsAgree) {
   IpHelperApi api = IpHelperApi::Load();
   ASSERT_TRUE(api.HasWideCounters()) << "this system has the 64-bit calls";
   std::vector<InterfaceRow> wide = MakeWindowsSystemSource(api)->LoadInterfaceTable();
@@ -116,9 +116,11 @@ TEST(WindowsInterfaceTest, TableIsInIndexOrderAndTheOldCallsAgree) {
   ASSERT_FALSE(wide.empty());
   ASSERT_NE(Loopback(wide), nullptr);
   for (const auto* rows : {&wide, &narrow}) {
-    EXPECT_TRUE(std::is_sorted(rows->begin(), rows->end(),
-                               [](const auto& a, const auto& b) { return a.index < b.index; }));
+    ASSERT_FALSE(rows->empty());
+    EXPECT_EQ(rows->front().type, kIfTypeLoopback);
   }
+  EXPECT_TRUE(std::is_sorted(narrow.begin() + 1, narrow.end(),
+                             [](const auto& a, const auto& b) { return a.index < b.index; }));
   // The new table leaves out filter drivers only: every row it has, the old
   // table has too, with the same type and description.
   std::map<std::uint32_t, const InterfaceRow*> byIndex;
@@ -181,6 +183,8 @@ struct FakeIpHelper {
     ULONG index;
     ULONG type;
     std::wstring description;
+    std::uint64_t luidIndex = 0;  // the LUID's per-type number
+    bool hardware = false;
     bool filter = false;
   };
   static inline std::vector<Row> rows;
@@ -199,6 +203,8 @@ struct FakeIpHelper {
       r.InterfaceIndex = rows[i].index;
       r.Type = rows[i].type;
       rows[i].description.copy(r.Description, std::size(r.Description) - 1);
+      r.InterfaceLuid.Value = (std::uint64_t{rows[i].type} << 48) | (rows[i].luidIndex << 24);
+      r.InterfaceAndOperStatusFlags.HardwareInterface = rows[i].hardware;
       r.InterfaceAndOperStatusFlags.FilterInterface = rows[i].filter;
     }
     *table = t;
@@ -265,11 +271,15 @@ struct FakeIpHelper {
     return api;
   }
   static void Reset() {
-    rows = {{7, kIfTypeEthernet, L"Intel(R) Ethernet"},
-            {3, kIfTypeWireless, L"無線 LAN アダプター"},
+    // In index order, as the system lists them; index 4 is a USB adapter
+    // plugged in after the others were installed.
+    rows = {{1, kIfTypeLoopback, L"Loopback Pseudo-Interface 1", 1},
+            {2, kIfTypeEthernet, L"WAN Miniport (IP)", 1},
+            {3, kIfTypeWireless, L"無線 LAN アダプター", 1, true},
+            {4, kIfTypeEthernet, L"USB Ethernet", 8, true},
+            {7, kIfTypeEthernet, L"Intel(R) Ethernet", 2, true},
             {9, kIfTypeEthernet, L"Intel(R) Ethernet-WFP Native MAC Layer LightWeight Filter-0000",
-             true},
-            {1, kIfTypeLoopback, L"Loopback Pseudo-Interface 1"}};
+             3, true, true}};
     table2Result = NO_ERROR;
     tablesFreed = 0;
     bestV4 = bestV6 = 0;
@@ -282,17 +292,29 @@ std::vector<std::uint32_t> Indexes(const std::vector<InterfaceRow>& rows) {
   return out;
 }
 
-TEST(WindowsInterfaceTest, WideTableLeavesOutFilterDriversAndKeepsUnicodeNames) {
+TEST(WindowsInterfaceTest, WideTableInAnOrderThatOutlastsARestart) {
   FakeIpHelper::Reset();
   auto source = MakeWindowsSystemSource(FakeIpHelper::Api());
   std::vector<InterfaceRow> rows = source->LoadInterfaceTable();
-  EXPECT_EQ(Indexes(rows), (std::vector<std::uint32_t>{1, 3, 7}));
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(rows[1].description, "無線 LAN アダプター");
-  EXPECT_EQ(rows[1].type, kIfTypeWireless);
+  // Loopback, the hardware by LUID (Ethernet before wireless, the adapter
+  // installed first before the one plugged in later), then the WAN miniport;
+  // the filter driver left out.
+  EXPECT_EQ(Indexes(rows), (std::vector<std::uint32_t>{1, 7, 4, 3, 2}));
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[3].description, "無線 LAN アダプター");
+  EXPECT_EQ(rows[3].type, kIfTypeWireless);
   EXPECT_EQ(FakeIpHelper::tablesFreed, 1);
 
-  std::optional<OctetCounters> c = source->ReadCounters(rows[2]);
+  // The indexes differ after a restart; the order does not.
+  for (FakeIpHelper::Row& r : FakeIpHelper::rows) r.index += 20;
+  std::vector<InterfaceRow> again = source->LoadInterfaceTable();
+  ASSERT_EQ(again.size(), rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(again[i].description, rows[i].description) << i;
+  }
+
+  FakeIpHelper::Reset();
+  std::optional<OctetCounters> c = source->ReadCounters(rows[1]);
   ASSERT_TRUE(c.has_value());
   EXPECT_EQ(c->rx, 5ull << 32);
   EXPECT_EQ(c->tx, (6ull << 32) + 1);
@@ -306,7 +328,7 @@ TEST(WindowsInterfaceTest, OldCallsWhenTheNewTableFailsOrIsMissing) {
   std::vector<InterfaceRow> rows =
       MakeWindowsSystemSource(FakeIpHelper::Api())->LoadInterfaceTable();
   ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].index, 2u);
+  EXPECT_EQ(rows[0].index, 2u) << "loopback first";
   EXPECT_EQ(rows[0].description, "lo");
   EXPECT_EQ(rows[1].description, "eth0") << "only the bytes the length gives";
 
@@ -325,12 +347,12 @@ TEST(WindowsInterfaceTest, OldCallsWhenTheNewTableFailsOrIsMissing) {
 TEST(WindowsInterfaceTest, DefaultRouteIsIpv4FirstThenIpv6) {
   FakeIpHelper::Reset();
   auto source = MakeWindowsSystemSource(FakeIpHelper::Api());
-  std::vector<InterfaceRow> rows = source->LoadInterfaceTable();  // indexes 1, 3, 7
+  std::vector<InterfaceRow> rows = source->LoadInterfaceTable();  // indexes 1, 7, 4, 3, 2
   EXPECT_FALSE(source->DefaultRouteInterface(rows).has_value());
   FakeIpHelper::bestV6 = 3;
-  EXPECT_EQ(source->DefaultRouteInterface(rows), 1u);
+  EXPECT_EQ(source->DefaultRouteInterface(rows), 3u);
   FakeIpHelper::bestV4 = 7;
-  EXPECT_EQ(source->DefaultRouteInterface(rows), 2u);
+  EXPECT_EQ(source->DefaultRouteInterface(rows), 1u);
   FakeIpHelper::bestV4 = 9;  // a row the table left out
   EXPECT_FALSE(source->DefaultRouteInterface(rows).has_value());
 }
