@@ -1,9 +1,9 @@
 #include "app/atomic_file.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -24,6 +24,10 @@ namespace fs = std::filesystem;
 std::string PathText(const fs::path& path) {
   std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
+}
+
+fs::path PathFromUtf8(std::string_view text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
 }
 
 namespace {
@@ -51,10 +55,12 @@ fs::path TemporaryName(const fs::path& target) {
   return target.parent_path() / name;
 }
 
+#ifndef _WIN32
 // What failed in words, then the path and the system's own text.
 std::string Failure(const char* what, const fs::path& path, int error) {
   return std::string(what) + " (" + PathText(path) + ": " + std::strerror(error) + ")";
 }
+#endif
 
 constexpr const char* kCannotCreate = "フォルダに一時ファイルを作れません";
 constexpr const char* kCannotWrite = "一時ファイルに書き込めません";
@@ -101,6 +107,31 @@ void RemoveStaleTemporaries(const fs::path& target) {
 
 namespace {
 
+// The system's text for a Win32 error code, in UTF-8.
+std::string SystemMessage(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring wide(text != nullptr ? text : L"", n);
+  LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
+    wide.pop_back();
+  }
+  if (wide.empty()) return "error " + std::to_string(error);
+  std::string out(
+      static_cast<std::size_t>(WideCharToMultiByte(
+          CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr)),
+      '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
+                      static_cast<int>(out.size()), nullptr, nullptr);
+  return out;
+}
+
+std::string WinFailure(const char* what, const fs::path& path, DWORD error) {
+  return std::string(what) + " (" + PathText(path) + ": " + SystemMessage(error) + ")";
+}
+
 bool ProcessIsGone(unsigned long pid) {
   if (pid == GetCurrentProcessId()) return false;
   HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
@@ -115,24 +146,44 @@ bool ProcessIsGone(unsigned long pid) {
 std::string WriteFileAtomically(const fs::path& file, std::string_view bytes) {
   fs::path target = ReplaceTarget(file);
   RemoveStaleTemporaries(target);
-  fs::path temp = TemporaryName(target);
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return Failure(kCannotCreate, temp, errno);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(temp, ec);
-      return Failure(kCannotWrite, temp, errno ? errno : EIO);
-    }
+  fs::path temp;
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
+    temp = TemporaryName(target);
+    h = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                    nullptr);
+    if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;
+  }
+  if (h == INVALID_HANDLE_VALUE) {
+    return WinFailure(kCannotCreate, target.parent_path(), GetLastError());
+  }
+
+  auto fail = [&](const char* what, DWORD error) {
+    CloseHandle(h);
+    DeleteFileW(temp.c_str());
+    return WinFailure(what, temp, error);
+  };
+  const char* data = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(left, 1u << 20));
+    if (!WriteFile(h, data, chunk, &written, nullptr)) return fail(kCannotWrite, GetLastError());
+    data += written;
+    left -= written;
+  }
+  // On the disk before the rename, or a crash could leave an empty file.
+  if (!FlushFileBuffers(h)) return fail(kCannotFlush, GetLastError());
+  if (!CloseHandle(h)) {
+    const DWORD error = GetLastError();
+    DeleteFileW(temp.c_str());
+    return WinFailure(kCannotWrite, temp, error);
   }
   if (!MoveFileExW(temp.c_str(), target.c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    std::error_code ec;
-    fs::remove(temp, ec);
-    return std::string(kCannotReplace) + " (" + PathText(target) + ": Windows error " +
-           std::to_string(GetLastError()) + ")";
+    const DWORD error = GetLastError();
+    DeleteFileW(temp.c_str());
+    return WinFailure(kCannotReplace, target, error);
   }
   return {};
 }

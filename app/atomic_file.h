@@ -20,5 +20,8 @@ bool IsFolderWritable(const std::filesystem::path& folder);
 
 // A path as UTF-8 text, for messages.
 std::string PathText(const std::filesystem::path& path);
+// The path that UTF-8 text names. (A path made straight from a std::string
+// takes it in the system's narrow encoding, which on Windows is not UTF-8.)
+std::filesystem::path PathFromUtf8(std::string_view text);
 
 }  // namespace mirel

@@ -538,7 +538,7 @@ SaveResult SaveSettings(const fs::path& file, const TextCodec& codec, SettingsMo
 }
 
 fs::path ResolveSettingsPath(const fs::path& executableDir, const fs::path& userConfigDir) {
-  const fs::path name(reinterpret_cast<const char8_t*>(kSettingsFileName));
+  const fs::path name = PathFromUtf8(kSettingsFileName);
   const fs::path beside = executableDir / name;
   const fs::path shared =
       (executableDir / reinterpret_cast<const char8_t*>(kInstalledDataFolder) / name)

@@ -4,11 +4,14 @@
 #include <array>
 #include <span>
 
-#include "monitor/canvas.h"
-
 namespace mirel {
 
 namespace {
+
+// A colour as the strips' pixels give it back: 0x00BBGGRR.
+constexpr std::uint32_t Rgb(std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+  return r | (g << 8) | (b << 16);
+}
 
 constexpr std::array kProxyColours = {Rgb(214, 207, 198), Rgb(8, 8, 8), Rgb(212, 207, 198)};
 constexpr std::array kScriptingColours = {Rgb(222, 215, 198), Rgb(16, 16, 16), Rgb(216, 208, 196),
@@ -30,17 +33,17 @@ SwitchToggle ToggleForColour(std::uint32_t colour) {
 }
 
 SwitchToggle ApplySwitchToggle(RegistryAccess& registry, std::uint32_t colour,
-                               const MonitorState& state) {
+                               const SwitchReadouts& shown) {
   const SwitchToggle toggle = ToggleForColour(colour);
   switch (toggle) {
     case SwitchToggle::kProxy:
-      registry.WriteRegDword(kInternetSettingsKey, "ProxyEnable", state.Text(107) == "OFF" ? 1 : 0);
+      registry.WriteRegDword(kInternetSettingsKey, "ProxyEnable", shown.proxy == "OFF" ? 1 : 0);
       break;
     case SwitchToggle::kActiveScripting:
-      registry.WriteRegDword(kZone3Key, "1400", state.Text(108) == "OFF" ? 0 : 3);
+      registry.WriteRegDword(kZone3Key, "1400", shown.activeScripting == "OFF" ? 0 : 3);
       break;
     case SwitchToggle::kJavaApplet:
-      registry.WriteRegDword(kZone3Key, "1402", state.Text(109) == "OFF" ? 0 : 3);
+      registry.WriteRegDword(kZone3Key, "1402", shown.javaApplet == "OFF" ? 0 : 3);
       break;
     case SwitchToggle::kNone:
       break;

@@ -8,27 +8,34 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "browser_control/registry.h"
-#include "monitor/monitor_state.h"
 
 namespace mirel {
 
 enum class SwitchToggle { kNone, kProxy, kActiveScripting, kJavaApplet };
+
+// What the three switch strips show: "ON", "OFF", or whatever text their
+// readout has not replaced yet.
+struct SwitchReadouts {
+  std::string proxy;            // item 107, the proxy switch
+  std::string activeScripting;  // item 108
+  std::string javaApplet;       // item 109
+};
 
 // The button whose colour set holds `colour` (0x00BBGGRR, as ToColour gives
 // for a pixel), or kNone.
 SwitchToggle ToggleForColour(std::uint32_t colour);
 
 // Handles a left press whose pixel has `colour`: writes the setting of the
-// matching button through registry.WriteRegDword, from the readouts of items
-// 107, 108 and 109 in `state`:
-//   kProxy            ProxyEnable = 1 when item 107 reads "OFF", else 0
-//   kActiveScripting  zone 3 "1400" = 0 when item 108 reads "OFF", else 3
-//   kJavaApplet       zone 3 "1402" = 0 when item 109 reads "OFF", else 3
+// matching button through registry.WriteRegDword, from what its strip shows:
+//   kProxy            ProxyEnable = 1 when the proxy switch reads "OFF", else 0
+//   kActiveScripting  zone 3 "1400" = 0 when Active Scripting reads "OFF", else 3
+//   kJavaApplet       zone 3 "1402" = 0 when Java applets read "OFF", else 3
 // Returns the button that was handled (also when its write failed; the
 // registry then reports the failure), kNone when the colour is no button's.
 SwitchToggle ApplySwitchToggle(RegistryAccess& registry, std::uint32_t colour,
-                               const MonitorState& state);
+                               const SwitchReadouts& shown);
 
 }  // namespace mirel

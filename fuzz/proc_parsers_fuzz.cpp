@@ -6,6 +6,8 @@
 
 #include "platform/linux/proc_parsers.h"
 
+using mirel::CpuBusyPercent;
+using mirel::CpuTimes;
 using namespace mirel::linux_source;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

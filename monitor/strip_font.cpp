@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "app/atomic_file.h"
+
 namespace mirel {
 
 namespace {
@@ -27,7 +29,11 @@ struct Glyph {
 // Reading .pcf.gz through FreeType's gzip stream costs a decompression per
 // glyph; inflating once and opening the face from memory does not.
 bool InflateFile(const std::filesystem::path& file, std::vector<unsigned char>& out) {
+#ifdef _WIN32
+  gzFile gz = gzopen_w(file.c_str(), "rb");
+#else
   gzFile gz = gzopen(file.c_str(), "rb");
+#endif
   if (!gz) return false;
   out.clear();
   std::array<unsigned char, 65536> buffer;
@@ -88,17 +94,22 @@ struct StripFont::Impl {
   std::string OpenFace(Face& f, const std::filesystem::path& file, const std::string& package) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) {
-      return "The strip font " + file.string() + " is missing; install the package " + package +
+#ifdef _WIN32
+      return "The strip font " + PathText(file) + " is missing; copy " + PathText(file.filename()) +
+             " of the package " + package + " into " + PathText(file.parent_path()) + ".";
+#else
+      return "The strip font " + PathText(file) + " is missing; install the package " + package +
              " (apt install " + package + ").";
+#endif
     }
     if (!InflateFile(file, f.data)) {
-      return "The strip font " + file.string() + " cannot be read; reinstall the package " +
+      return "The strip font " + PathText(file) + " cannot be read; reinstall the package " +
              package + ".";
     }
     if (FT_New_Memory_Face(library, f.data.data(), static_cast<FT_Long>(f.data.size()), 0,
                            &f.face) != 0) {
       f.face = nullptr;
-      return "The strip font " + file.string() + " is not a usable font; reinstall the package " +
+      return "The strip font " + PathText(file) + " is not a usable font; reinstall the package " +
              package + ".";
     }
     if (f.face->num_fixed_sizes > 0) FT_Select_Size(f.face, 0);
@@ -155,6 +166,11 @@ StripFont::~StripFont() = default;
 
 StripFontLoad StripFont::Open() {
   return Open(kAsciiFontPath, kAsciiFontPackage, kFallbackFontPath, kFallbackFontPackage);
+}
+
+StripFontLoad StripFont::OpenFromFolder(const std::filesystem::path& folder) {
+  return Open(folder / std::filesystem::path(kAsciiFontPath).filename(), kAsciiFontPackage,
+              folder / std::filesystem::path(kFallbackFontPath).filename(), kFallbackFontPackage);
 }
 
 StripFontLoad StripFont::Open(const std::filesystem::path& asciiFont,

@@ -36,6 +36,9 @@ class StripFont {
  public:
   // The fonts at their Debian paths.
   static StripFontLoad Open();
+  // The same font files in `folder`: where a Windows installation keeps them
+  // (its "fonts" folder beside the program), as Windows has no copy of its own.
+  static StripFontLoad OpenFromFolder(const std::filesystem::path& folder);
   static StripFontLoad Open(const std::filesystem::path& asciiFont, const std::string& asciiPackage,
                             const std::filesystem::path& fallbackFont,
                             const std::string& fallbackPackage);

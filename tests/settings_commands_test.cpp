@@ -1,9 +1,10 @@
 #include "settings_dialog/settings_commands.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -12,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "app/atomic_file.h"
 #include "app/settings_file.h"
+#include "tests/settings_test_support.h"
 
 namespace mirel {
 namespace {
@@ -90,7 +93,7 @@ TEST(ItemListTest, MovesStopAtTheEdgesAndWithoutSelection) {
     SettingsModel m = SmallModel();
     m.selectedItem = c.selected;
     const bool moved = c.up ? MoveItemUp(m) : MoveItemDown(m);
-    SCOPED_TRACE(testing::Message() << "selected " << c.selected << (c.up ? " up" : " down"));
+    SCOPED_TRACE(::testing::Message() << "selected " << c.selected << (c.up ? " up" : " down"));
     EXPECT_EQ(moved, c.moved);
     EXPECT_EQ(Keys(m), c.order);
     EXPECT_EQ(m.selectedItem, c.selectedAfter);
@@ -448,12 +451,12 @@ std::string ReadAll(const fs::path& p) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-class SaveTest : public testing::Test {
+class SaveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("mirel-save-" + std::to_string(::getpid()) + "-" +
-                                     testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("mirel-save-" + std::to_string(mirel::testing::ProcessId()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
     codec_ = MakeAnsiCodec();
@@ -470,7 +473,7 @@ class SaveTest : public testing::Test {
 };
 
 TEST_F(SaveTest, SavingTwiceWritesTheSameFile) {
-  const fs::path file = dir_ / kSettingsFileName;
+  const fs::path file = dir_ / PathFromUtf8(kSettingsFileName);
   ASSERT_TRUE(SaveCommand(model_, file, *codec_)) << model_.statusText;
   EXPECT_EQ(model_.statusText, "設定を保存しました");
   const std::string first = ReadAll(file);
@@ -480,6 +483,7 @@ TEST_F(SaveTest, SavingTwiceWritesTheSameFile) {
   EXPECT_EQ(model_.drives[1].startColor, "16777215    ");
 }
 
+#ifndef _WIN32
 // Root ignores folder permissions, so the write runs in a child that gives
 // them up first; the child reports the status text through a pipe.
 std::pair<bool, std::string> SaveAsUnprivileged(SettingsModel& model, const fs::path& file,
@@ -510,7 +514,7 @@ std::pair<bool, std::string> SaveAsUnprivileged(SettingsModel& model, const fs::
 }
 
 TEST_F(SaveTest, ReadOnlyFolderReportsFailureAndKeepsOldFile) {
-  const fs::path file = dir_ / kSettingsFileName;
+  const fs::path file = dir_ / PathFromUtf8(kSettingsFileName);
   {
     std::ofstream out(file, std::ios::binary);
     out << "old contents\r\n";
@@ -527,6 +531,8 @@ TEST_F(SaveTest, ReadOnlyFolderReportsFailureAndKeepsOldFile) {
   for (const auto& e : fs::directory_iterator(dir_)) left.push_back(e.path().filename());
   EXPECT_EQ(left.size(), 1u) << "no temporary file is left behind";
 }
+
+#endif
 
 TEST(ResetTest, SizeAndPositionOfTheMonitorWindow) {
   SettingsModel m;

@@ -1,7 +1,11 @@
 #include "tests/settings_test_support.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <fstream>
@@ -16,7 +20,7 @@ namespace fs = std::filesystem;
 TempFolder::TempFolder() {
   static std::atomic<int> counter{0};
   path_ = fs::temp_directory_path() /
-          ("mirel9x-settings-" + std::to_string(getpid()) + "-" + std::to_string(counter++));
+          ("mirel9x-settings-" + std::to_string(ProcessId()) + "-" + std::to_string(counter++));
   fs::remove_all(path_);
   fs::create_directories(path_);
   fs::permissions(path_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
@@ -50,6 +54,15 @@ std::string EncodeLines(const std::vector<std::string>& lines, const std::string
   return bytes;
 }
 
+unsigned long ProcessId() {
+#ifdef _WIN32
+  return GetCurrentProcessId();
+#else
+  return static_cast<unsigned long>(getpid());
+#endif
+}
+
+#ifndef _WIN32
 std::string RunUnprivileged(const std::function<std::string()>& check) {
   if (geteuid() != 0) return check();
   int fds[2];
@@ -77,5 +90,7 @@ std::string RunUnprivileged(const std::function<std::string()>& check) {
   if (!WIFEXITED(status)) return "the unprivileged check crashed";
   return result;
 }
+
+#endif
 
 }  // namespace mirel::testing

@@ -29,8 +29,13 @@ void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 // Lines in UTF-8 joined with `eol`, encoded in code page 932.
 std::string EncodeLines(const std::vector<std::string>& lines, const std::string& eol = "\r\n");
 
+// This process's id, to keep the folders of parallel test runs apart.
+unsigned long ProcessId();
+
+#ifndef _WIN32
 // Runs `check` as an unprivileged user when the tests run as root, so that
 // folder permissions apply; returns what `check` returned ("" = passed).
 std::string RunUnprivileged(const std::function<std::string()>& check);
+#endif
 
 }  // namespace mirel::testing

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/settings_model.h"
 #include "fake_browser_store.h"
 #include "monitor/canvas.h"
 
@@ -14,13 +15,13 @@ struct Target {
   SwitchToggle toggle;
   const char* key;
   const char* value;
-  int readoutItem;
 };
 
+// In the order of SwitchReadouts.
 const Target kTargets[] = {
-    {SwitchToggle::kProxy, kInternetSettingsKey, "ProxyEnable", 107},
-    {SwitchToggle::kActiveScripting, kZone3Key, "1400", 108},
-    {SwitchToggle::kJavaApplet, kZone3Key, "1402", 109},
+    {SwitchToggle::kProxy, kInternetSettingsKey, "ProxyEnable"},
+    {SwitchToggle::kActiveScripting, kZone3Key, "1400"},
+    {SwitchToggle::kJavaApplet, kZone3Key, "1402"},
 };
 
 // The button colours as the strips' packed colour numbers (red in the low
@@ -44,11 +45,11 @@ TEST(SwitchToggleTest, EveryButtonColourWritesTheOppositeOfTheReadout) {
       for (const Readout& r : readouts) {
         FakeBrowserStore store;
         RegistryAccess registry(store);
-        MonitorState state;
-        for (int item = 107; item <= 109; ++item) state.Text(item) = "ON";
-        state.Text(kTargets[t].readoutItem) = r.text;
+        SwitchReadouts shown{"ON", "ON", "ON"};
+        std::string* readouts[] = {&shown.proxy, &shown.activeScripting, &shown.javaApplet};
+        *readouts[t] = r.text;
 
-        EXPECT_EQ(ApplySwitchToggle(registry, colour, state), kTargets[t].toggle) << colour;
+        EXPECT_EQ(ApplySwitchToggle(registry, colour, shown), kTargets[t].toggle) << colour;
         ASSERT_EQ(store.setCalls, 1) << colour << " must toggle exactly one setting";
         const RegValue* v = store.Find(kTargets[t].key, kTargets[t].value);
         ASSERT_NE(v, nullptr) << colour;
@@ -82,8 +83,7 @@ TEST(SwitchToggleTest, OtherColoursWriteNothing) {
   for (std::uint32_t colour : others) {
     FakeBrowserStore store;
     RegistryAccess registry(store);
-    MonitorState state;
-    EXPECT_EQ(ApplySwitchToggle(registry, colour, state), SwitchToggle::kNone) << colour;
+    EXPECT_EQ(ApplySwitchToggle(registry, colour, SwitchReadouts{}), SwitchToggle::kNone) << colour;
     EXPECT_EQ(store.setCalls + store.createCalls, 0) << colour;
   }
 }
@@ -94,9 +94,8 @@ TEST(SwitchToggleTest, FailedWriteIsReportedAndStillNamesTheButton) {
   RegistryAccess registry(store);
   int errors = 0;
   registry.onWriteError = [&] { ++errors; };
-  MonitorState state;
-  state.Text(108) = "OFF";
-  EXPECT_EQ(ApplySwitchToggle(registry, Rgb(16, 16, 16), state), SwitchToggle::kActiveScripting);
+  EXPECT_EQ(ApplySwitchToggle(registry, Rgb(16, 16, 16), SwitchReadouts{"ON", "OFF", "ON"}),
+            SwitchToggle::kActiveScripting);
   EXPECT_EQ(errors, 1);
 }
 

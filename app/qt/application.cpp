@@ -111,7 +111,11 @@ std::optional<int> Application::Start() {
     ShowMessage(QMessageBox::Critical, QString::fromStdString(loaded.error));
     return 1;
   }
+#ifdef _WIN32
+  StripFontLoad font = StripFont::OpenFromFolder(env_.executableDir / "fonts");
+#else
   StripFontLoad font = StripFont::Open();
+#endif
   if (!font.font) {
     tray_->Remove();
     ShowMessage(QMessageBox::Critical, QString::fromStdString(font.error));
@@ -257,7 +261,9 @@ void Application::ChooseProxy(int index, const std::string& caption) {
 }
 
 void Application::ToggleByColour(std::uint32_t colour) {
-  if (engine_) ApplySwitchToggle(*registry_, colour, engine_->state());
+  if (!engine_) return;
+  const MonitorState& state = engine_->state();
+  ApplySwitchToggle(*registry_, colour, {state.Text(107), state.Text(108), state.Text(109)});
 }
 
 void Application::CopyIp() {

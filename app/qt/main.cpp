@@ -1,4 +1,8 @@
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <QApplication>
 #include <QFileInfo>
@@ -22,8 +26,15 @@ int main(int argc, char** argv) {
       std::cout << mirel::VersionText();
       return 0;
     case mirel::CommandLine::Action::kAutostart:
+#ifdef _WIN32
+      // The entry it writes is the freedesktop one, which Windows does not read.
+      std::cerr << "mirel9x: --autostart is for Linux desktops; on Windows put a shortcut to "
+                   "the program into the Startup folder (shell:startup).\n";
+      return 2;
+#else
       return mirel::RunAutostart(line.autostart, mirel::UserConfigDir().parent_path(),
                                  mirel::RunningProgramPath(argv[0]), std::cout, std::cerr);
+#endif
     case mirel::CommandLine::Action::kError:
       std::cerr << mirel::ErrorText(line);
       return 2;
@@ -40,11 +51,21 @@ int main(int argc, char** argv) {
   // The interface is Japanese whatever the locale says.
   const std::unique_ptr<QTranslator> qtTexts = mirel::InstallQtJapanese();
 
+#ifdef _WIN32
+  // Named pipes are seen by every session of the machine: the session number
+  // and the user name keep the users of one machine apart.
+  DWORD session = 0;
+  ProcessIdToSessionId(GetCurrentProcessId(), &session);
+  mirel::SingleInstance instance(
+      mirel::SingleInstance::RuntimeFolder(),
+      mirel::SingleInstance::SessionName(session, mirel::ProcessEnvironment("USERNAME")));
+#else
   std::optional<std::string> display = line.display;
   if (!display) display = mirel::ProcessEnvironment("DISPLAY");
   if (!display) display = mirel::ProcessEnvironment("WAYLAND_DISPLAY");
   mirel::SingleInstance instance(mirel::SingleInstance::RuntimeFolder(),
                                  mirel::SingleInstance::SessionName(::getuid(), display));
+#endif
   switch (instance.TryClaim()) {
     case mirel::SingleInstance::Claim::kForwarded:
       return 0;
@@ -57,8 +78,10 @@ int main(int argc, char** argv) {
   }
 
   mirel::AppEnvironment env;
+  // Through UTF-16: a path made from 8-bit text would be taken in the ANSI
+  // code page on Windows, and a program folder with other characters lost.
   env.executableDir =
-      QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString();
+      QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdU16String();
   env.webCheckBase = line.webCheckBase;
   mirel::Application program(std::move(env));
   instance.onActivate = [&program] { program.BringToFront(); };

@@ -84,17 +84,6 @@ std::optional<CpuTimes> ParseCpuTimes(std::string_view procStat) {
   return result;
 }
 
-std::optional<int> CpuBusyPercent(const CpuTimes& before, const CpuTimes& after) {
-  if (after.total <= before.total || after.busy < before.busy) return std::nullopt;
-  std::uint64_t total = after.total - before.total;
-  std::uint64_t busy = std::min(after.busy - before.busy, total);
-  // Halves to even, as every fraction the monitor shows.
-  std::uint64_t q = busy * 100 / total;
-  std::uint64_t twiceRest = (busy * 100 % total) * 2;
-  if (twiceRest > total || (twiceRest == total && q % 2 == 1)) ++q;
-  return static_cast<int>(q);
-}
-
 MemInfo ParseMeminfo(std::string_view text) {
   std::optional<std::uint64_t> total, avail, freeKb, buffers, cached;
   ForEachLine(text, [&](std::string_view line) {

@@ -9,17 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/cpu_times.h"
+
 namespace mirel::linux_source {
 
 // The aggregate "cpu" line of /proc/stat, in jiffies.
-struct CpuTimes {
-  std::uint64_t busy = 0;
-  std::uint64_t total = 0;
-};
 std::optional<CpuTimes> ParseCpuTimes(std::string_view procStat);
-// Busy share 0-100 between two readings (halves to even); nullopt when no
-// time passed or the counters went backwards.
-std::optional<int> CpuBusyPercent(const CpuTimes& before, const CpuTimes& after);
 
 // MemTotal and MemAvailable of /proc/meminfo in bytes. Kernels before 3.14
 // lack MemAvailable: MemFree + Buffers + Cached stands in for it.

@@ -42,7 +42,12 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 class IconvCodec final : public TextCodec {
  public:
   std::optional<std::string> ToAnsi(std::string_view utf8) const override {
-    return Convert("CP932", "UTF-8", utf8);
+    // glibc also writes a few characters that CP932 lacks as look-alikes
+    // ("¥" as "\", "¬" as "￢"), which read back as something else. Windows
+    // refuses them, and so does this: what is written must read back as is.
+    std::optional<std::string> ansi = Convert("CP932", "UTF-8", utf8);
+    if (!ansi || Convert("UTF-8", "CP932", *ansi) != utf8) return std::nullopt;
+    return ansi;
   }
   std::optional<std::string> FromAnsi(std::string_view ansi) const override {
     return Convert("UTF-8", "CP932", ansi);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -143,6 +144,31 @@ TEST(StripFontTest, MissingOrBrokenFontIsAnErrorNamingThePackage) {
   EXPECT_EQ(broken.font, nullptr);
   EXPECT_NE(broken.error.find("pkg-a"), std::string::npos) << broken.error;
   std::filesystem::remove_all(dir);
+}
+
+// A Windows installation carries the two font files in a folder of its own.
+TEST(StripFontTest, FontsFromAFolderAreTheSameFonts) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / "mirel_strip_font_folder_test";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::copy_file(kAsciiFontPath, dir / fs::path(kAsciiFontPath).filename());
+
+  StripFontLoad half = StripFont::OpenFromFolder(dir);
+  EXPECT_EQ(half.font, nullptr);
+  EXPECT_NE(half.error.find((dir / "b12.pcf.gz").string()), std::string::npos) << half.error;
+  EXPECT_NE(half.error.find(kFallbackFontPackage), std::string::npos) << half.error;
+
+  fs::copy_file(kFallbackFontPath, dir / fs::path(kFallbackFontPath).filename());
+  StripFontLoad load = StripFont::OpenFromFolder(dir);
+  ASSERT_NE(load.font, nullptr) << load.error;
+  const std::string text = "CPU 37% メモリ";
+  Canvas a(160, 13, kBack), b(160, 13, kBack);
+  Font().Draw(a, 0, 1, text, kInk);
+  load.font->Draw(b, 0, 1, text, kInk);
+  EXPECT_TRUE(std::equal(a.data(), a.data() + 160 * 13, b.data()));
+  EXPECT_GT(InkCount(b), 0);
+  fs::remove_all(dir);
 }
 
 }  // namespace
