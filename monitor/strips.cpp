@@ -84,6 +84,31 @@ void DrawDateLine(Canvas& strip, const StripFont& font, std::string_view text,
 
 }  // namespace
 
+std::string FitDiskName(const StripFont& font, std::string_view name, int room) {
+  if (font.TextWidth(name) <= room) return std::string(name);
+  // The blank of the GB layout stays in front; "/home/user" becomes "user".
+  std::size_t lead = 0;
+  while (lead < name.size() && name[lead] == ' ') ++lead;
+  std::string_view path = name.substr(lead);
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  if (std::size_t slash = path.rfind('/'); slash != std::string_view::npos && path.size() > 1)
+    path.remove_prefix(slash + 1);
+  const std::string shortened = std::string(name.substr(0, lead)).append(path);
+  const std::string_view rest(shortened);
+  std::string out;
+  int width = 0;
+  for (std::size_t pos = 0; pos < rest.size();) {
+    std::size_t next = pos;
+    NextCodePoint(rest, next);
+    const std::string_view character = rest.substr(pos, next - pos);
+    width += font.TextWidth(character);
+    if (width > room) break;
+    out.append(character);
+    pos = next;
+  }
+  return out;
+}
+
 const char* StripLabel(int key) {
   switch (key) {
     case 100:
@@ -164,16 +189,23 @@ void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts,
     strip.Resize(kStripWidth, kStripHeight);
   strip.Clear(colours.back);
   DrawBar(strip, gradient, barWidth);
+  const int nameX = hddUnit == 1 ? 1 : 0;
+  if (!texts.hasFigures) {
+    font.Draw(strip, nameX, kTextTop, FitDiskName(font, texts.name, kStripWidth - nameX),
+              colours.text);
+    return;
+  }
   const int totalLength = CharacterCount(texts.total);
-  const int freeLength = CharacterCount(texts.free);
+  const int freeX = (hddUnit == 1 ? 47 : 50) - 6 * CharacterCount(texts.free);
+  // The layout was made for a two-character name ("C:"); a longer one ends
+  // where the figures begin.
+  font.Draw(strip, nameX, kTextTop, FitDiskName(font, texts.name, freeX - nameX), colours.text);
   if (hddUnit == 1) {
-    font.Draw(strip, 1, kTextTop, texts.name, colours.text);
     font.Draw(strip, 107 - 6 * totalLength, kTextTop, texts.total + "MB", colours.text);
-    font.Draw(strip, 47 - 6 * freeLength, kTextTop, texts.free + "MB/", colours.text);
+    font.Draw(strip, freeX, kTextTop, texts.free + "MB/", colours.text);
   } else {
-    font.Draw(strip, 0, kTextTop, texts.name, colours.text);
     font.Draw(strip, 100 - 6 * totalLength, kTextTop, texts.total + "GB", colours.text);
-    font.Draw(strip, 50 - 6 * freeLength, kTextTop, texts.free + "GB/", colours.text);
+    font.Draw(strip, freeX, kTextTop, texts.free + "GB/", colours.text);
   }
   font.Draw(strip, 150 - 6 * CharacterCount(texts.percent), kTextTop, texts.percent, colours.text);
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "monitor/canvas.h"
@@ -42,9 +43,15 @@ void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_vi
                    StripColours colours, const Canvas* gradient = nullptr, int barWidth = 0,
                    const Canvas* switchImage = nullptr);
 
-// One disk strip; hddUnit 0 is GB, 1 is MB.
+// One disk strip; hddUnit 0 is GB, 1 is MB. A drive without figures shows
+// its name alone.
 void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts, int hddUnit,
                    StripColours colours, const Canvas* gradient, int barWidth);
+
+// The drive name as it fits in `room` pixels: whole when it fits, else the
+// last part of its path ("/mnt/backup" -> "backup", "/" stays "/") cut to the
+// characters that fit; leading blanks stay.
+std::string FitDiskName(const StripFont& font, std::string_view name, int room);
 
 // --- Switch images ----------------------------------------------------------
 

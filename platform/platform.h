@@ -77,8 +77,9 @@ struct AdapterTable {
 
 struct DriveSpace {
   std::uint64_t totalBytes = 0;
-  std::uint64_t freeBytes = 0;  // available to the user
-  std::string name;             // the drive's path as shown on its strip
+  std::uint64_t freeBytes = 0;      // available to the user
+  std::string name;                 // the drive's path as shown on its strip
+  std::uint64_t reservedBytes = 0;  // free, but only to the administrator
 };
 
 class SystemSource {
@@ -100,9 +101,10 @@ class SystemSource {
 
   virtual AdapterTable LoadAdapterTable() = 0;
 
-  // Fixed disks, in the system's order, as the texts of the drive rows.
+  // Fixed disks, one per file system, as the texts of the drive rows, in an
+  // order that does not change from one start to the next.
   virtual std::vector<std::string> ListFixedDrives() = 0;
-  // nullopt when the drive is not a fixed disk or cannot be read.
+  // nullopt when the drive cannot be read or is gone (no longer mounted).
   virtual std::optional<DriveSpace> ReadDriveSpace(const std::string& drive) = 0;
 
   // The date line: short date, " ", full weekday name, "  ", long time, in

@@ -199,6 +199,44 @@ TEST(StripsTest, SwitchImageIsPaintedOverTheTexts) {
     for (int x = 0; x < 29; ++x) ASSERT_EQ(strip.GetPixel(100 + x, y), image.GetPixel(x, y));
 }
 
+TEST(StripsTest, DiskNamesEndBeforeTheFigures) {
+  struct Case {
+    std::string name;
+    int room;
+    std::string fitted;
+  } cases[] = {
+      {"/", 6, "/"},
+      {" /", 26, " /"},
+      {"C:", 46, "C:"},
+      {"/mnt/backup", 200, "/mnt/backup"},  // room enough: the whole path
+      {"/mnt/backup", 40, "backup"},
+      {"/mnt/backup/", 30, "backu"},
+      {" /home", 26, " hom"},
+      {"/home/ユーザー", 30, "ユー"},
+      {" /srv", 5, ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FitDiskName(Font(), c.name, c.room), c.fitted) << c.name << " in " << c.room;
+}
+
+TEST(StripsTest, DiskStripOfALongMountPointAndOfAGoneDrive) {
+  DiskTexts gb{" /home", "14.4", "39.0", "63%", 63};
+  Canvas strip;
+  DrawDiskStrip(strip, Font(), gb, 0, kColours, nullptr, 0);
+  // "14.4GB/" starts at 26: " hom" is 24 pixels wide.
+  ExpectSame(strip, Reference({{0, " hom"}, {76, "39.0GB"}, {26, "14.4GB/"}, {132, "63%"}}));
+
+  DiskTexts mb{"/mnt/backup", "1234", "40000", "3%", 3};
+  DrawDiskStrip(strip, Font(), mb, 1, kColours, nullptr, 0);
+  ExpectSame(strip, Reference({{1, "bac"}, {77, "40000MB"}, {23, "1234MB/"}, {138, "3%"}}));
+
+  // Gone: its name and nothing else, no bar.
+  Canvas gradient(kStripWidth, kStripHeight, Rgb(0, 90, 0));
+  DiskTexts gone{" /mnt/backup", "", "", "", 0, false};
+  DrawDiskStrip(strip, Font(), gone, 0, kColours, &gradient, 0);
+  ExpectSame(strip, Reference({{0, " /mnt/backup"}}));
+}
+
 TEST(StripsTest, DiskStripInBothUnits) {
   Canvas gradient(kStripWidth, kStripHeight, Rgb(0, 90, 0));
   DiskTexts gb{" /", "14.4", "39.0", "63%", 63};
@@ -210,9 +248,9 @@ TEST(StripsTest, DiskStripInBothUnits) {
     Font().Draw(expected, t.x, 1, t.text, kColours.text);
   ExpectSame(strip, expected);
 
-  DiskTexts mb{"/home", "14800", "40000", "63%", 63};
+  DiskTexts mb{"C:", "14800", "40000", "63%", 63};
   DrawDiskStrip(strip, Font(), mb, 1, kColours, nullptr, 99);
-  ExpectSame(strip, Reference({{1, "/home"}, {77, "40000MB"}, {17, "14800MB/"}, {132, "63%"}}));
+  ExpectSame(strip, Reference({{1, "C:"}, {77, "40000MB"}, {17, "14800MB/"}, {132, "63%"}}));
 }
 
 TEST(StripsTest, NoticeConditions) {
