@@ -8,13 +8,13 @@
 #include "app/qt/toolbar_window.h"
 #include "app/qt/tray_icon.h"
 #include "app/qt/window_upkeep.h"
-#include "settings_dialog/settings_commands.h"
 #include "browser_control/popup_menu.h"
 #include "browser_control/qt/monitor_window.h"
 #include "browser_control/switch_toggle.h"
 #include "monitor/monitor_engine.h"
 #include "monitor/strip_font.h"
 #include "settings_dialog/qt/settings_dialog.h"
+#include "settings_dialog/settings_commands.h"
 #include "webcheck/qt/http_fetcher.h"
 #include "webcheck/web_check.h"
 
@@ -234,9 +234,16 @@ void Application::CopyIp() {
 
 void Application::OpenOptions() {
   model_.statusText.clear();
+  // The drive list shows the file systems mounted now, not only those of the
+  // start; rows keep their settings by drive, so their images follow them.
+  RefreshDriveRows(model_, env_.system->ListFixedDrives());
+  RenderAllGradients(model_, gradients_);
   // The dialog is built on first use: the model holds every setting, and an
   // idle monitor should not carry six pages of widgets and their fonts.
-  if (!dialog_) CreateDialog();
+  if (!dialog_)
+    CreateDialog();
+  else
+    dialog_->RefreshFromModel();
   dialog_->Open();
 }
 
