@@ -86,21 +86,19 @@ void DrawDateLine(Canvas& strip, const StripFont& font, std::string_view text,
 
 std::string FitDiskName(const StripFont& font, std::string_view name, int room) {
   if (font.TextWidth(name) <= room) return std::string(name);
-  // The blank of the GB layout stays in front; "/home/user" becomes "user".
-  std::size_t lead = 0;
-  while (lead < name.size() && name[lead] == ' ') ++lead;
-  std::string_view path = name.substr(lead);
+  // "/home/user" becomes "user"; the blank the GB layout puts in front is
+  // the first thing to go.
+  std::string_view path = name;
+  while (!path.empty() && path.front() == ' ') path.remove_prefix(1);
   while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
   if (std::size_t slash = path.rfind('/'); slash != std::string_view::npos && path.size() > 1)
     path.remove_prefix(slash + 1);
-  const std::string shortened = std::string(name.substr(0, lead)).append(path);
-  const std::string_view rest(shortened);
   std::string out;
   int width = 0;
-  for (std::size_t pos = 0; pos < rest.size();) {
+  for (std::size_t pos = 0; pos < path.size();) {
     std::size_t next = pos;
-    NextCodePoint(rest, next);
-    const std::string_view character = rest.substr(pos, next - pos);
+    NextCodePoint(path, next);
+    const std::string_view character = path.substr(pos, next - pos);
     width += font.TextWidth(character);
     if (width > room) break;
     out.append(character);
@@ -198,8 +196,9 @@ void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts,
   const int totalLength = CharacterCount(texts.total);
   const int freeX = (hddUnit == 1 ? 47 : 50) - 6 * CharacterCount(texts.free);
   // The layout was made for a two-character name ("C:"); a longer one ends
-  // where the figures begin.
-  font.Draw(strip, nameX, kTextTop, FitDiskName(font, texts.name, freeX - nameX), colours.text);
+  // half a character before the figures, so the two do not read as one word.
+  font.Draw(strip, nameX, kTextTop,
+            FitDiskName(font, texts.name, freeX - nameX - kHalfWidthAdvance / 2), colours.text);
   if (hddUnit == 1) {
     font.Draw(strip, 107 - 6 * totalLength, kTextTop, texts.total + "MB", colours.text);
     font.Draw(strip, freeX, kTextTop, texts.free + "MB/", colours.text);

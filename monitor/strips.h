@@ -49,8 +49,8 @@ void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts,
                    StripColours colours, const Canvas* gradient, int barWidth);
 
 // The drive name as it fits in `room` pixels: whole when it fits, else the
-// last part of its path ("/mnt/backup" -> "backup", "/" stays "/") cut to the
-// characters that fit; leading blanks stay.
+// last part of its path without leading blanks (" /mnt/backup" -> "backup",
+// "/" stays "/") cut to the characters that fit.
 std::string FitDiskName(const StripFont& font, std::string_view name, int room);
 
 // --- Switch images ----------------------------------------------------------

@@ -211,7 +211,8 @@ TEST(StripsTest, DiskNamesEndBeforeTheFigures) {
       {"/mnt/backup", 200, "/mnt/backup"},  // room enough: the whole path
       {"/mnt/backup", 40, "backup"},
       {"/mnt/backup/", 30, "backu"},
-      {" /home", 26, " hom"},
+      {" /home", 26, "home"},
+      {" /home", 23, "hom"},
       {"/home/ユーザー", 30, "ユー"},
       {" /srv", 5, ""},
   };
@@ -223,8 +224,8 @@ TEST(StripsTest, DiskStripOfALongMountPointAndOfAGoneDrive) {
   DiskTexts gb{" /home", "14.4", "39.0", "63%", 63};
   Canvas strip;
   DrawDiskStrip(strip, Font(), gb, 0, kColours, nullptr, 0);
-  // "14.4GB/" starts at 26: " hom" is 24 pixels wide.
-  ExpectSame(strip, Reference({{0, " hom"}, {76, "39.0GB"}, {26, "14.4GB/"}, {132, "63%"}}));
+  // "14.4GB/" starts at 26; the name ends 3 pixels or more before it.
+  ExpectSame(strip, Reference({{0, "hom"}, {76, "39.0GB"}, {26, "14.4GB/"}, {132, "63%"}}));
 
   DiskTexts mb{"/mnt/backup", "1234", "40000", "3%", 3};
   DrawDiskStrip(strip, Font(), mb, 1, kColours, nullptr, 0);
