@@ -11,6 +11,8 @@ namespace mirel {
 
 inline constexpr int kItemCount = 15;  // keys "100".."114", slot = key - 100
 inline constexpr int kShownSlots = 21;
+// The memory item's value text begins with its label.
+inline constexpr const char* kMemoryLabel = "メモリ使用率";
 
 struct MonitorState {
   MonitorState() { valueText.fill(kLoadingText); }

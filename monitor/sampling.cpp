@@ -11,7 +11,6 @@ namespace mirel {
 
 namespace {
 
-constexpr const char* kMemoryLabel = "メモリ使用率";
 constexpr const char* kNoAddress = "0.0.0.0";
 
 // The item key as a number, or -1 when the row's key is not a number.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "monitor/gradient.h"
@@ -80,6 +81,45 @@ void DrawDateLine(Canvas& strip, const StripFont& font, std::string_view text,
     }
   }
   font.Draw(strip, KeepEndInside(kDateX, width), kTextTop, line, colour);
+}
+
+// The label at (0, 1). Where the value text begins inside it, the value wins:
+// the label stops one pixel before the value, so the value is always whole.
+void DrawLabel(Canvas& strip, const StripFont& font, const char* label, int valueX,
+               std::uint32_t colour) {
+  int clip = std::numeric_limits<int>::max();
+  // No character is wider than a full-width one: only a value that starts
+  // that close needs the label measured.
+  if (valueX < kFullWidthAdvance * CharacterCount(label) && font.TextWidth(label) > valueX)
+    clip = valueX - 1;
+  font.Draw(strip, 0, kTextTop, label, colour, clip);
+}
+
+// The memory text carries its own label ("メモリ使用率200MB/511MB"). With 10 GB
+// and more the whole text is wider than the strip: the label then gives up
+// its last characters, whole ones, so that the figures stay whole.
+void DrawMemoryText(Canvas& strip, const StripFont& font, std::string_view text,
+                    std::uint32_t colour) {
+  const int width = font.TextWidth(text);
+  const std::string_view label(kMemoryLabel);
+  if (width <= kStripWidth || text.substr(0, label.size()) != label) {
+    font.Draw(strip, KeepEndInside(0, width), kTextTop, text, colour);
+    return;
+  }
+  const std::string_view figures = text.substr(label.size());
+  const int room = kStripWidth - font.TextWidth(figures);
+  std::size_t kept = 0;
+  int keptWidth = 0;
+  for (std::size_t pos = 0; pos < label.size();) {
+    std::size_t next = pos;
+    NextCodePoint(label, next);
+    const int w = font.TextWidth(label.substr(pos, next - pos));
+    if (keptWidth + w > room) break;
+    keptWidth += w;
+    kept = pos = next;
+  }
+  font.Draw(strip, 0, kTextTop, label.substr(0, kept), colour);
+  font.Draw(strip, KeepEndInside(keptWidth, kStripWidth - room), kTextTop, figures, colour);
 }
 
 }  // namespace
@@ -171,12 +211,15 @@ void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_vi
     strip.Resize(kStripWidth, kStripHeight);
   strip.Clear(colours.back);
   if (key >= 100 && key <= 103) DrawBar(strip, gradient, barWidth);
-  if (const char* label = StripLabel(key)) font.Draw(strip, 0, kTextTop, label, colours.text);
-  if (key == 114)
+  if (key == 101) {
+    DrawMemoryText(strip, font, valueText, colours.text);
+  } else if (key == 114) {
     DrawDateLine(strip, font, valueText, colours.text);
-  else
-    font.Draw(strip, KeepEndInside(ValueTextX(key, valueText), font.TextWidth(valueText)), kTextTop,
-              valueText, colours.text);
+  } else {
+    const int x = KeepEndInside(ValueTextX(key, valueText), font.TextWidth(valueText));
+    if (const char* label = StripLabel(key)) DrawLabel(strip, font, label, x, colours.text);
+    font.Draw(strip, x, kTextTop, valueText, colours.text);
+  }
   if (switchImage != nullptr)
     strip.BitBlt(kSwitchX, 0, switchImage->width(), switchImage->height(), *switchImage, 0, 0);
 }

@@ -124,12 +124,11 @@ TEST(StripsTest, TextStripsMatchTheLayout) {
       {105, "192.168.1.5", {{0, "LAN側IP "}, {91, "192.168.1.5"}}},
       {104, "255.255.255.255", {{0, "IPアドレス"}, {67, "255.255.255.255"}}},
       {102, "Now　Loading・・・", {{0, "受信量"}, {157 - 108, "Now　Loading・・・"}}},
-      // Wider than the strip: from 0, cut at the right.
-      {101, "メモリ使用率16000MB/32000MB", {{0, "メモリ使用率16000MB/32000MB"}}},
-      // A value wider than its room starts left of 0 and is cut there.
+      // A value wider than the strip starts left of 0 and is cut there; the
+      // label gives way to it.
       {106,
        "a-very-long-proxy.example.org:8080",
-       {{155 - 6 * 34, "a-very-long-proxy.example.org:8080"}, {0, "ＰＲＯＸＹ"}}},
+       {{155 - 6 * 34, "a-very-long-proxy.example.org:8080"}}},
       {114, "2026/12/07 Mon  12:34:56", {{3, "2026/12/07 Mon  12:34:56"}}},
   };
   for (const Case& c : cases) {
@@ -197,6 +196,69 @@ TEST(StripsTest, SwitchImageIsPaintedOverTheTexts) {
   ExpectSame(strip, Reference({{0, "ＡＳ状態"}, {132, "OFF"}}), 129, kStripWidth);
   for (int y = 0; y < 13; ++y)
     for (int x = 0; x < 29; ++x) ASSERT_EQ(strip.GetPixel(100 + x, y), image.GetPixel(x, y));
+}
+
+// Label and value on a strip where the value begins inside the label: the
+// label's pixels left of clip, then the value whole.
+Canvas ClippedReference(const char* label, int clip, int valueX, const std::string& value) {
+  Canvas full = Reference({{0, label}});
+  Canvas c(kStripWidth, kStripHeight, kColours.back);
+  c.BitBlt(0, 0, clip, kStripHeight, full, 0, 0);
+  Font().Draw(c, valueX, 1, value, kColours.text);
+  return c;
+}
+
+TEST(StripsTest, ValueOverItsLabelWinsAndTheLabelStopsBeforeIt) {
+  struct Case {
+    int key;
+    std::string value;
+    int valueX;
+  } cases[] = {
+      {106, "proxy.example.co.jp:8080", 155 - 6 * 24},  // 11: inside "ＰＲＯＸＹ"
+      {104, kLoadingText, 157 - 108},                   // 49: inside "IPアドレス"
+      {110, "123456.789MB", 150 - 6 * 12},              // 78: past "総受信量"
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    Canvas strip;
+    DrawItemStrip(strip, Font(), c.key, c.value, kColours);
+    const int labelWidth = Font().TextWidth(StripLabel(c.key));
+    if (labelWidth <= c.valueX) {  // no overlap: as the layout puts them
+      ExpectSame(strip, Reference({{0, StripLabel(c.key)}, {c.valueX, c.value}}));
+      continue;
+    }
+    ExpectSame(strip, ClippedReference(StripLabel(c.key), c.valueX - 1, c.valueX, c.value));
+    // The column before the value is free of the label's ink, and every
+    // pixel of the value is there.
+    Canvas valueOnly = Reference({{c.valueX, c.value}});
+    for (int y = 0; y < kStripHeight; ++y) {
+      EXPECT_EQ(strip.GetPixel(c.valueX - 1, y), valueOnly.GetPixel(c.valueX - 1, y));
+      for (int x = c.valueX; x < kStripWidth; ++x) {
+        if (valueOnly.GetPixel(x, y) == kColours.text) {
+          ASSERT_EQ(strip.GetPixel(x, y), kColours.text) << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+TEST(StripsTest, MemoryFiguresStayWholeOnBigMachines) {
+  struct Case {
+    std::string value, drawn;
+  } cases[] = {
+      // Fits: as before.
+      {"メモリ使用率9999MB/16000MB", "メモリ使用率9999MB/16000MB"},
+      // 162 pixels: the label gives up whole characters at its end.
+      {"メモリ使用率12000MB/24105MB", "メモリ使用12000MB/24105MB"},
+      {"メモリ使用率100000MB/128000MB", "メモリ使100000MB/128000MB"},
+      {"メモリ使用率1000000MB/1048576MB", "メモリ1000000MB/1048576MB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    Canvas strip;
+    DrawItemStrip(strip, Font(), 101, c.value, kColours, nullptr, 0);
+    ExpectSame(strip, Reference({{0, c.drawn}}));
+  }
 }
 
 TEST(StripsTest, DiskNamesEndBeforeTheFigures) {
