@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/settings_model.h"
+#include "platform/platform.h"
 
 namespace mirel {
 
@@ -57,6 +58,10 @@ struct MonitorState {
   std::array<std::string, kItemCount> valueText;
   // Rebuilt at the start of every tick.
   std::array<bool, kShownSlots> shownFlags{};
+
+  // The date line of the last tick with its shorter forms (Text(114) is the
+  // full one).
+  DateLineForms dateLine;
 
   // The last disk read; a drive that cannot be read leaves it as it is.
   struct DiskReadout {

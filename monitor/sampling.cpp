@@ -128,7 +128,8 @@ void ReadStatusTexts(MonitorState& state, const SettingsModel& model, TickSource
         text = sources.web.globalIp;
         break;
       case 114:
-        text = sources.system.DateLine();
+        state.dateLine = sources.system.DateLines();
+        text = state.dateLine.full;
         break;
     }
   }

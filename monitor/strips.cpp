@@ -67,20 +67,30 @@ int KeepEndInside(int x, int width) {
 }
 
 // The date line of a Japanese locale ("2026/12/07 月曜日  12:34:56") is 162
-// pixels wide and would lose its seconds at x = 3. Only when the text does
-// not fit, the double blank before the time becomes one, and the line moves
-// left as far as needed.
-void DrawDateLine(Canvas& strip, const StripFont& font, std::string_view text,
+// pixels wide and would lose its seconds at x = 3. Only when a line does not
+// fit, the double blank before the time becomes one, and the line moves left
+// as far as needed. Longer weekday names (an English "Wednesday") need more:
+// then the abbreviated weekday, and at last none. The time is never cut: a
+// line that fits in no form keeps its end inside and loses its start.
+void DrawDateLine(Canvas& strip, const StripFont& font, const DateLineForms& forms,
                   std::uint32_t colour) {
-  std::string line(text);
-  int width = font.TextWidth(line);
-  if (kDateX + width > kStripWidth) {
+  std::string line;
+  int width = 0;
+  for (const std::string* form : {&forms.full, &forms.abbreviated, &forms.bare}) {
+    if (form != &forms.full && form->empty()) continue;
+    line = *form;
+    width = font.TextWidth(line);
+    if (kDateX + width <= kStripWidth) {
+      font.Draw(strip, kDateX, kTextTop, line, colour);
+      return;
+    }
     if (auto pos = line.find("  "); pos != std::string::npos) {
       line.erase(pos, 1);
       width = font.TextWidth(line);
     }
+    if (width <= kStripWidth) break;
   }
-  font.Draw(strip, KeepEndInside(kDateX, width), kTextTop, line, colour);
+  font.Draw(strip, kStripWidth - width, kTextTop, line, colour);
 }
 
 // The label at (0, 1). Where the value text begins inside it, the value wins:
@@ -207,14 +217,16 @@ bool StripDrawn(int key, const std::array<bool, kShownSlots>& shownFlags, int gr
 void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_view valueText,
                    StripColours colours, const Canvas* gradient, int barWidth,
                    const Canvas* switchImage) {
+  if (key == 114) {
+    DrawDateStrip(strip, font, {std::string(valueText), {}, {}}, colours);
+    return;
+  }
   if (strip.width() != kStripWidth || strip.height() != kStripHeight)
     strip.Resize(kStripWidth, kStripHeight);
   strip.Clear(colours.back);
   if (key >= 100 && key <= 103) DrawBar(strip, gradient, barWidth);
   if (key == 101) {
     DrawMemoryText(strip, font, valueText, colours.text);
-  } else if (key == 114) {
-    DrawDateLine(strip, font, valueText, colours.text);
   } else {
     const int x = KeepEndInside(ValueTextX(key, valueText), font.TextWidth(valueText));
     if (const char* label = StripLabel(key)) DrawLabel(strip, font, label, x, colours.text);
@@ -222,6 +234,14 @@ void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_vi
   }
   if (switchImage != nullptr)
     strip.BitBlt(kSwitchX, 0, switchImage->width(), switchImage->height(), *switchImage, 0, 0);
+}
+
+void DrawDateStrip(Canvas& strip, const StripFont& font, const DateLineForms& forms,
+                   StripColours colours) {
+  if (strip.width() != kStripWidth || strip.height() != kStripHeight)
+    strip.Resize(kStripWidth, kStripHeight);
+  strip.Clear(colours.back);
+  DrawDateLine(strip, font, forms, colours.text);
 }
 
 void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts, int hddUnit,

@@ -43,6 +43,11 @@ void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_vi
                    StripColours colours, const Canvas* gradient = nullptr, int barWidth = 0,
                    const Canvas* switchImage = nullptr);
 
+// The date strip (key 114): the full line, or a shorter form of it where the
+// full one does not fit.
+void DrawDateStrip(Canvas& strip, const StripFont& font, const DateLineForms& forms,
+                   StripColours colours);
+
 // One disk strip; hddUnit 0 is GB, 1 is MB. A drive without figures shows
 // its name alone.
 void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts, int hddUnit,

@@ -82,6 +82,15 @@ struct DriveSpace {
   std::uint64_t reservedBytes = 0;  // free, but only to the administrator
 };
 
+// The date line in three widths, all of the same instant: the full line, the
+// line with the weekday abbreviated, and the line without the weekday. An
+// empty shorter form means there is none.
+struct DateLineForms {
+  std::string full;
+  std::string abbreviated;
+  std::string bare;
+};
+
 class SystemSource {
  public:
   virtual ~SystemSource() = default;
@@ -110,6 +119,8 @@ class SystemSource {
   // The date line: short date, " ", full weekday name, "  ", long time, in
   // the user's locale.
   virtual std::string DateLine() = 0;
+  // The same line with its shorter forms, for a strip too narrow for it.
+  virtual DateLineForms DateLines() { return {DateLine(), {}, {}}; }
 };
 
 // --- Browser settings (registry-style store) --------------------------------

@@ -416,5 +416,39 @@ TEST(DateLineTest, FormatsAnInjectedTime) {
   freelocale(ja);
 }
 
+TEST(DateLineTest, ShorterFormsOfTheSameInstant) {
+  std::tm tuesday{};
+  tuesday.tm_year = 2026 - 1900;
+  tuesday.tm_mon = 11;
+  tuesday.tm_mday = 8;
+  tuesday.tm_wday = 2;
+  tuesday.tm_hour = 9;
+  tuesday.tm_min = 49;
+  tuesday.tm_sec = 5;
+  DateLineForms c = FormatDateLines(tuesday, DateLinePattern("C.UTF-8", "%m/%d/%y", "%H:%M:%S"),
+                                    static_cast<locale_t>(0));
+  EXPECT_EQ(c.full, "2026/12/08 Tuesday  09:49:05");
+  EXPECT_EQ(c.abbreviated, "2026/12/08 Tue  09:49:05");
+  EXPECT_EQ(c.bare, "2026/12/08  09:49:05");
+  // A locale's own forms, blanks inside them included.
+  DateLineForms own = FormatDateLines(tuesday, DateLinePattern("en_GB", "%e %b %Y", "%I:%M:%S %p"),
+                                      static_cast<locale_t>(0));
+  EXPECT_EQ(own.full, " 8 Dec 2026 Tuesday  09:49:05 AM");
+  EXPECT_EQ(own.abbreviated, " 8 Dec 2026 Tue  09:49:05 AM");
+  EXPECT_EQ(own.bare, " 8 Dec 2026  09:49:05 AM");
+  // A pattern without a weekday has no shorter forms.
+  DateLineForms none = FormatDateLines(tuesday, "%H:%M", static_cast<locale_t>(0));
+  EXPECT_EQ(none.full, "09:49");
+  EXPECT_EQ(none.abbreviated, "");
+  EXPECT_EQ(none.bare, "");
+
+  locale_t ja = newlocale(LC_TIME_MASK, "ja_JP.UTF-8", static_cast<locale_t>(0));
+  if (ja == static_cast<locale_t>(0)) GTEST_SKIP() << "ja_JP.UTF-8 is not generated here";
+  DateLineForms j = FormatDateLines(tuesday, DateLinePattern("ja_JP.UTF-8", "", ""), ja);
+  EXPECT_EQ(j.full, "2026/12/08 火曜日  09:49:05");
+  EXPECT_EQ(j.abbreviated, "2026/12/08 火  09:49:05");
+  freelocale(ja);
+}
+
 }  // namespace
 }  // namespace mirel

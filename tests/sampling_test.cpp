@@ -439,5 +439,13 @@ TEST_F(SamplingTest, DiskPercentLeavesOutTheAdministratorsReserve) {
   EXPECT_EQ(ReadDiskTexts(state, system, home, 1).percent, "12%");
 }
 
+TEST_F(SamplingTest, DateLineKeepsItsShorterForms) {
+  Show({114});
+  Tick();
+  EXPECT_EQ(state.Text(114), "2003/04/14 月曜日  12:34:56");
+  EXPECT_EQ(state.dateLine.full, state.Text(114));
+  EXPECT_EQ(system.dateReads, 1);
+}
+
 }  // namespace
 }  // namespace mirel

@@ -147,6 +147,39 @@ TEST(StripsTest, DateLineTooWideKeepsItsSeconds) {
   ExpectSame(strip, Reference({{1, "2026/12/07 月曜日 12:34:56"}}));
 }
 
+TEST(StripsTest, DateLineInEnglishKeepsTheWholeTime) {
+  struct Case {
+    DateLineForms forms;
+    int x;
+    std::string drawn;
+  } cases[] = {
+      // 168 pixels, 162 with one blank: the abbreviated weekday fits at 3.
+      {{"2026/12/08 Tuesday  09:49:05", "2026/12/08 Tue  09:49:05", "2026/12/08  09:49:05"},
+       3,
+       "2026/12/08 Tue  09:49:05"},
+      {{"2026/12/09 Wednesday  09:49:05", "2026/12/09 Wed  09:49:05", "2026/12/09  09:49:05"},
+       3,
+       "2026/12/09 Wed  09:49:05"},
+      // 156 with one blank: the full weekday, moved left.
+      {{"2026/12/07 Monday  12:34:56", "2026/12/07 Mon  12:34:56", "2026/12/07  12:34:56"},
+       1,
+       "2026/12/07 Monday 12:34:56"},
+      // A long date form: too wide even abbreviated, so no weekday.
+      {{"09 December 2026 Wednesday  09:49:05", "09 December 2026 Wed  09:49:05",
+        "09 December 2026  09:49:05"},
+       157 - 6 * 25,
+       "09 December 2026 09:49:05"},
+      // No shorter form and too wide: the time stays whole, the start goes.
+      {{"2026/12/08 Tuesday  09:49:05", "", ""}, 157 - 162, "2026/12/08 Tuesday 09:49:05"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.forms.full);
+    Canvas strip;
+    DrawDateStrip(strip, Font(), c.forms, kColours);
+    ExpectSame(strip, Reference({{c.x, c.drawn}}));
+  }
+}
+
 TEST(StripsTest, SwitchImagesHaveExactColours) {
   for (int i = 0; i < 3; ++i) {
     SCOPED_TRACE(i);

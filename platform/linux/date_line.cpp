@@ -37,6 +37,33 @@ std::string FormatDateLine(const std::tm& when, const std::string& pattern, loca
   return std::string(buffer, n);
 }
 
+DateLineForms FormatDateLines(const std::tm& when, const std::string& pattern, locale_t locale) {
+  static constexpr std::string_view kWeekday = " %A  ";
+  const std::size_t at = pattern.find(kWeekday);
+  if (at == std::string::npos) return {FormatDateLine(when, pattern, locale), {}, {}};
+  // Date, both weekday names and time in one go, split at a separator that
+  // no locale's names contain.
+  constexpr char kCut = '\x1f';
+  const std::string joined = pattern.substr(0, at) + kCut + "%A" + kCut + "%a" + kCut +
+                             pattern.substr(at + kWeekday.size());
+  const std::string text = FormatDateLine(when, joined, locale);
+  std::string_view rest(text);
+  std::string_view part[4];
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t cut = rest.find(kCut);
+    if (cut == std::string_view::npos) return {FormatDateLine(when, pattern, locale), {}, {}};
+    part[i] = rest.substr(0, cut);
+    rest.remove_prefix(cut + 1);
+  }
+  part[3] = rest;
+  auto line = [&](std::string_view weekday) {
+    std::string out(part[0]);
+    if (!weekday.empty()) out.append(" ").append(weekday);
+    return out.append("  ").append(part[3]);
+  };
+  return {line(part[1]), line(part[2]), line({})};
+}
+
 std::string UserTimeLocaleName() {
   for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
     const char* value = std::getenv(var);

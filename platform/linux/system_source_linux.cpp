@@ -291,11 +291,13 @@ class LinuxSystemSource final : public SystemSource {
     return space;
   }
 
-  std::string DateLine() override {
+  std::string DateLine() override { return DateLines().full; }
+
+  DateLineForms DateLines() override {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    return FormatDateLine(local, datePattern_, locale_);
+    return FormatDateLines(local, datePattern_, locale_);
   }
 
  private:
