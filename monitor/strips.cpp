@@ -97,11 +97,17 @@ void DrawDateLine(Canvas& strip, const StripFont& font, const DateLineForms& for
 // the label stops one pixel before the value, so the value is always whole.
 void DrawLabel(Canvas& strip, const StripFont& font, const char* label, int valueX,
                std::uint32_t colour) {
+  // No ASCII character is wider than a half-width cell and no other one
+  // wider than a full-width cell: only a value that starts inside that bound
+  // needs the label measured.
+  int bound = 0;
+  for (const char* c = label; *c != '\0'; ++c) {
+    const auto byte = static_cast<unsigned char>(*c);
+    if (byte < 0x80) bound += kHalfWidthAdvance;
+    if (byte >= 0xC0) bound += kFullWidthAdvance;  // the first byte of a character
+  }
   int clip = std::numeric_limits<int>::max();
-  // No character is wider than a full-width one: only a value that starts
-  // that close needs the label measured.
-  if (valueX < kFullWidthAdvance * CharacterCount(label) && font.TextWidth(label) > valueX)
-    clip = valueX - 1;
+  if (valueX < bound && font.TextWidth(label) > valueX) clip = valueX - 1;
   font.Draw(strip, 0, kTextTop, label, colour, clip);
 }
 

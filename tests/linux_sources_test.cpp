@@ -289,9 +289,10 @@ struct FakeStatvfs {
       return 0;
     };
   }
-  void Set(const std::string& path, std::uint64_t blocks, std::uint64_t bfree,
-           std::uint64_t bavail) {
+  void Set(const std::string& path, std::uint64_t blocks, std::uint64_t bfree, std::uint64_t bavail,
+           unsigned long fsid) {
     struct statvfs st {};
+    st.f_fsid = fsid;
     st.f_frsize = 4096;
     st.f_bsize = 4096;
     st.f_blocks = blocks;
@@ -302,42 +303,57 @@ struct FakeStatvfs {
 };
 
 TEST_F(FixtureTree, MountsAddedAndRemovedWhileRunning) {
-  FakeStatvfs fake;
-  // A path keeps answering statvfs after its file system went: with the
-  // figures of the file system it lies on, as the kernel does.
-  fake.Set("/", 1000, 300, 250);
-  fake.Set("/data", 2000, 1000, 1000);
-  fake.Set("/data/", 2000, 1000, 1000);
-  auto source = MakeLinuxSystemSource(roots_, fake.Call());
   const std::string root = "22 1 8:2 / / rw - ext4 /dev/sda2 rw\n";
   const std::string data = "40 22 8:17 / /data rw - ext4 /dev/sdb1 rw\n";
+  for (unsigned long dataId : {0xD1ul, 0ul}) {  // with a file system id and without one
+    SCOPED_TRACE(dataId);
+    FakeStatvfs fake;
+    // A path that is not (or no longer) a mount point answers statvfs with
+    // the figures of the file system it lies on, as the kernel does.
+    auto onRoot = [&](const std::string& path) { fake.Set(path, 1000, 300, 250, 0xA1); };
+    auto mounted = [&](const std::string& path) { fake.Set(path, 2000, 1000, 1000, dataId); };
+    onRoot("/");
+    onRoot("/data");
+    onRoot("/data/");
+    auto source = MakeLinuxSystemSource(roots_, fake.Call());
 
-  Write(roots_.proc / "self/mountinfo", root);
-  EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/"}));
-  EXPECT_FALSE(source->ReadDriveSpace("/data"));  // not mounted yet: the root's figures
+    Write(roots_.proc / "self/mountinfo", root);
+    EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/"}));
+    EXPECT_FALSE(source->ReadDriveSpace("/data"));  // not mounted yet: the root's figures
 
-  Write(roots_.proc / "self/mountinfo", data + root);
-  EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/", "/data"}));
-  std::optional<DriveSpace> space = source->ReadDriveSpace("/data");
-  ASSERT_TRUE(space);
-  EXPECT_EQ(space->totalBytes, 2000u * 4096);
-  EXPECT_EQ(space->freeBytes, 1000u * 4096);
-  EXPECT_EQ(space->reservedBytes, 0u);
-  EXPECT_EQ(space->name, "/data");
-  space = source->ReadDriveSpace("/");
-  ASSERT_TRUE(space);
-  EXPECT_EQ(space->freeBytes, 250u * 4096);
-  EXPECT_EQ(space->reservedBytes, 50u * 4096);    // free, but for the administrator only
-  EXPECT_TRUE(source->ReadDriveSpace("/data/"));  // the same mount point
+    Write(roots_.proc / "self/mountinfo", data + root);
+    mounted("/data");
+    mounted("/data/");
+    EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/", "/data"}));
+    std::optional<DriveSpace> space = source->ReadDriveSpace("/data");
+    ASSERT_TRUE(space);
+    EXPECT_EQ(space->totalBytes, 2000u * 4096);
+    EXPECT_EQ(space->freeBytes, 1000u * 4096);
+    EXPECT_EQ(space->reservedBytes, 0u);
+    EXPECT_EQ(space->name, "/data");
+    EXPECT_TRUE(source->ReadDriveSpace("/data"));   // the same file system again
+    EXPECT_TRUE(source->ReadDriveSpace("/data/"));  // the same mount point
+    space = source->ReadDriveSpace("/");
+    ASSERT_TRUE(space);
+    EXPECT_EQ(space->freeBytes, 250u * 4096);
+    EXPECT_EQ(space->reservedBytes, 50u * 4096);  // free, but for the administrator only
 
-  Write(roots_.proc / "self/mountinfo", root);
-  EXPECT_FALSE(source->ReadDriveSpace("/data"));  // unmounted: no figures, not the root's
-  EXPECT_TRUE(source->ReadDriveSpace("/"));
-  EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/"}));
+    Write(roots_.proc / "self/mountinfo", root);
+    onRoot("/data");
+    EXPECT_FALSE(source->ReadDriveSpace("/data"));  // unmounted: no figures, not the root's
+    EXPECT_FALSE(source->ReadDriveSpace("/data"));
+    EXPECT_TRUE(source->ReadDriveSpace("/"));
+    EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/"}));
 
-  fake.figures.erase("/");
-  EXPECT_FALSE(source->ReadDriveSpace("/"));  // statvfs failed
-  EXPECT_FALSE(source->ReadDriveSpace(""));
+    // Mounted again (a tmpfs is not a fixed disk, but its path reads as one).
+    Write(roots_.proc / "self/mountinfo", root + "41 22 0:50 / /data rw - tmpfs tmpfs rw\n");
+    mounted("/data");
+    EXPECT_TRUE(source->ReadDriveSpace("/data"));
+
+    fake.figures.erase("/");
+    EXPECT_FALSE(source->ReadDriveSpace("/"));  // statvfs failed
+    EXPECT_FALSE(source->ReadDriveSpace(""));
+  }
 }
 
 TEST(LinuxDriveSpaceTest, OnlyAMountPointHasFiguresOfItsOwn) {

@@ -29,6 +29,11 @@ std::string FormatDateLine(const std::tm& when, const std::string& pattern, loca
 // `when`, from one formatting so all three show the same instant. A pattern
 // without the " %A  " of DateLinePattern has no shorter forms.
 DateLineForms FormatDateLines(const std::tm& when, const std::string& pattern, locale_t locale);
+// The two halves of it, for a caller that formats often: the pattern that
+// formats all forms at once (empty without the weekday), made once, and the
+// forms from a line formatted with it.
+std::string DateLinesPattern(const std::string& pattern);
+DateLineForms SplitDateLines(std::string_view formatted);
 
 // The LC_TIME locale name the user chose (LC_ALL, LC_TIME, LANG), "C" if none.
 std::string UserTimeLocaleName();

@@ -195,6 +195,7 @@ class LinuxSystemSource final : public SystemSource {
       localeName = "C";  // not generated on this machine
     }
     datePattern_ = DateLinePattern(localeName, dateFormat, timeFormat);
+    dateLinesPattern_ = DateLinesPattern(datePattern_);
   }
   ~LinuxSystemSource() override {
     if (locale_ != static_cast<locale_t>(0)) freelocale(locale_);
@@ -279,9 +280,19 @@ class LinuxSystemSource final : public SystemSource {
     struct statvfs st {};
     if (drive.empty() || statvfs_(drive.c_str(), &st) != 0) return std::nullopt;
     // Once unmounted, the path reads as the file system it lies on; only a
-    // path that is still a mount point has figures of its own. Asked after
-    // the figures, so an unmount in between cannot slip through.
-    if (!mountPoints_.IsMountPoint(drive)) return std::nullopt;
+    // path that is still a mount point has figures of its own. The figures
+    // name their file system (f_fsid): the same one as when the path was last
+    // found mounted needs no further question. Another one, or a file system
+    // without an id, is checked against the mount table. Asked after the
+    // figures, so an unmount in between cannot slip through.
+    auto known = mountedIds_.find(drive);
+    if (known == mountedIds_.end() || known->second == 0 || known->second != st.f_fsid) {
+      if (!mountPoints_.IsMountPoint(drive)) {
+        if (known != mountedIds_.end()) mountedIds_.erase(known);
+        return std::nullopt;
+      }
+      mountedIds_[drive] = st.f_fsid;
+    }
     DriveSpace space;
     space.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
     space.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
@@ -291,16 +302,22 @@ class LinuxSystemSource final : public SystemSource {
     return space;
   }
 
-  std::string DateLine() override { return DateLines().full; }
+  std::string DateLine() override { return FormatDateLine(Now(), datePattern_, locale_); }
 
   DateLineForms DateLines() override {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return FormatDateLines(local, datePattern_, locale_);
+    const std::tm local = Now();
+    if (dateLinesPattern_.empty()) return {FormatDateLine(local, datePattern_, locale_), {}, {}};
+    return SplitDateLines(FormatDateLine(local, dateLinesPattern_, locale_));
   }
 
  private:
+  static std::tm Now() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+  }
+
   BlockDeviceInfo Describe(const MountEntry& entry) const {
     BlockDeviceInfo info;
     std::error_code ec;
@@ -320,10 +337,12 @@ class LinuxSystemSource final : public SystemSource {
   LinuxRoots roots_;
   StatvfsCall statvfs_;
   MountPoints mountPoints_;
+  std::unordered_map<std::string, unsigned long> mountedIds_;  // drive -> f_fsid
   OpenFiles open_;
   std::optional<CpuTimes> previousCpu_;
   locale_t locale_ = static_cast<locale_t>(0);
   std::string datePattern_;
+  std::string dateLinesPattern_;
 };
 
 }  // namespace
