@@ -1,5 +1,7 @@
 #include "app/item_catalogue.h"
 
+#include <algorithm>
+
 #include "app/char_text.h"
 
 namespace mirel {
@@ -90,6 +92,33 @@ void BuildDriveRows(SettingsModel& model, const std::vector<std::string>& driveT
     if (row.endColor.empty()) row.endColor = kWhiteText;
     model.drives.push_back(std::move(row));
   }
+}
+
+void RefreshDriveRows(SettingsModel& model, const std::vector<std::string>& driveTexts) {
+  std::string selected;
+  if (model.selectedDrive >= 0 &&
+      static_cast<std::size_t>(model.selectedDrive) < model.drives.size())
+    selected = model.drives[static_cast<std::size_t>(model.selectedDrive)].text;
+  std::vector<DriveRow> rows;
+  rows.reserve(driveTexts.size());
+  model.selectedDrive = -1;
+  for (const std::string& text : driveTexts) {
+    auto old = std::find_if(model.drives.begin(), model.drives.end(),
+                            [&](const DriveRow& r) { return r.text == text; });
+    if (old != model.drives.end()) {
+      rows.push_back(std::move(*old));
+      old->text.clear();  // a text listed twice gets one configured row
+    } else {
+      DriveRow row;
+      row.text = text;
+      row.startColor = kWhiteText;
+      row.endColor = kWhiteText;
+      rows.push_back(std::move(row));
+    }
+    if (!selected.empty() && text == selected)
+      model.selectedDrive = static_cast<int>(rows.size() - 1);
+  }
+  model.drives = std::move(rows);
 }
 
 void ApplyMenuVisibility(SettingsModel& model) {

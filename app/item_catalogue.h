@@ -27,6 +27,14 @@ void BuildItemRows(SettingsModel& model, const PackedLists& packed);
 void BuildDriveRows(SettingsModel& model, const std::vector<std::string>& driveTexts,
                     const PackedLists& packed);
 
+// The drive rows after the machine's drives changed (a file system mounted
+// or unmounted since start-up): one row per drive text, in that order. A row
+// keeps its flag and colours when its drive is still listed, wherever it now
+// stands; a new drive's row is unticked and white; the row of a drive that is
+// no longer listed goes, as it would at the next start. The selection
+// follows its row.
+void RefreshDriveRows(SettingsModel& model, const std::vector<std::string>& driveTexts);
+
 // "ＩＰアドレスコピー" is visible in the menus when item "104" is shown and
 // ipCopyMenuShown is set; "プロキシ" when proxyMenuShown is set.
 void ApplyMenuVisibility(SettingsModel& model);

@@ -128,6 +128,13 @@ void BM_DateLine(benchmark::State& bench) {
 }
 BENCHMARK(BM_DateLine)->Unit(benchmark::kMicrosecond);
 
+// What the tick reads: the line with its shorter forms.
+void BM_DateLines(benchmark::State& bench) {
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  for (auto _ : bench) benchmark::DoNotOptimize(system->DateLines());
+}
+BENCHMARK(BM_DateLines)->Unit(benchmark::kMicrosecond);
+
 // The disk strips read their drives while they are drawn; one drive's texts.
 void BM_DiskTextsOneDrive(benchmark::State& bench) {
   std::unique_ptr<SystemSource> system = MakeSystemSource();

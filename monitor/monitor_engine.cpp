@@ -113,6 +113,11 @@ void MonitorEngine::Draw() {
         break;
     }
     if (key <= 103) gradient = &gradients_.items[static_cast<std::size_t>(key - 100)];
+    if (key == 114 && state_.dateLine.full == state_.Text(key)) {
+      DrawDateStrip(surfaces_->strips[static_cast<std::size_t>(key - 100)], font_, state_.dateLine,
+                    colours);
+      continue;
+    }
     DrawItemStrip(surfaces_->strips[static_cast<std::size_t>(key - 100)], font_, key,
                   state_.Text(key), colours, gradient, bar, switchImage);
   }

@@ -6,11 +6,14 @@
 #include <string>
 
 #include "app/settings_model.h"
+#include "platform/platform.h"
 
 namespace mirel {
 
 inline constexpr int kItemCount = 15;  // keys "100".."114", slot = key - 100
 inline constexpr int kShownSlots = 21;
+// The memory item's value text begins with its label.
+inline constexpr const char* kMemoryLabel = "メモリ使用率";
 
 struct MonitorState {
   MonitorState() { valueText.fill(kLoadingText); }
@@ -60,6 +63,10 @@ struct MonitorState {
   std::array<std::string, kItemCount> valueText;
   // Rebuilt at the start of every tick.
   std::array<bool, kShownSlots> shownFlags{};
+
+  // The date line of the last tick with its shorter forms (Text(114) is the
+  // full one).
+  DateLineForms dateLine;
 
   // The last disk read; a drive that cannot be read leaves it as it is.
   struct DiskReadout {

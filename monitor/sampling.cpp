@@ -11,7 +11,6 @@ namespace mirel {
 
 namespace {
 
-constexpr const char* kMemoryLabel = "メモリ使用率";
 constexpr const char* kNoAddress = "0.0.0.0";
 
 // The item key as a number, or -1 when the row's key is not a number.
@@ -144,7 +143,8 @@ void ReadStatusTexts(MonitorState& state, const SettingsModel& model, TickSource
         text = sources.web.globalIp;
         break;
       case 114:
-        text = sources.system.DateLine();
+        state.dateLine = sources.system.DateLines();
+        text = state.dateLine.full;
         break;
     }
   }
@@ -331,19 +331,28 @@ void SampleTick(MonitorState& state, SettingsModel& model, TickSources& sources,
 }
 
 DiskTexts ReadDiskTexts(MonitorState& state, SystemSource& system, DriveRow& row, int hddUnit) {
-  // A drive that cannot be read leaves the previous drive's figures in place.
-  if (std::optional<DriveSpace> space = system.ReadDriveSpace(row.text)) {
-    state.disk.totalMB = static_cast<std::int64_t>(space->totalBytes / 1024 / 1024);
-    state.disk.freeMB = static_cast<std::int64_t>(space->freeBytes / 1024 / 1024);
-    state.disk.usedMB = state.disk.totalMB - state.disk.freeMB;
-    state.disk.name = space->name;
-    state.disk.valid = true;
-  }
   if (row.startColor.empty()) row.startColor = std::to_string(kWhite);
-
   DiskTexts texts;
-  // No figures yet, or a drive of size 0: 0% rather than a division by zero.
-  texts.percentValue = state.disk.valid ? PercentOf(state.disk.usedMB, state.disk.totalMB) : 0;
+  std::optional<DriveSpace> space = system.ReadDriveSpace(row.text);
+  if (!space) {
+    // Gone or unreadable: its own name and nothing else. The figures of the
+    // drive read before belong to another file system.
+    texts.name = hddUnit == 0 ? " " + row.text : row.text;
+    texts.hasFigures = false;
+    return texts;
+  }
+  state.disk.totalMB = static_cast<std::int64_t>(space->totalBytes / 1024 / 1024);
+  state.disk.freeMB = static_cast<std::int64_t>(space->freeBytes / 1024 / 1024);
+  state.disk.usedMB = state.disk.totalMB - state.disk.freeMB;
+  state.disk.name = space->name;
+  state.disk.valid = true;
+
+  // Used against what the user can fill, as df counts it: the blocks kept
+  // for the administrator are neither. Without them this is used ÷ total.
+  const auto reservedMB = static_cast<std::int64_t>(space->reservedBytes / 1024 / 1024);
+  const std::int64_t usable = state.disk.totalMB - reservedMB;
+  // A drive of size 0: 0% rather than a division by zero.
+  texts.percentValue = PercentOf(std::max<std::int64_t>(usable - state.disk.freeMB, 0), usable);
   texts.percent = std::to_string(texts.percentValue) + "%";
   if (hddUnit == 0) {
     texts.free = GigabyteText(state.disk.freeMB);

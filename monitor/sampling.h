@@ -63,13 +63,15 @@ void SampleTick(MonitorState& state, SettingsModel& model, TickSources& sources,
 // Milliseconds of the steady clock, the time base of the overload above.
 std::int64_t MonotonicNowMs();
 
-// The texts of one disk strip, read while the strip is drawn.
+// The texts of one disk strip, read while the strip is drawn. A drive that
+// cannot be read (its file system is gone) has its name and no figures.
 struct DiskTexts {
   std::string name;     // " C:"-style in GB units, the name alone in MB units
   std::string free;     // "14.4" / "14800"
   std::string total;    // "39.0" / "40000"
   std::string percent;  // "63%"
   int percentValue = 0;
+  bool hasFigures = true;
 };
 DiskTexts ReadDiskTexts(MonitorState& state, SystemSource& system, DriveRow& row, int hddUnit);
 

@@ -188,23 +188,24 @@ StripFontLoad StripFont::Open(const std::filesystem::path& asciiFont,
   return {std::unique_ptr<StripFont>(new StripFont(std::move(impl))), {}};
 }
 
-int StripFont::Draw(Canvas& canvas, int x, int y, std::string_view text,
-                    std::uint32_t colour) const {
+int StripFont::Draw(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour,
+                    int clipRight) const {
   const std::uint32_t pixel = ToPixel(colour);
   const int w = canvas.width(), h = canvas.height();
+  const int right = std::min(w, clipRight);
   std::uint32_t* data = canvas.data();
   std::size_t pos = 0;
   while (pos < text.size()) {
     const Glyph& g = impl_->Get(NextCodePoint(text, pos));
     const int gx = x + g.left;
-    if (gx < w && gx + g.width > 0) {
+    if (gx < right && gx + g.width > 0) {
       for (std::size_t r = 0; r < g.rows.size(); ++r) {
         const int py = y + g.top + static_cast<int>(r);
         if (py < 0 || py >= h) continue;
         std::uint32_t* line = data + static_cast<std::ptrdiff_t>(py) * w;
         for (std::uint32_t mask = g.rows[r]; mask != 0; mask &= mask - 1) {
           const int px = gx + __builtin_ctz(mask);
-          if (px >= 0 && px < w) line[px] = pixel;
+          if (px >= 0 && px < right) line[px] = pixel;
         }
       }
     }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -49,9 +50,11 @@ class StripFont {
 
   // Draws UTF-8 text with its cell top at y, starting at x, in colour
   // (0x00BBGGRR); pixels outside the glyphs are left alone, the canvas edges
-  // clip. A character that neither font has is drawn as a box. Returns the
-  // x after the text.
-  int Draw(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour) const;
+  // clip, and so does clipRight: no pixel at or right of it is drawn. A
+  // character that neither font has is drawn as a box. Returns the x after
+  // the text.
+  int Draw(Canvas& canvas, int x, int y, std::string_view text, std::uint32_t colour,
+           int clipRight = std::numeric_limits<int>::max()) const;
 
   // Width in pixels of the text as Draw lays it out.
   int TextWidth(std::string_view text) const;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "monitor/gradient.h"
@@ -66,23 +67,101 @@ int KeepEndInside(int x, int width) {
 }
 
 // The date line of a Japanese locale ("2026/12/07 月曜日  12:34:56") is 162
-// pixels wide and would lose its seconds at x = 3. Only when the text does
-// not fit, the double blank before the time becomes one, and the line moves
-// left as far as needed.
-void DrawDateLine(Canvas& strip, const StripFont& font, std::string_view text,
+// pixels wide and would lose its seconds at x = 3. Only when a line does not
+// fit, the double blank before the time becomes one, and the line moves left
+// as far as needed. Longer weekday names (an English "Wednesday") need more:
+// then the abbreviated weekday, and at last none. The time is never cut: a
+// line that fits in no form keeps its end inside and loses its start.
+void DrawDateLine(Canvas& strip, const StripFont& font, const DateLineForms& forms,
                   std::uint32_t colour) {
-  std::string line(text);
-  int width = font.TextWidth(line);
-  if (kDateX + width > kStripWidth) {
+  std::string line;
+  int width = 0;
+  for (const std::string* form : {&forms.full, &forms.abbreviated, &forms.bare}) {
+    if (form != &forms.full && form->empty()) continue;
+    line = *form;
+    width = font.TextWidth(line);
+    if (kDateX + width <= kStripWidth) {
+      font.Draw(strip, kDateX, kTextTop, line, colour);
+      return;
+    }
     if (auto pos = line.find("  "); pos != std::string::npos) {
       line.erase(pos, 1);
       width = font.TextWidth(line);
     }
+    if (width <= kStripWidth) break;
   }
-  font.Draw(strip, KeepEndInside(kDateX, width), kTextTop, line, colour);
+  font.Draw(strip, kStripWidth - width, kTextTop, line, colour);
+}
+
+// The label at (0, 1). Where the value text begins inside it, the value wins:
+// the label stops one pixel before the value, so the value is always whole.
+void DrawLabel(Canvas& strip, const StripFont& font, const char* label, int valueX,
+               std::uint32_t colour) {
+  // No ASCII character is wider than a half-width cell and no other one
+  // wider than a full-width cell: only a value that starts inside that bound
+  // needs the label measured.
+  int bound = 0;
+  for (const char* c = label; *c != '\0'; ++c) {
+    const auto byte = static_cast<unsigned char>(*c);
+    if (byte < 0x80) bound += kHalfWidthAdvance;
+    if (byte >= 0xC0) bound += kFullWidthAdvance;  // the first byte of a character
+  }
+  int clip = std::numeric_limits<int>::max();
+  if (valueX < bound && font.TextWidth(label) > valueX) clip = valueX - 1;
+  font.Draw(strip, 0, kTextTop, label, colour, clip);
+}
+
+// The memory text carries its own label ("メモリ使用率200MB/511MB"). With 10 GB
+// and more the whole text is wider than the strip: the label then gives up
+// its last characters, whole ones, so that the figures stay whole.
+void DrawMemoryText(Canvas& strip, const StripFont& font, std::string_view text,
+                    std::uint32_t colour) {
+  const int width = font.TextWidth(text);
+  const std::string_view label(kMemoryLabel);
+  if (width <= kStripWidth || text.substr(0, label.size()) != label) {
+    font.Draw(strip, KeepEndInside(0, width), kTextTop, text, colour);
+    return;
+  }
+  const std::string_view figures = text.substr(label.size());
+  const int room = kStripWidth - font.TextWidth(figures);
+  std::size_t kept = 0;
+  int keptWidth = 0;
+  for (std::size_t pos = 0; pos < label.size();) {
+    std::size_t next = pos;
+    NextCodePoint(label, next);
+    const int w = font.TextWidth(label.substr(pos, next - pos));
+    if (keptWidth + w > room) break;
+    keptWidth += w;
+    kept = pos = next;
+  }
+  font.Draw(strip, 0, kTextTop, label.substr(0, kept), colour);
+  font.Draw(strip, KeepEndInside(keptWidth, kStripWidth - room), kTextTop, figures, colour);
 }
 
 }  // namespace
+
+std::string FitDiskName(const StripFont& font, std::string_view name, int room) {
+  if (font.TextWidth(name) <= room) return std::string(name);
+  // "/home/user" becomes "user"; the blank the GB layout puts in front is
+  // the first thing to go.
+  std::string_view path = name;
+  while (!path.empty() && path.front() == ' ') path.remove_prefix(1);
+  while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  if (std::size_t slash = path.rfind('/'); slash != std::string_view::npos && path.size() > 1)
+    path.remove_prefix(slash + 1);
+  std::string out;
+  int width = 0;
+  for (std::size_t pos = 0; pos < path.size();) {
+    std::size_t next = pos;
+    NextCodePoint(path, next);
+    const std::string_view character = path.substr(pos, next - pos);
+    width += font.TextWidth(character);
+    if (width > room) break;
+    out.append(character);
+    pos = next;
+  }
+  return out;
+}
 
 const char* StripLabel(int key) {
   switch (key) {
@@ -144,18 +223,31 @@ bool StripDrawn(int key, const std::array<bool, kShownSlots>& shownFlags, int gr
 void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_view valueText,
                    StripColours colours, const Canvas* gradient, int barWidth,
                    const Canvas* switchImage) {
+  if (key == 114) {
+    DrawDateStrip(strip, font, {std::string(valueText), {}, {}}, colours);
+    return;
+  }
   if (strip.width() != kStripWidth || strip.height() != kStripHeight)
     strip.Resize(kStripWidth, kStripHeight);
   strip.Clear(colours.back);
   if (key >= 100 && key <= 103) DrawBar(strip, gradient, barWidth);
-  if (const char* label = StripLabel(key)) font.Draw(strip, 0, kTextTop, label, colours.text);
-  if (key == 114)
-    DrawDateLine(strip, font, valueText, colours.text);
-  else
-    font.Draw(strip, KeepEndInside(ValueTextX(key, valueText), font.TextWidth(valueText)), kTextTop,
-              valueText, colours.text);
+  if (key == 101) {
+    DrawMemoryText(strip, font, valueText, colours.text);
+  } else {
+    const int x = KeepEndInside(ValueTextX(key, valueText), font.TextWidth(valueText));
+    if (const char* label = StripLabel(key)) DrawLabel(strip, font, label, x, colours.text);
+    font.Draw(strip, x, kTextTop, valueText, colours.text);
+  }
   if (switchImage != nullptr)
     strip.BitBlt(kSwitchX, 0, switchImage->width(), switchImage->height(), *switchImage, 0, 0);
+}
+
+void DrawDateStrip(Canvas& strip, const StripFont& font, const DateLineForms& forms,
+                   StripColours colours) {
+  if (strip.width() != kStripWidth || strip.height() != kStripHeight)
+    strip.Resize(kStripWidth, kStripHeight);
+  strip.Clear(colours.back);
+  DrawDateLine(strip, font, forms, colours.text);
 }
 
 void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts, int hddUnit,
@@ -164,16 +256,24 @@ void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts,
     strip.Resize(kStripWidth, kStripHeight);
   strip.Clear(colours.back);
   DrawBar(strip, gradient, barWidth);
+  const int nameX = hddUnit == 1 ? 1 : 0;
+  if (!texts.hasFigures) {
+    font.Draw(strip, nameX, kTextTop, FitDiskName(font, texts.name, kStripWidth - nameX),
+              colours.text);
+    return;
+  }
   const int totalLength = CharacterCount(texts.total);
-  const int freeLength = CharacterCount(texts.free);
+  const int freeX = (hddUnit == 1 ? 47 : 50) - 6 * CharacterCount(texts.free);
+  // The layout was made for a two-character name ("C:"); a longer one ends
+  // half a character before the figures, so the two do not read as one word.
+  font.Draw(strip, nameX, kTextTop,
+            FitDiskName(font, texts.name, freeX - nameX - kHalfWidthAdvance / 2), colours.text);
   if (hddUnit == 1) {
-    font.Draw(strip, 1, kTextTop, texts.name, colours.text);
     font.Draw(strip, 107 - 6 * totalLength, kTextTop, texts.total + "MB", colours.text);
-    font.Draw(strip, 47 - 6 * freeLength, kTextTop, texts.free + "MB/", colours.text);
+    font.Draw(strip, freeX, kTextTop, texts.free + "MB/", colours.text);
   } else {
-    font.Draw(strip, 0, kTextTop, texts.name, colours.text);
     font.Draw(strip, 100 - 6 * totalLength, kTextTop, texts.total + "GB", colours.text);
-    font.Draw(strip, 50 - 6 * freeLength, kTextTop, texts.free + "GB/", colours.text);
+    font.Draw(strip, freeX, kTextTop, texts.free + "GB/", colours.text);
   }
   font.Draw(strip, 150 - 6 * CharacterCount(texts.percent), kTextTop, texts.percent, colours.text);
 }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "monitor/canvas.h"
@@ -42,9 +43,20 @@ void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_vi
                    StripColours colours, const Canvas* gradient = nullptr, int barWidth = 0,
                    const Canvas* switchImage = nullptr);
 
-// One disk strip; hddUnit 0 is GB, 1 is MB.
+// The date strip (key 114): the full line, or a shorter form of it where the
+// full one does not fit.
+void DrawDateStrip(Canvas& strip, const StripFont& font, const DateLineForms& forms,
+                   StripColours colours);
+
+// One disk strip; hddUnit 0 is GB, 1 is MB. A drive without figures shows
+// its name alone.
 void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts, int hddUnit,
                    StripColours colours, const Canvas* gradient, int barWidth);
+
+// The drive name as it fits in `room` pixels: whole when it fits, else the
+// last part of its path without leading blanks (" /mnt/backup" -> "backup",
+// "/" stays "/") cut to the characters that fit.
+std::string FitDiskName(const StripFont& font, std::string_view name, int room);
 
 // --- Switch images ----------------------------------------------------------
 

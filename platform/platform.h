@@ -77,8 +77,18 @@ struct AdapterTable {
 
 struct DriveSpace {
   std::uint64_t totalBytes = 0;
-  std::uint64_t freeBytes = 0;  // available to the user
-  std::string name;             // the drive's path as shown on its strip
+  std::uint64_t freeBytes = 0;      // available to the user
+  std::string name;                 // the drive's path as shown on its strip
+  std::uint64_t reservedBytes = 0;  // free, but only to the administrator
+};
+
+// The date line in three widths, all of the same instant: the full line, the
+// line with the weekday abbreviated, and the line without the weekday. An
+// empty shorter form means there is none.
+struct DateLineForms {
+  std::string full;
+  std::string abbreviated;
+  std::string bare;
 };
 
 // What changed in the network since the last drain of a watch.
@@ -125,14 +135,17 @@ class SystemSource {
 
   virtual AdapterTable LoadAdapterTable() = 0;
 
-  // Fixed disks, in the system's order, as the texts of the drive rows.
+  // Fixed disks, one per file system, as the texts of the drive rows, in an
+  // order that does not change from one start to the next.
   virtual std::vector<std::string> ListFixedDrives() = 0;
-  // nullopt when the drive is not a fixed disk or cannot be read.
+  // nullopt when the drive cannot be read or is gone (no longer mounted).
   virtual std::optional<DriveSpace> ReadDriveSpace(const std::string& drive) = 0;
 
   // The date line: short date, " ", full weekday name, "  ", long time, in
   // the user's locale.
   virtual std::string DateLine() = 0;
+  // The same line with its shorter forms, for a strip too narrow for it.
+  virtual DateLineForms DateLines() { return {DateLine(), {}, {}}; }
 
   // A watch on the interfaces, routes and addresses; null where the platform
   // has none (then they are read at start-up only).

@@ -112,6 +112,35 @@ TEST(DriveRowBuilderTest, CompletesEachDriveFromFlagsAndColours) {
   EXPECT_EQ(model.drives[2].endColor, "16777215");
 }
 
+TEST(DriveRowBuilderTest, RowsKeepTheirSettingsByDriveWhenTheDrivesChange) {
+  SettingsModel model;
+  model.drives = {{"/", "ハードディスク", "255", "65280", true},
+                  {"/home", "ハードディスク", "16711680", "0", false},
+                  {"/mnt/old", "ハードディスク", "123", "456", true}};
+  model.selectedDrive = 1;
+  // /data was mounted since start-up, /mnt/old is gone.
+  RefreshDriveRows(model, {"/", "/data", "/home"});
+  ASSERT_EQ(model.drives.size(), 3u);
+  std::vector<std::string> texts, flags;
+  for (const DriveRow& r : model.drives) {
+    texts.push_back(r.text);
+    flags.push_back((r.checked ? "1:" : "0:") + r.startColor + ":" + r.endColor);
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{"/", "/data", "/home"}));
+  EXPECT_EQ(flags,
+            (std::vector<std::string>{"1:255:65280", "0:16777215:16777215", "0:16711680:0"}));
+  EXPECT_EQ(model.selectedDrive, 2);  // still /home
+  EXPECT_EQ(model.drives[1].kind, "ハードディスク");
+
+  // The selected drive gone: nothing selected. Unchanged drives: no change.
+  RefreshDriveRows(model, {"/", "/data"});
+  EXPECT_EQ(model.selectedDrive, -1);
+  RefreshDriveRows(model, {"/", "/data"});
+  ASSERT_EQ(model.drives.size(), 2u);
+  EXPECT_TRUE(model.drives[0].checked);
+  EXPECT_EQ(model.drives[0].startColor, "255");
+}
+
 TEST(MenuVisibilityTest, IpCopyEntryNeedsTheShownIpRowAndTheBox) {
   struct Case {
     std::vector<std::pair<std::string, bool>> rows;

@@ -727,33 +727,60 @@ TEST_F(SamplingTest, DiskTexts) {
   DriveRow gone{"/media/gone", "ハードディスク", "123", "255", true};
   DriveRow empty{"/empty", "ハードディスク", "123", "255", true};
 
-  // Before any drive was read there are no figures: 0%, not a division by zero.
-  DiskTexts t = ReadDiskTexts(state, system, gone, 0);
-  EXPECT_EQ(t.percent, "0%");
-  EXPECT_EQ(t.total, "0.0");
-
-  t = ReadDiskTexts(state, system, root, 0);
+  DiskTexts t = ReadDiskTexts(state, system, root, 0);
   EXPECT_EQ(t.name, " /");
   EXPECT_EQ(t.free, "14.4");
   EXPECT_EQ(t.total, "39.0");
   EXPECT_EQ(t.percent, "63%");
   EXPECT_EQ(t.percentValue, 63);
+  EXPECT_TRUE(t.hasFigures);
   EXPECT_EQ(root.startColor, "16777215");  // an empty start colour becomes white
-  EXPECT_EQ(gone.startColor, "123");
 
   t = ReadDiskTexts(state, system, root, 1);
   EXPECT_EQ(t.name, "/");
   EXPECT_EQ(t.free, "14800");
   EXPECT_EQ(t.total, "40000");
 
-  // An unreadable drive shows the figures of the drive read before it.
-  t = ReadDiskTexts(state, system, gone, 1);
-  EXPECT_EQ(t.name, "/");
-  EXPECT_EQ(t.percent, "63%");
+  // A drive that cannot be read (gone since start-up) shows its own name and
+  // no figures, never those of the drive read before it.
+  for (int unit : {0, 1}) {
+    t = ReadDiskTexts(state, system, gone, unit);
+    EXPECT_EQ(t.name, unit == 0 ? " /media/gone" : "/media/gone");
+    EXPECT_FALSE(t.hasFigures);
+    EXPECT_EQ(t.free + t.total + t.percent, "");
+    EXPECT_EQ(t.percentValue, 0);
+  }
+  EXPECT_EQ(gone.startColor, "123");
 
-  t = ReadDiskTexts(state, system, empty, 0);
+  t = ReadDiskTexts(state, system, empty, 0);  // size 0: no division by zero
   EXPECT_EQ(t.percent, "0%");
   EXPECT_EQ(t.name, " /empty");
+}
+
+TEST_F(SamplingTest, DiskPercentLeavesOutTheAdministratorsReserve) {
+  // 100,000 MB with 20,000 MB free to the user and 5,000 MB more kept for
+  // the administrator: 75,000 used of the 95,000 a user can fill, as df
+  // counts it (79%), not 80,000 of 100,000.
+  system.drives["/home"] = {100000ull << 20, 20000ull << 20, "/home", 5000ull << 20};
+  DriveRow home{"/home", "ハードディスク", "", "", true};
+  DiskTexts t = ReadDiskTexts(state, system, home, 0);
+  EXPECT_EQ(t.percent, "79%");
+  EXPECT_EQ(t.percentValue, 79);
+  EXPECT_EQ(t.free, "19.5");   // the figures stay what the user can use
+  EXPECT_EQ(t.total, "97.6");  // and the whole size
+  // Halves to even: 63 used of 126 usable is 50%; 1 of 8 is 12.5% -> 12%.
+  system.drives["/home"] = {130ull << 20, 63ull << 20, "/home", 4ull << 20};
+  EXPECT_EQ(ReadDiskTexts(state, system, home, 1).percent, "50%");
+  system.drives["/home"] = {10ull << 20, 7ull << 20, "/home", 2ull << 20};
+  EXPECT_EQ(ReadDiskTexts(state, system, home, 1).percent, "12%");
+}
+
+TEST_F(SamplingTest, DateLineKeepsItsShorterForms) {
+  Show({114});
+  Tick();
+  EXPECT_EQ(state.Text(114), "2003/04/14 月曜日  12:34:56");
+  EXPECT_EQ(state.dateLine.full, state.Text(114));
+  EXPECT_EQ(system.dateReads, 1);
 }
 
 }  // namespace

@@ -132,6 +132,7 @@ void ApplyTick(Replay& r, const Json& tick) {
       space.name = Text(d, "name");
       space.totalBytes = Unsigned(d, "totalBytes");
       space.freeBytes = Unsigned(d, "freeBytes");
+      if (d.contains("reservedBytes")) space.reservedBytes = Unsigned(d, "reservedBytes");
       r.system.drives.push_back(space);
     }
   }

@@ -42,7 +42,8 @@ void WaitFollowing(NetworkWatch* watch, SettingsModel& model, TickSources& sourc
 int Run(const Args& args) {
   std::string settingsFile;
   int ticks = 3;
-  int intervalMs = 0;  // from the settings unless given
+  int intervalMs = 0;                   // from the settings unless given
+  std::vector<std::string> drivePaths;  // instead of the fixed disks found
   for (std::size_t i = 0; i < args.size(); ++i) {
     bool hasValue = i + 1 < args.size();
     if (args[i] == "--settings" && hasValue) {
@@ -51,6 +52,8 @@ int Run(const Args& args) {
       ++i;
     } else if (args[i] == "--interval-ms" && hasValue && ParseCount(args[i + 1], intervalMs)) {
       ++i;
+    } else if (args[i] == "--drive" && hasValue) {
+      drivePaths.push_back(args[++i]);
     } else {
       std::cerr << "sample: unexpected argument '" << args[i] << "'\n";
       return 2;
@@ -69,7 +72,7 @@ int Run(const Args& args) {
   LoadInterfaceTable(model, sources);
   sources.adapters = system->LoadAdapterTable();
 
-  std::vector<std::string> driveTexts = system->ListFixedDrives();
+  std::vector<std::string> driveTexts = drivePaths.empty() ? system->ListFixedDrives() : drivePaths;
 
   if (!settingsFile.empty()) {
     std::unique_ptr<TextCodec> codec = MakeAnsiCodec();
@@ -117,8 +120,10 @@ int Run(const Args& args) {
       }
       for (DriveRow& drive : model.drives) {
         DiskTexts d = ReadDiskTexts(state, *system, drive, model.hddUnit());
-        std::cout << kDiskKey << ":" << drive.text << "\t" << d.name << " " << d.free << unit << "/"
-                  << d.total << unit << " " << d.percent << "\n";
+        std::cout << kDiskKey << ":" << drive.text << "\t" << d.name;
+        if (d.hasFigures)
+          std::cout << " " << d.free << unit << "/" << d.total << unit << " " << d.percent;
+        std::cout << "\n";
       }
     }
     std::cout << "\n" << std::flush;
@@ -127,8 +132,9 @@ int Run(const Args& args) {
 }
 
 Register reg("sample", &Run,
-             "sample [--settings FILE] [--ticks N] [--interval-ms MS]   sampling ticks on this "
-             "machine, every item shown, following the network (the interface line)");
+             "sample [--settings FILE] [--ticks N] [--interval-ms MS] [--drive PATH]...   "
+             "sampling ticks on this machine, every item shown, following the network (the "
+             "interface line); the drive rows are the fixed disks, or the paths given");
 
 }  // namespace
 }  // namespace mirel::tool

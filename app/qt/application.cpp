@@ -272,9 +272,16 @@ void Application::CopyIp() {
 
 void Application::OpenOptions() {
   model_.statusText.clear();
+  // The drive list shows the file systems mounted now, not only those of the
+  // start; rows keep their settings by drive, so their images follow them.
+  RefreshDriveRows(model_, env_.system->ListFixedDrives());
+  RenderAllGradients(model_, gradients_);
   // The dialog is built on first use: the model holds every setting, and an
   // idle monitor should not carry six pages of widgets and their fonts.
-  if (!dialog_) CreateDialog();
+  if (!dialog_)
+    CreateDialog();
+  else
+    dialog_->RefreshFromModel();
   dialog_->Open();
 }
 

@@ -37,6 +37,47 @@ std::string FormatDateLine(const std::tm& when, const std::string& pattern, loca
   return std::string(buffer, n);
 }
 
+namespace {
+
+constexpr std::string_view kWeekday = " %A  ";
+// Splits the date, both weekday names and the time of one formatted line; no
+// locale's names contain it.
+constexpr char kCut = '\x1f';
+
+}  // namespace
+
+std::string DateLinesPattern(const std::string& pattern) {
+  const std::size_t at = pattern.find(kWeekday);
+  if (at == std::string::npos) return {};
+  return pattern.substr(0, at) + kCut + "%A" + kCut + "%a" + kCut +
+         pattern.substr(at + kWeekday.size());
+}
+
+DateLineForms SplitDateLines(std::string_view formatted) {
+  std::string_view part[4];
+  for (int i = 0; i < 3; ++i) {
+    const std::size_t cut = formatted.find(kCut);
+    if (cut == std::string_view::npos) return {std::string(formatted), {}, {}};
+    part[i] = formatted.substr(0, cut);
+    formatted.remove_prefix(cut + 1);
+  }
+  part[3] = formatted;
+  auto line = [&](std::string_view weekday) {
+    std::string out;
+    out.reserve(part[0].size() + weekday.size() + part[3].size() + 3);
+    out.append(part[0]);
+    if (!weekday.empty()) out.append(" ").append(weekday);
+    return out.append("  ").append(part[3]);
+  };
+  return {line(part[1]), line(part[2]), line({})};
+}
+
+DateLineForms FormatDateLines(const std::tm& when, const std::string& pattern, locale_t locale) {
+  const std::string joined = DateLinesPattern(pattern);
+  if (joined.empty()) return {FormatDateLine(when, pattern, locale), {}, {}};
+  return SplitDateLines(FormatDateLine(when, joined, locale));
+}
+
 std::string UserTimeLocaleName() {
   for (const char* var : {"LC_ALL", "LC_TIME", "LANG"}) {
     const char* value = std::getenv(var);

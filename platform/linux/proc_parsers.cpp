@@ -272,21 +272,31 @@ bool IsLocalDiskFileSystem(const MountEntry& entry) {
 std::vector<MountEntry> SelectFixedDisks(
     const std::vector<MountEntry>& mounts,
     const std::function<BlockDeviceInfo(const MountEntry&)>& describe) {
+  // A file system is known by its device number: btrfs subvolumes, bind
+  // mounts and a second mount of the same device all carry the same one.
   std::vector<MountEntry> chosen;
   for (const MountEntry& entry : mounts) {
     if (!IsLocalDiskFileSystem(entry)) continue;
+    auto same = std::find_if(chosen.begin(), chosen.end(),
+                             [&](const MountEntry& c) { return c.majorMinor == entry.majorMinor; });
+    if (same != chosen.end()) {
+      if (ShorterMountPoint(entry.mountPoint, same->mountPoint)) *same = entry;
+      continue;
+    }
     BlockDeviceInfo info = describe(entry);
     if (info.removable || info.loop) continue;
-    auto same = std::find_if(chosen.begin(), chosen.end(), [&](const MountEntry& c) {
-      return c.source == entry.source && c.majorMinor == entry.majorMinor;
-    });
-    if (same == chosen.end()) {
-      chosen.push_back(entry);
-    } else if (same->root != "/" && entry.root == "/") {
-      *same = entry;  // the whole file system beats an earlier bind mount of a part
-    }
+    chosen.push_back(entry);
   }
+  // In mount point order ("/" first), so that a row keeps its position from
+  // one start to the next whatever order the system mounted things in.
+  std::sort(chosen.begin(), chosen.end(),
+            [](const MountEntry& a, const MountEntry& b) { return a.mountPoint < b.mountPoint; });
   return chosen;
+}
+
+bool ShorterMountPoint(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
 }
 
 }  // namespace mirel::linux_source

@@ -60,11 +60,15 @@ struct BlockDeviceInfo {
   bool loop = false;       // a loop device (a file mounted as a disk)
 };
 
-// The fixed-disk mounts in mountinfo order, one per device (preferring the
-// mount of the file system's root over bind mounts of a part of it).
-// `describe` looks a mount's device up in sysfs.
+// The fixed-disk file systems, one mount each (the shortest mount point of
+// the file system), in mount point order. `describe` looks a mount's device
+// up in sysfs.
 std::vector<MountEntry> SelectFixedDisks(
     const std::vector<MountEntry>& mounts,
     const std::function<BlockDeviceInfo(const MountEntry&)>& describe);
+
+// Whether mount point a is preferred to b for the same file system: the
+// shorter one, and of two as long the one first in byte order.
+bool ShorterMountPoint(std::string_view a, std::string_view b);
 
 }  // namespace mirel::linux_source

@@ -1,15 +1,21 @@
 // Machine readings from /proc and /sys (roots given, so tests use fixture
 // trees), getifaddrs for the adapter addresses, statvfs for disk space and a
 // netlink socket that tells when interfaces, routes or addresses change.
+#include "platform/linux/system_source_linux.h"
+
 #include <fcntl.h>
 #include <langinfo.h>
+#include <linux/magic.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <ctime>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/linux/adapter_table.h"
 #include "platform/linux/date_line.h"
@@ -114,9 +120,73 @@ class OpenFiles {
   std::unordered_map<std::string, int> fds_;
 };
 
+// The mount points of this process's mount table. The kernel's mountinfo
+// reports POLLPRI after every mount and unmount, so the table is read again
+// only then; a polled descriptor costs far less than a read. A mountinfo that
+// is not the kernel's (a test's fixture) cannot signal, and is read each time.
+class MountPoints {
+ public:
+  explicit MountPoints(fs::path file) : file_(std::move(file)) {}
+  MountPoints(const MountPoints&) = delete;
+  MountPoints& operator=(const MountPoints&) = delete;
+  ~MountPoints() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  // Whether path is a mount point now; true when the table cannot be read,
+  // so that a machine without /proc still shows its disks.
+  bool IsMountPoint(const std::string& path) {
+    if (!known_ || !signals_ || Changed()) Load();
+    if (!known_) return true;
+    std::string_view p(path);
+    while (p.size() > 1 && p.back() == '/') p.remove_suffix(1);
+    return points_.count(std::string(p)) != 0;
+  }
+
+ private:
+  bool Changed() const {
+    pollfd p{fd_, POLLPRI, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLPRI | POLLERR)) != 0;
+  }
+
+  void Load() {
+    if (fd_ < 0) {
+      fd_ = ::open(file_.c_str(), O_RDONLY | O_CLOEXEC);
+      struct statfs st {};
+      signals_ = fd_ >= 0 && ::fstatfs(fd_, &st) == 0 && st.f_type == PROC_SUPER_MAGIC;
+    }
+    known_ = false;
+    if (fd_ < 0) return;
+    std::string text;
+    char buffer[16384];
+    for (;;) {
+      ssize_t n = ::pread(fd_, buffer, sizeof buffer, static_cast<off_t>(text.size()));
+      if (n < 0) return;
+      if (n == 0) break;
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+    points_.clear();
+    for (MountEntry& m : ParseMountinfo(text)) points_.insert(std::move(m.mountPoint));
+    known_ = !points_.empty();
+    if (!signals_) {  // a fixture file may be replaced by the next read
+      ::close(fd_);
+      fd_ = -1;
+    }
+  }
+
+  fs::path file_;
+  int fd_ = -1;
+  bool signals_ = false;
+  bool known_ = false;
+  std::unordered_set<std::string> points_;
+};
+
 class LinuxSystemSource final : public SystemSource {
  public:
-  explicit LinuxSystemSource(const LinuxRoots& roots) : roots_(roots) {
+  LinuxSystemSource(const LinuxRoots& roots, StatvfsCall statvfsCall)
+      : roots_(roots),
+        statvfs_(std::move(statvfsCall)),
+        mountPoints_(roots.proc / "self/mountinfo") {
     std::string localeName = UserTimeLocaleName();
     locale_ = newlocale(LC_TIME_MASK, localeName.c_str(), static_cast<locale_t>(0));
     std::string dateFormat, timeFormat;
@@ -127,6 +197,7 @@ class LinuxSystemSource final : public SystemSource {
       localeName = "C";  // not generated on this machine
     }
     datePattern_ = DateLinePattern(localeName, dateFormat, timeFormat);
+    dateLinesPattern_ = DateLinesPattern(datePattern_);
   }
   ~LinuxSystemSource() override {
     if (locale_ != static_cast<locale_t>(0)) freelocale(locale_);
@@ -228,24 +299,48 @@ class LinuxSystemSource final : public SystemSource {
 
   std::optional<DriveSpace> ReadDriveSpace(const std::string& drive) override {
     struct statvfs st {};
-    if (drive.empty() || ::statvfs(drive.c_str(), &st) != 0) return std::nullopt;
+    if (drive.empty() || statvfs_(drive.c_str(), &st) != 0) return std::nullopt;
+    // Once unmounted, the path reads as the file system it lies on; only a
+    // path that is still a mount point has figures of its own. The figures
+    // name their file system (f_fsid): the same one as when the path was last
+    // found mounted needs no further question. Another one, or a file system
+    // without an id, is checked against the mount table. Asked after the
+    // figures, so an unmount in between cannot slip through.
+    auto known = mountedIds_.find(drive);
+    if (known == mountedIds_.end() || known->second == 0 || known->second != st.f_fsid) {
+      if (!mountPoints_.IsMountPoint(drive)) {
+        if (known != mountedIds_.end()) mountedIds_.erase(known);
+        return std::nullopt;
+      }
+      mountedIds_[drive] = st.f_fsid;
+    }
     DriveSpace space;
     space.totalBytes = static_cast<std::uint64_t>(st.f_blocks) * st.f_frsize;
     space.freeBytes = static_cast<std::uint64_t>(st.f_bavail) * st.f_frsize;
+    if (st.f_bfree > st.f_bavail)
+      space.reservedBytes = static_cast<std::uint64_t>(st.f_bfree - st.f_bavail) * st.f_frsize;
     space.name = drive;
     return space;
   }
 
   std::unique_ptr<NetworkWatch> WatchNetwork() override { return MakeNetlinkWatch(); }
 
-  std::string DateLine() override {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return FormatDateLine(local, datePattern_, locale_);
+  std::string DateLine() override { return FormatDateLine(Now(), datePattern_, locale_); }
+
+  DateLineForms DateLines() override {
+    const std::tm local = Now();
+    if (dateLinesPattern_.empty()) return {FormatDateLine(local, datePattern_, locale_), {}, {}};
+    return SplitDateLines(FormatDateLine(local, dateLinesPattern_, locale_));
   }
 
  private:
+  static std::tm Now() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+  }
+
   BlockDeviceInfo Describe(const MountEntry& entry) const {
     BlockDeviceInfo info;
     std::error_code ec;
@@ -263,16 +358,26 @@ class LinuxSystemSource final : public SystemSource {
   }
 
   LinuxRoots roots_;
+  StatvfsCall statvfs_;
+  MountPoints mountPoints_;
+  std::unordered_map<std::string, unsigned long> mountedIds_;  // drive -> f_fsid
   OpenFiles open_;
   std::optional<CpuTimes> previousCpu_;
   locale_t locale_ = static_cast<locale_t>(0);
   std::string datePattern_;
+  std::string dateLinesPattern_;
 };
 
 }  // namespace
 
+std::unique_ptr<SystemSource> MakeLinuxSystemSource(const LinuxRoots& roots,
+                                                    StatvfsCall statvfsCall) {
+  return std::make_unique<LinuxSystemSource>(roots, std::move(statvfsCall));
+}
+
 std::unique_ptr<SystemSource> MakeSystemSource(const LinuxRoots& roots) {
-  return std::make_unique<LinuxSystemSource>(roots);
+  return MakeLinuxSystemSource(
+      roots, [](const char* path, struct statvfs* out) { return ::statvfs(path, out); });
 }
 
 }  // namespace mirel

@@ -124,12 +124,11 @@ TEST(StripsTest, TextStripsMatchTheLayout) {
       {105, "192.168.1.5", {{0, "LAN側IP "}, {91, "192.168.1.5"}}},
       {104, "255.255.255.255", {{0, "IPアドレス"}, {67, "255.255.255.255"}}},
       {102, "Now　Loading・・・", {{0, "受信量"}, {157 - 108, "Now　Loading・・・"}}},
-      // Wider than the strip: from 0, cut at the right.
-      {101, "メモリ使用率16000MB/32000MB", {{0, "メモリ使用率16000MB/32000MB"}}},
-      // A value wider than its room starts left of 0 and is cut there.
+      // A value wider than the strip starts left of 0 and is cut there; the
+      // label gives way to it.
       {106,
        "a-very-long-proxy.example.org:8080",
-       {{155 - 6 * 34, "a-very-long-proxy.example.org:8080"}, {0, "ＰＲＯＸＹ"}}},
+       {{155 - 6 * 34, "a-very-long-proxy.example.org:8080"}}},
       {114, "2026/12/07 Mon  12:34:56", {{3, "2026/12/07 Mon  12:34:56"}}},
   };
   for (const Case& c : cases) {
@@ -146,6 +145,39 @@ TEST(StripsTest, DateLineTooWideKeepsItsSeconds) {
   Canvas strip;
   DrawItemStrip(strip, Font(), 114, "2026/12/07 月曜日  12:34:56", kColours);
   ExpectSame(strip, Reference({{1, "2026/12/07 月曜日 12:34:56"}}));
+}
+
+TEST(StripsTest, DateLineInEnglishKeepsTheWholeTime) {
+  struct Case {
+    DateLineForms forms;
+    int x;
+    std::string drawn;
+  } cases[] = {
+      // 168 pixels, 162 with one blank: the abbreviated weekday fits at 3.
+      {{"2026/12/08 Tuesday  09:49:05", "2026/12/08 Tue  09:49:05", "2026/12/08  09:49:05"},
+       3,
+       "2026/12/08 Tue  09:49:05"},
+      {{"2026/12/09 Wednesday  09:49:05", "2026/12/09 Wed  09:49:05", "2026/12/09  09:49:05"},
+       3,
+       "2026/12/09 Wed  09:49:05"},
+      // 156 with one blank: the full weekday, moved left.
+      {{"2026/12/07 Monday  12:34:56", "2026/12/07 Mon  12:34:56", "2026/12/07  12:34:56"},
+       1,
+       "2026/12/07 Monday 12:34:56"},
+      // A long date form: too wide even abbreviated, so no weekday.
+      {{"09 December 2026 Wednesday  09:49:05", "09 December 2026 Wed  09:49:05",
+        "09 December 2026  09:49:05"},
+       157 - 6 * 25,
+       "09 December 2026 09:49:05"},
+      // No shorter form and too wide: the time stays whole, the start goes.
+      {{"2026/12/08 Tuesday  09:49:05", "", ""}, 157 - 162, "2026/12/08 Tuesday 09:49:05"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.forms.full);
+    Canvas strip;
+    DrawDateStrip(strip, Font(), c.forms, kColours);
+    ExpectSame(strip, Reference({{c.x, c.drawn}}));
+  }
 }
 
 TEST(StripsTest, SwitchImagesHaveExactColours) {
@@ -199,6 +231,108 @@ TEST(StripsTest, SwitchImageIsPaintedOverTheTexts) {
     for (int x = 0; x < 29; ++x) ASSERT_EQ(strip.GetPixel(100 + x, y), image.GetPixel(x, y));
 }
 
+// Label and value on a strip where the value begins inside the label: the
+// label's pixels left of clip, then the value whole.
+Canvas ClippedReference(const char* label, int clip, int valueX, const std::string& value) {
+  Canvas full = Reference({{0, label}});
+  Canvas c(kStripWidth, kStripHeight, kColours.back);
+  c.BitBlt(0, 0, clip, kStripHeight, full, 0, 0);
+  Font().Draw(c, valueX, 1, value, kColours.text);
+  return c;
+}
+
+TEST(StripsTest, ValueOverItsLabelWinsAndTheLabelStopsBeforeIt) {
+  struct Case {
+    int key;
+    std::string value;
+    int valueX;
+  } cases[] = {
+      {106, "proxy.example.co.jp:8080", 155 - 6 * 24},  // 11: inside "ＰＲＯＸＹ"
+      {104, kLoadingText, 157 - 108},                   // 49: inside "IPアドレス"
+      {110, "123456.789MB", 150 - 6 * 12},              // 78: past "総受信量"
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    Canvas strip;
+    DrawItemStrip(strip, Font(), c.key, c.value, kColours);
+    const int labelWidth = Font().TextWidth(StripLabel(c.key));
+    if (labelWidth <= c.valueX) {  // no overlap: as the layout puts them
+      ExpectSame(strip, Reference({{0, StripLabel(c.key)}, {c.valueX, c.value}}));
+      continue;
+    }
+    ExpectSame(strip, ClippedReference(StripLabel(c.key), c.valueX - 1, c.valueX, c.value));
+    // The column before the value is free of the label's ink, and every
+    // pixel of the value is there.
+    Canvas valueOnly = Reference({{c.valueX, c.value}});
+    for (int y = 0; y < kStripHeight; ++y) {
+      EXPECT_EQ(strip.GetPixel(c.valueX - 1, y), valueOnly.GetPixel(c.valueX - 1, y));
+      for (int x = c.valueX; x < kStripWidth; ++x) {
+        if (valueOnly.GetPixel(x, y) == kColours.text) {
+          ASSERT_EQ(strip.GetPixel(x, y), kColours.text) << x << "," << y;
+        }
+      }
+    }
+  }
+}
+
+TEST(StripsTest, MemoryFiguresStayWholeOnBigMachines) {
+  struct Case {
+    std::string value, drawn;
+  } cases[] = {
+      // Fits: as before.
+      {"メモリ使用率9999MB/16000MB", "メモリ使用率9999MB/16000MB"},
+      // 162 pixels: the label gives up whole characters at its end.
+      {"メモリ使用率12000MB/24105MB", "メモリ使用12000MB/24105MB"},
+      {"メモリ使用率100000MB/128000MB", "メモリ使100000MB/128000MB"},
+      {"メモリ使用率1000000MB/1048576MB", "メモリ1000000MB/1048576MB"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.value);
+    Canvas strip;
+    DrawItemStrip(strip, Font(), 101, c.value, kColours, nullptr, 0);
+    ExpectSame(strip, Reference({{0, c.drawn}}));
+  }
+}
+
+TEST(StripsTest, DiskNamesEndBeforeTheFigures) {
+  struct Case {
+    std::string name;
+    int room;
+    std::string fitted;
+  } cases[] = {
+      {"/", 6, "/"},
+      {" /", 26, " /"},
+      {"C:", 46, "C:"},
+      {"/mnt/backup", 200, "/mnt/backup"},  // room enough: the whole path
+      {"/mnt/backup", 40, "backup"},
+      {"/mnt/backup/", 30, "backu"},
+      {" /home", 26, "home"},
+      {" /home", 23, "hom"},
+      {"/home/ユーザー", 30, "ユー"},
+      {" /srv", 5, ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(FitDiskName(Font(), c.name, c.room), c.fitted) << c.name << " in " << c.room;
+}
+
+TEST(StripsTest, DiskStripOfALongMountPointAndOfAGoneDrive) {
+  DiskTexts gb{" /home", "14.4", "39.0", "63%", 63};
+  Canvas strip;
+  DrawDiskStrip(strip, Font(), gb, 0, kColours, nullptr, 0);
+  // "14.4GB/" starts at 26; the name ends 3 pixels or more before it.
+  ExpectSame(strip, Reference({{0, "hom"}, {76, "39.0GB"}, {26, "14.4GB/"}, {132, "63%"}}));
+
+  DiskTexts mb{"/mnt/backup", "1234", "40000", "3%", 3};
+  DrawDiskStrip(strip, Font(), mb, 1, kColours, nullptr, 0);
+  ExpectSame(strip, Reference({{1, "bac"}, {77, "40000MB"}, {23, "1234MB/"}, {138, "3%"}}));
+
+  // Gone: its name and nothing else, no bar.
+  Canvas gradient(kStripWidth, kStripHeight, Rgb(0, 90, 0));
+  DiskTexts gone{" /mnt/backup", "", "", "", 0, false};
+  DrawDiskStrip(strip, Font(), gone, 0, kColours, &gradient, 0);
+  ExpectSame(strip, Reference({{0, " /mnt/backup"}}));
+}
+
 TEST(StripsTest, DiskStripInBothUnits) {
   Canvas gradient(kStripWidth, kStripHeight, Rgb(0, 90, 0));
   DiskTexts gb{" /", "14.4", "39.0", "63%", 63};
@@ -210,9 +344,9 @@ TEST(StripsTest, DiskStripInBothUnits) {
     Font().Draw(expected, t.x, 1, t.text, kColours.text);
   ExpectSame(strip, expected);
 
-  DiskTexts mb{"/home", "14800", "40000", "63%", 63};
+  DiskTexts mb{"C:", "14800", "40000", "63%", 63};
   DrawDiskStrip(strip, Font(), mb, 1, kColours, nullptr, 99);
-  ExpectSame(strip, Reference({{1, "/home"}, {77, "40000MB"}, {17, "14800MB/"}, {132, "63%"}}));
+  ExpectSame(strip, Reference({{1, "C:"}, {77, "40000MB"}, {17, "14800MB/"}, {132, "63%"}}));
 }
 
 TEST(StripsTest, NoticeConditions) {

@@ -1,15 +1,19 @@
 // The Linux system source against /proc and /sys trees that the tests write.
 #include <gtest/gtest.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "monitor/fixed_sources.h"
 #include "monitor/sampling.h"
 #include "platform/linux/adapter_table.h"
 #include "platform/linux/date_line.h"
 #include "platform/linux/proc_parsers.h"
+#include "platform/linux/system_source_linux.h"
 #include "platform/platform.h"
 
 namespace mirel {
@@ -415,15 +419,132 @@ TEST(MountinfoTest, BindMountOfAPartYieldsToTheWholeFileSystem) {
   EXPECT_EQ(fixed[0].mountPoint, "/host");
 }
 
-TEST_F(FixtureTree, DriveSpace) {
-  auto source = MakeSystemSource(roots_);
-  std::optional<DriveSpace> space = source->ReadDriveSpace(root_.string());
+TEST(MountinfoTest, OneRowPerFileSystemInMountPointOrder) {
+  auto fixed =
+      SelectFixedDisks(ParseMountinfo(
+                           // btrfs subvolumes: the shortest mount point comes last in the file
+                           "50 1 0:47 /@home /home rw - btrfs /dev/nvme0n1p2 rw\n"
+                           "51 1 0:47 /@snapshots /.snapshots rw - btrfs /dev/nvme0n1p2 rw\n"
+                           "52 1 0:47 /@ / rw - btrfs /dev/nvme0n1p2 rw\n"
+                           // one device mounted twice, and a bind mount of a part of it
+                           "53 1 8:17 / /srv/backup rw - ext4 /dev/sdb1 rw\n"
+                           "54 1 8:17 / /mnt/b rw - ext4 /dev/sdb1 rw\n"
+                           "55 1 8:17 /photos /home/me/photos rw - ext4 /dev/sdb1 rw\n"
+                           // two mount points as long: the first in byte order
+                           "56 1 8:33 / /mnt/y rw - xfs /dev/sdc1 rw\n"
+                           "57 1 8:33 / /mnt/x rw - xfs /dev/sdc1 rw\n"
+                           // removable media, and the mount of it that would sort first
+                           "58 1 8:49 / /a rw - vfat /dev/sdd1 rw\n"
+                           "59 1 8:1 / /boot/efi rw - vfat /dev/sda1 rw\n"),
+                       [](const MountEntry& e) {
+                         BlockDeviceInfo info;
+                         info.known = true;
+                         info.removable = e.majorMinor == "8:49";
+                         return info;
+                       });
+  std::vector<std::string> points;
+  for (const MountEntry& m : fixed) points.push_back(m.mountPoint);
+  EXPECT_EQ(points, (std::vector<std::string>{"/", "/boot/efi", "/mnt/b", "/mnt/x"}));
+}
+
+// statvfs figures by path, as a test machine would have them.
+struct FakeStatvfs {
+  std::map<std::string, struct statvfs> figures;
+  int calls = 0;
+  StatvfsCall Call() {
+    return [this](const char* path, struct statvfs* out) {
+      ++calls;
+      auto it = figures.find(path);
+      if (it == figures.end()) {
+        errno = ENOENT;
+        return -1;
+      }
+      *out = it->second;
+      return 0;
+    };
+  }
+  void Set(const std::string& path, std::uint64_t blocks, std::uint64_t bfree, std::uint64_t bavail,
+           unsigned long fsid) {
+    struct statvfs st {};
+    st.f_fsid = fsid;
+    st.f_frsize = 4096;
+    st.f_bsize = 4096;
+    st.f_blocks = blocks;
+    st.f_bfree = bfree;
+    st.f_bavail = bavail;
+    figures[path] = st;
+  }
+};
+
+TEST_F(FixtureTree, MountsAddedAndRemovedWhileRunning) {
+  const std::string root = "22 1 8:2 / / rw - ext4 /dev/sda2 rw\n";
+  const std::string data = "40 22 8:17 / /data rw - ext4 /dev/sdb1 rw\n";
+  for (unsigned long dataId : {0xD1ul, 0ul}) {  // with a file system id and without one
+    SCOPED_TRACE(dataId);
+    FakeStatvfs fake;
+    // A path that is not (or no longer) a mount point answers statvfs with
+    // the figures of the file system it lies on, as the kernel does.
+    auto onRoot = [&](const std::string& path) { fake.Set(path, 1000, 300, 250, 0xA1); };
+    auto mounted = [&](const std::string& path) { fake.Set(path, 2000, 1000, 1000, dataId); };
+    onRoot("/");
+    onRoot("/data");
+    onRoot("/data/");
+    auto source = MakeLinuxSystemSource(roots_, fake.Call());
+
+    Write(roots_.proc / "self/mountinfo", root);
+    EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/"}));
+    EXPECT_FALSE(source->ReadDriveSpace("/data"));  // not mounted yet: the root's figures
+
+    Write(roots_.proc / "self/mountinfo", data + root);
+    mounted("/data");
+    mounted("/data/");
+    EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/", "/data"}));
+    std::optional<DriveSpace> space = source->ReadDriveSpace("/data");
+    ASSERT_TRUE(space);
+    EXPECT_EQ(space->totalBytes, 2000u * 4096);
+    EXPECT_EQ(space->freeBytes, 1000u * 4096);
+    EXPECT_EQ(space->reservedBytes, 0u);
+    EXPECT_EQ(space->name, "/data");
+    EXPECT_TRUE(source->ReadDriveSpace("/data"));   // the same file system again
+    EXPECT_TRUE(source->ReadDriveSpace("/data/"));  // the same mount point
+    space = source->ReadDriveSpace("/");
+    ASSERT_TRUE(space);
+    EXPECT_EQ(space->freeBytes, 250u * 4096);
+    EXPECT_EQ(space->reservedBytes, 50u * 4096);  // free, but for the administrator only
+
+    Write(roots_.proc / "self/mountinfo", root);
+    onRoot("/data");
+    EXPECT_FALSE(source->ReadDriveSpace("/data"));  // unmounted: no figures, not the root's
+    EXPECT_FALSE(source->ReadDriveSpace("/data"));
+    EXPECT_TRUE(source->ReadDriveSpace("/"));
+    EXPECT_EQ(source->ListFixedDrives(), (std::vector<std::string>{"/"}));
+
+    // Mounted again (a tmpfs is not a fixed disk, but its path reads as one).
+    Write(roots_.proc / "self/mountinfo", root + "41 22 0:50 / /data rw - tmpfs tmpfs rw\n");
+    mounted("/data");
+    EXPECT_TRUE(source->ReadDriveSpace("/data"));
+
+    fake.figures.erase("/");
+    EXPECT_FALSE(source->ReadDriveSpace("/"));  // statvfs failed
+    EXPECT_FALSE(source->ReadDriveSpace(""));
+  }
+}
+
+TEST(LinuxDriveSpaceTest, OnlyAMountPointHasFiguresOfItsOwn) {
+  // This process's own mount table: "/" is always a mount point, a folder
+  // the test makes never is.
+  auto source = MakeSystemSource();
+  std::optional<DriveSpace> space = source->ReadDriveSpace("/");
   ASSERT_TRUE(space);
   EXPECT_GT(space->totalBytes, 0u);
-  EXPECT_LE(space->freeBytes, space->totalBytes);
-  EXPECT_EQ(space->name, root_.string());
-  EXPECT_FALSE(source->ReadDriveSpace((root_ / "not-there").string()));
-  EXPECT_FALSE(source->ReadDriveSpace(""));
+  EXPECT_LE(space->freeBytes + space->reservedBytes, space->totalBytes);
+  EXPECT_EQ(space->name, "/");
+  const fs::path folder =
+      fs::temp_directory_path() / ("mirel9x-not-a-mount-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  EXPECT_FALSE(source->ReadDriveSpace(folder.string()));
+  fs::remove_all(folder);
+  EXPECT_FALSE(source->ReadDriveSpace(folder.string()));
 }
 
 TEST(AdapterTableTest, NonLoopbackInterfacesInIndexOrderWithTheirFirstIpv4) {
@@ -482,6 +603,40 @@ TEST(DateLineTest, FormatsAnInjectedTime) {
   if (ja == static_cast<locale_t>(0)) GTEST_SKIP() << "ja_JP.UTF-8 is not generated here";
   EXPECT_EQ(FormatDateLine(monday, DateLinePattern("ja_JP.UTF-8", "", ""), ja),
             "2003/04/14 月曜日  12:34:56");
+  freelocale(ja);
+}
+
+TEST(DateLineTest, ShorterFormsOfTheSameInstant) {
+  std::tm tuesday{};
+  tuesday.tm_year = 2026 - 1900;
+  tuesday.tm_mon = 11;
+  tuesday.tm_mday = 8;
+  tuesday.tm_wday = 2;
+  tuesday.tm_hour = 9;
+  tuesday.tm_min = 49;
+  tuesday.tm_sec = 5;
+  DateLineForms c = FormatDateLines(tuesday, DateLinePattern("C.UTF-8", "%m/%d/%y", "%H:%M:%S"),
+                                    static_cast<locale_t>(0));
+  EXPECT_EQ(c.full, "2026/12/08 Tuesday  09:49:05");
+  EXPECT_EQ(c.abbreviated, "2026/12/08 Tue  09:49:05");
+  EXPECT_EQ(c.bare, "2026/12/08  09:49:05");
+  // A locale's own forms, blanks inside them included.
+  DateLineForms own = FormatDateLines(tuesday, DateLinePattern("en_GB", "%e %b %Y", "%I:%M:%S %p"),
+                                      static_cast<locale_t>(0));
+  EXPECT_EQ(own.full, " 8 Dec 2026 Tuesday  09:49:05 AM");
+  EXPECT_EQ(own.abbreviated, " 8 Dec 2026 Tue  09:49:05 AM");
+  EXPECT_EQ(own.bare, " 8 Dec 2026  09:49:05 AM");
+  // A pattern without a weekday has no shorter forms.
+  DateLineForms none = FormatDateLines(tuesday, "%H:%M", static_cast<locale_t>(0));
+  EXPECT_EQ(none.full, "09:49");
+  EXPECT_EQ(none.abbreviated, "");
+  EXPECT_EQ(none.bare, "");
+
+  locale_t ja = newlocale(LC_TIME_MASK, "ja_JP.UTF-8", static_cast<locale_t>(0));
+  if (ja == static_cast<locale_t>(0)) GTEST_SKIP() << "ja_JP.UTF-8 is not generated here";
+  DateLineForms j = FormatDateLines(tuesday, DateLinePattern("ja_JP.UTF-8", "", ""), ja);
+  EXPECT_EQ(j.full, "2026/12/08 火曜日  09:49:05");
+  EXPECT_EQ(j.abbreviated, "2026/12/08 火  09:49:05");
   freelocale(ja);
 }
 

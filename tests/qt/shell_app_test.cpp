@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeWidget>
 #include <fstream>
 
 #include "app/qt/application.h"
@@ -86,7 +87,8 @@ class FakeSystem : public SystemSource {
     if (adapterStatus == AdapterTableStatus::kOk) t.entries = adapters;
     return t;
   }
-  std::vector<std::string> ListFixedDrives() override { return {}; }
+  std::vector<std::string> drives;
+  std::vector<std::string> ListFixedDrives() override { return drives; }
   std::optional<DriveSpace> ReadDriveSpace(const std::string&) override { return std::nullopt; }
   std::string DateLine() override { return "2026/12/08 火曜日  01:00:00"; }
   std::unique_ptr<NetworkWatch> WatchNetwork() override {
@@ -384,6 +386,46 @@ TEST_F(ShellAppTest, OptionsOpensTheOneDialogAndClearsItsStatusEachTime) {
             1);
   app->Exit();
   EXPECT_FALSE(app->dialog()->isVisible());
+}
+
+TEST_F(ShellAppTest, OptionsListsTheDrivesMountedNow) {
+  // Line 22 ticks the first drive, line 23 gives it a start colour.
+  const std::string settings = SettingsText(158, 41, {"a:1"});
+  std::string edited;
+  std::size_t from = 0;
+  for (int line = 1; from < settings.size(); ++line) {
+    const std::size_t end = settings.find("\r\n", from);
+    std::string text = settings.substr(from, end - from);
+    if (line == 22) text = "1";
+    if (line == 23) text = "255         ";
+    edited += text + "\r\n";
+    from = end + 2;
+  }
+  FakeSystem* system = nullptr;
+  auto app = Make(edited, &system);
+  system->drives = {"/", "/home"};
+  ASSERT_EQ(app->Start(), std::nullopt);
+  ASSERT_EQ(app->model().drives.size(), 2u);
+  ASSERT_TRUE(app->model().drives[0].checked);
+
+  for (int open = 0; open < 2; ++open) {
+    // A file system mounted while running, then the root's row gone.
+    system->drives = open == 0 ? std::vector<std::string>{"/", "/data", "/home"}
+                               : std::vector<std::string>{"/data", "/home"};
+    app->trayMenu().optionsAction()->trigger();
+    auto* list = app->dialog()->findChild<QTreeWidget*>("ListView1");
+    ASSERT_NE(list, nullptr);
+    QStringList shown;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+      const QTreeWidgetItem* row = list->topLevelItem(i);
+      shown << row->text(0) + (row->checkState(0) == Qt::Checked ? "+" : "-") +
+                   row->text(2).trimmed();
+    }
+    EXPECT_EQ(shown, open == 0 ? QStringList({"/+255", "/data-16777215", "/home-16777215"})
+                               : QStringList({"/data-16777215", "/home-16777215"}));
+    app->dialog()->CloseDialog();
+  }
+  app->Exit();
 }
 
 TEST_F(ShellAppTest, TheChoiceAndTheLanAddressFollowTheNetworkWhileRunning) {
