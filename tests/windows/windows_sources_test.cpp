@@ -521,7 +521,7 @@ TEST(WindowsDriveTest, RowTextNamesTheDriveInLowerCase) {
   }
 }
 
-TEST(WindowsDriveTest, LiveDrivesHaveSpaceAndAMissingOneKeepsThePreviousFigures) {
+TEST(WindowsDriveTest, LiveDrivesHaveSpaceAndAMissingOneShowsNoFigures) {
   auto source = MakeSystemSource();
   std::vector<std::string> rows = source->ListFixedDrives();
   ASSERT_FALSE(rows.empty());
@@ -539,8 +539,8 @@ TEST(WindowsDriveTest, LiveDrivesHaveSpaceAndAMissingOneKeepsThePreviousFigures)
     EXPECT_EQ(lower->totalBytes, space->totalBytes);
   }
 
-  // A letter that names no drive: no figures, and the strip keeps those of
-  // the drive read before it.
+  // A letter that names no drive: its strip shows its own name and no
+  // figures, never those of the drive read before it.
   const DWORD present = GetLogicalDrives();
   char missing = 0;
   for (char c = 'Y'; c >= 'C' && !missing; --c) {
@@ -555,9 +555,11 @@ TEST(WindowsDriveTest, LiveDrivesHaveSpaceAndAMissingOneKeepsThePreviousFigures)
   second.text = std::string(1, missing);
   DiskTexts a = ReadDiskTexts(state, *source, first, 1);
   DiskTexts b = ReadDiskTexts(state, *source, second, 1);
-  EXPECT_EQ(b.name, rows[0] + ":");
-  EXPECT_EQ(b.total, a.total);
-  EXPECT_EQ(b.percent, a.percent);
+  EXPECT_TRUE(a.hasFigures);
+  EXPECT_EQ(a.name, rows[0] + ":");
+  EXPECT_FALSE(b.hasFigures);
+  EXPECT_EQ(b.name, std::string(1, missing));
+  EXPECT_TRUE(b.total.empty()) << b.total;
 }
 
 // A DLL named like a system one, put beside the program, is never loaded.
