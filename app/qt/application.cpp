@@ -8,13 +8,13 @@
 #include "app/qt/toolbar_window.h"
 #include "app/qt/tray_icon.h"
 #include "app/qt/window_upkeep.h"
-#include "settings_dialog/settings_commands.h"
 #include "browser_control/popup_menu.h"
 #include "browser_control/qt/monitor_window.h"
 #include "browser_control/switch_toggle.h"
 #include "monitor/monitor_engine.h"
 #include "monitor/strip_font.h"
 #include "settings_dialog/qt/settings_dialog.h"
+#include "settings_dialog/settings_commands.h"
 #include "webcheck/qt/http_fetcher.h"
 #include "webcheck/web_check.h"
 
@@ -166,10 +166,12 @@ void Application::CreateDialog() {
   hooks.resetTotal = [this](int which) { ResetTotal(engine_->state(), which); };
   hooks.menusChanged = [] {};  // both menus read the visibility on opening
   hooks.closed = [this] {
-    // Back from the dialog: the monitor shows again, on top or not as chosen.
-    monitor_->show();
+    // Back from the dialog: the monitor shows again (restored if it was
+    // minimised), on top or not as chosen.
+    monitor_->ShowRestored();
     monitor_->SetAlwaysOnTop(model_.alwaysOnTop() == 0);
     SetRefreshInterval(model_.updateInterval * 500);
+    upkeep_->Sync();
   };
   dialog_ = std::make_unique<SettingsDialog>(model_, gradients_, settingsFile_, hooks, nullptr);
 }
@@ -183,8 +185,11 @@ void Application::RefreshTick() {
   engine_->Tick(refreshTimer_.interval());
   monitor_->SetResizable(model_.drawMode() == 0);
   if (engine_->fit) ApplyFit();
+  // Once per tick, after any fit, so the stack is scaled once.
   monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
   toolbar_->SetCaption(engine_->toolbarCaption());
+  // The mouse-over choice may have changed in the dialog meanwhile.
+  upkeep_->Sync();
 }
 
 void Application::ApplyFit() {
@@ -194,9 +199,10 @@ void Application::ApplyFit() {
   model_.display.height = fit.heightTwips;
   model_.display.width = fit.widthTwips;
   model_.display.scaleHeight = fit.scaleHeight;
-  // Only the size: the position may be in the middle of a drag.
-  monitor_->ShowCanvas(engine_->composed(), fit.scaleHeight);
-  monitor_->FitToCanvas(fit.scaleHeight);
+  // Only the size: the position may be in the middle of a drag. Resizes
+  // only when the size differs, so the fixed size mode's fit on every tick
+  // costs a comparison.
+  monitor_->FitToCanvas(engine_->composed().width(), fit.scaleHeight);
   applyingGeometry_ = false;
 }
 
