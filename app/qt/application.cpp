@@ -185,8 +185,9 @@ void Application::RefreshTick() {
   engine_->Tick(refreshTimer_.interval());
   monitor_->SetResizable(model_.drawMode() == 0);
   if (engine_->fit) ApplyFit();
-  // Once per tick, after any fit, so the stack is scaled once.
-  monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
+  // Once per tick, after any fit, so the stack is scaled once; only the rows
+  // that changed are repainted.
+  monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight(), &engine_->changedRows());
   toolbar_->SetCaption(engine_->toolbarCaption());
   // The mouse-over choice may have changed in the dialog meanwhile.
   upkeep_->Sync();

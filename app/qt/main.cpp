@@ -4,6 +4,11 @@
 #include "app/qt/application.h"
 
 int main(int argc, char** argv) {
+  // The monitor sends a few changed rows a second. Over the X socket they
+  // need no reply; through shared memory Qt waits for the server to finish
+  // the previous picture before every paint, a round trip that wakes the
+  // program twice more each tick.
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirel9x"));
   // The monitor and toolbar windows come and go; only "終了" ends the program.

@@ -31,10 +31,24 @@ MonitorWindow::MonitorWindow(QWidget* parent)
   setMouseTracking(false);
 }
 
-void MonitorWindow::ShowCanvas(const Canvas& canvas, int height) {
+void MonitorWindow::ShowCanvas(const Canvas& canvas, int height,
+                               const std::vector<RowSpan>* changed) {
+  const int clamped = std::clamp(height, 0, canvas.height());
+  const bool same = canvas_ == &canvas && canvasHeight_ == clamped && oneToOne_ &&
+                    DeviceSize() == QSize(canvas.width(), clamped);
   canvas_ = &canvas;
-  canvasHeight_ = std::clamp(height, 0, canvas.height());
-  Rescale();
+  canvasHeight_ = clamped;
+  if (changed == nullptr || !same) {
+    Rescale();
+    return;
+  }
+  // Painted from the canvas itself: only the rows that changed go to the
+  // screen (at a ratio of 1, rows and window pixels are the same).
+  for (const RowSpan& span : *changed) {
+    const int top = std::max(span.top, 0);
+    const int bottom = std::min(span.bottom, canvasHeight_);
+    if (bottom > top) update(QRect(0, top, width(), bottom - top));
+  }
 }
 
 qreal MonitorWindow::PixelRatio() const {

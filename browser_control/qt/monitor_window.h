@@ -8,9 +8,11 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "app/settings_model.h"
 #include "monitor/canvas.h"
+#include "monitor/graph.h"
 
 namespace mirel {
 
@@ -22,8 +24,10 @@ class MonitorWindow : public QWidget {
 
   // Shows the top `height` rows of canvas stretched to the window. The canvas
   // is painted from directly where it fits the window pixel for pixel, so it
-  // must outlive the next call and change only before the next call.
-  void ShowCanvas(const Canvas& canvas, int height);
+  // must outlive the next call and change only before the next call. With
+  // changed given (the rows that differ from the last call's canvas), only
+  // those rows are repainted where that is possible.
+  void ShowCanvas(const Canvas& canvas, int height, const std::vector<RowSpan>* changed = nullptr);
   // Rebuilds the displayed image from the last canvas (after a resize or a
   // change of the device pixel ratio).
   void Rescale();
