@@ -1,8 +1,8 @@
-# The two set-up commands of the README. Both install what is missing first.
+# The set-up commands of the README. Each installs what is missing first.
 BUILD ?= build
 PRESET ?= dev
 
-.PHONY: deps build run test bench clean
+.PHONY: deps build run test bench package clean
 
 deps:
 	bash scripts/install-deps
@@ -16,6 +16,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j2
+
+# A Debian package of what `cmake --install` installs, written to $(BUILD)/.
+package: build
+	cmake --build $(BUILD) --target package
 
 bench: build
 	$(BUILD)/bench/mirel9x_bench

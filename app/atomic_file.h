@@ -9,8 +9,10 @@
 
 namespace mirel {
 
-// Empty on success; otherwise what went wrong (the old file is then intact
-// and no temporary file is left behind).
+// Empty on success; otherwise what went wrong, in Japanese with the path and
+// the system's error text after it (the old file is then intact and no
+// temporary file is left behind). Temporary files "NAME.tmp-PID-N" that a
+// process which no longer runs left beside the file are removed first.
 std::string WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
 // Whether new files can be created in `folder`.

@@ -4,16 +4,12 @@ namespace mirel {
 
 namespace {
 
-bool IsContinuation(char c) {
-  return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
 // Byte offset of character `index`, or text.size() when there are fewer.
+// Steps exactly as NextCodePoint does, so slices and counts always agree.
 std::size_t ByteOffset(std::string_view text, std::size_t index) {
   std::size_t pos = 0;
   while (index > 0 && pos < text.size()) {
-    ++pos;
-    while (pos < text.size() && IsContinuation(text[pos])) ++pos;
+    NextCodePoint(text, pos);
     --index;
   }
   return pos;
@@ -24,20 +20,29 @@ std::size_t ByteOffset(std::string_view text, std::size_t index) {
 char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
   const unsigned char b0 = byte(pos);
-  int extra = 0;
-  char32_t cp = 0;
   if (b0 < 0x80) {
     ++pos;
     return b0;
-  } else if ((b0 & 0xE0) == 0xC0) {
+  }
+  // The well-formed sequences: no overlong forms (C0, C1, E0 80-9F, F0 80-8F),
+  // no surrogates (ED A0-BF) and nothing above U+10FFFF (F4 90-BF, F5-FF).
+  int extra = 0;
+  char32_t cp = 0;
+  unsigned char low = 0x80;  // allowed range of the second byte
+  unsigned char high = 0xBF;
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
     extra = 1;
     cp = b0 & 0x1F;
-  } else if ((b0 & 0xF0) == 0xE0) {
+  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
     extra = 2;
     cp = b0 & 0x0F;
-  } else if ((b0 & 0xF8) == 0xF0) {
+    if (b0 == 0xE0) low = 0xA0;
+    if (b0 == 0xED) high = 0x9F;
+  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
     extra = 3;
     cp = b0 & 0x07;
+    if (b0 == 0xF0) low = 0x90;
+    if (b0 == 0xF4) high = 0x8F;
   } else {
     ++pos;
     return 0xFFFD;
@@ -47,8 +52,8 @@ char32_t NextCodePoint(std::string_view text, std::size_t& pos) {
     return 0xFFFD;
   }
   for (int i = 1; i <= extra; ++i) {
-    const unsigned char b = byte(pos + i);
-    if ((b & 0xC0) != 0x80) {
+    const unsigned char b = byte(pos + static_cast<std::size_t>(i));
+    if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xBF)) {
       ++pos;
       return 0xFFFD;
     }

@@ -5,6 +5,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -25,6 +26,7 @@ constexpr int kFixedLines = 42;
 constexpr int kProxyRecord = 51;
 constexpr int kSlotWidth = 12;
 constexpr const char* kWhiteText = "16777215";
+constexpr const char* kLoadFailed = "設定ファイルを読み込めません: ";
 constexpr const char* kSaveFailed = "設定を保存できませんでした: ";
 
 enum class Kind { kPacked, kCheck, kOption, kAdapter, kColour, kSlider, kNumber, kCount };
@@ -115,28 +117,28 @@ enum Line {
   kProxyCount,
 };
 
+// What a line must hold, as a noun phrase for the messages.
 std::string Expected(const LineSpec& layout) {
   switch (layout.kind) {
     case Kind::kCheck:
-      return "a number (1 ticks the box)";
+      return "数値 (1 でチェックあり)";
     case Kind::kOption:
-      return "an option index from " + std::to_string(layout.min) + " to " +
-             std::to_string(layout.max);
+      return std::to_string(layout.min) + " から " + std::to_string(layout.max) +
+             " までの選択肢の番号";
     case Kind::kAdapter:
-      return "a whole number (the adapter's list index, -1 for none)";
+      return "整数 (アダプタ一覧の番号、なしは -1)";
     case Kind::kColour:
-      return "a colour number (decimal 0x00BBGGRR)";
+      return "色の数値 (10 進数の 0x00BBGGRR)";
     case Kind::kSlider:
-      return "a whole number from " + std::to_string(layout.min) + " to " +
-             std::to_string(layout.max);
+      return std::to_string(layout.min) + " から " + std::to_string(layout.max) + " までの整数";
     case Kind::kNumber:
-      return "a whole number";
+      return "整数";
     case Kind::kCount:
-      return "the number of proxy entries that follow (0 or more)";
+      return "後に続くプロキシ項目の数 (0 以上の整数)";
     case Kind::kPacked:
       break;
   }
-  return "text";
+  return "テキスト";
 }
 
 std::string Quoted(std::string_view text) {
@@ -165,10 +167,22 @@ struct ParsedFile {
   std::vector<std::string> proxies;
 };
 
+// Where and why a file cannot be read, kept apart so loading and saving can
+// each say it in their own words.
+struct ParseProblem {
+  int line = 0;
+  std::string field;
+  std::string reason;
+};
+
 struct ParseOutcome {
   std::optional<ParsedFile> file;
-  std::string error;
+  ParseProblem problem;
 };
+
+std::string ProxyField(int k, int count) {
+  return "proxyEntries " + std::to_string(k) + "/" + std::to_string(count);
+}
 
 std::vector<std::string_view> SplitLines(std::string_view bytes) {
   std::vector<std::string_view> lines;
@@ -184,18 +198,30 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
   return lines;
 }
 
-// `label` names the file in messages.
-ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::string& label) {
+ParseOutcome Parse(std::string_view bytes, const TextCodec& codec) {
   ParseOutcome out;
   const std::vector<std::string_view> lines = SplitLines(bytes);
-  auto fail = [&](int line, const std::string& field, const std::string& what) {
-    out.error = label + ": line " + std::to_string(line) + " (" + field + "): " + what;
+  auto fail = [&](int line, const std::string& field, const std::string& why) {
+    out.problem = ParseProblem{line, field, why};
     out.file.reset();
     return out;
   };
-  auto decode = [&](int line, std::string& text) {
-    std::optional<std::string> utf8 = codec.FromAnsi(lines[static_cast<std::size_t>(line - 1)]);
-    if (!utf8) return false;
+  // A CR inside a line is no line end, and the writer could never store it:
+  // refuse it here, so whatever loads can also be saved.
+  constexpr const char* kLoneCr = "行の途中に CR (復帰コード) があります";
+  constexpr const char* kNotCp932 =
+      "コードページ 932 (シフト JIS) の文字として読めないバイトがあります";
+  auto decode = [&](int line, std::string& text, const char*& why) {
+    const std::string_view raw = lines[static_cast<std::size_t>(line - 1)];
+    if (raw.find('\r') != std::string_view::npos) {
+      why = kLoneCr;
+      return false;
+    }
+    std::optional<std::string> utf8 = codec.FromAnsi(raw);
+    if (!utf8) {
+      why = kNotCp932;
+      return false;
+    }
     text = std::move(*utf8);
     return true;
   };
@@ -205,16 +231,16 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::st
     const LineSpec& layout = kLines[static_cast<std::size_t>(line - 1)];
     if (static_cast<std::size_t>(line) > lines.size()) {
       return fail(line, layout.field,
-                  "the file ends after line " + std::to_string(lines.size()) + "; expected " +
-                      Expected(layout) + " here and " + std::to_string(kFixedLines) +
-                      " lines before the proxy entries");
+                  "ファイルが " + std::to_string(lines.size()) + " 行で終わっています。ここには" +
+                      Expected(layout) + "が必要です (プロキシ項目の前に " +
+                      std::to_string(kFixedLines) + " 行)");
     }
     std::string& text = parsed.text[static_cast<std::size_t>(line)];
-    if (!decode(line, text)) {
-      return fail(line, layout.field,
-                  "the bytes are not code page 932 text; expected " + Expected(layout));
-    }
-    const std::string found = ", found " + Quoted(text);
+    const char* why = nullptr;
+    if (!decode(line, text, why)) return fail(line, layout.field, why);
+    const std::string wrong =
+        Expected(layout) + "が必要ですが、" +
+        (text.empty() ? std::string("空です") : Quoted(text) + " と書かれています");
     switch (layout.kind) {
       case Kind::kPacked:
         break;
@@ -223,7 +249,7 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::st
         // A colour that is no number would silently paint black: refuse it.
         double value = 0;
         if (!ParseLenientNumber(text, value)) {
-          return fail(line, layout.field, "expected " + Expected(layout) + found);
+          return fail(line, layout.field, wrong);
         }
         parsed.ticked[static_cast<std::size_t>(line)] = value == 1.0;
         break;
@@ -239,7 +265,7 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::st
           inRange = *value >= layout.min && *value <= layout.max;
         }
         if (inRange && layout.kind == Kind::kCount) inRange = *value >= 0;
-        if (!inRange) return fail(line, layout.field, "expected " + Expected(layout) + found);
+        if (!inRange) return fail(line, layout.field, wrong);
         parsed.number[static_cast<std::size_t>(line)] = *value;
         break;
       }
@@ -249,17 +275,16 @@ ParseOutcome Parse(std::string_view bytes, const TextCodec& codec, const std::st
   const int count = parsed.number[kProxyCount];
   for (int k = 1; k <= count; ++k) {
     const int line = kFixedLines + k;
-    const std::string field = "proxy entry " + std::to_string(k) + " of " + std::to_string(count);
+    const std::string field = ProxyField(k, count);
     if (static_cast<std::size_t>(line) > lines.size()) {
       return fail(line, field,
-                  "the file ends after line " + std::to_string(lines.size()) + "; line " +
-                      std::to_string(kFixedLines) + " (proxyCount) promises " +
-                      std::to_string(count) + " proxy entries");
+                  "ファイルが " + std::to_string(lines.size()) + " 行で終わっています。" +
+                      std::to_string(kFixedLines) + " 行目 (proxyCount) によればプロキシ項目が " +
+                      std::to_string(count) + " 個続くはずです");
     }
     std::string text;
-    if (!decode(line, text)) {
-      return fail(line, field, "the bytes are not code page 932 text; expected a proxy entry");
-    }
+    const char* why = nullptr;
+    if (!decode(line, text, why)) return fail(line, field, why);
     parsed.proxies.push_back(std::move(text));
   }
   out.file = std::move(parsed);
@@ -387,28 +412,33 @@ std::vector<std::string> ComposeLines(const SettingsModel& model, const PackedLi
   return lines;
 }
 
-std::string LineName(std::size_t index) {
-  if (index < kLines.size()) {
-    return "line " + std::to_string(index + 1) + " (" + kLines[index].field + ")";
-  }
-  return "line " + std::to_string(index + 1) + " (proxy entry " +
-         std::to_string(index + 1 - kLines.size()) + ")";
+// "(FILE の 33 行目、updateInterval)": the technical detail behind a message.
+std::string Where(const std::string& file, int line, const std::string& field) {
+  return " (" + file + " の " + std::to_string(line) + " 行目、" + field + ")";
 }
 
+std::string FieldOfLine(std::size_t index, std::size_t lineCount) {
+  if (index < kLines.size()) return kLines[index].field;
+  return ProxyField(static_cast<int>(index + 1 - kLines.size()),
+                    static_cast<int>(lineCount - kLines.size()));
+}
+
+// `error` gets the system's text for what went wrong.
 std::optional<std::string> ReadWholeFile(const fs::path& file, std::string& error) {
   std::error_code ec;
   if (fs::is_directory(file, ec)) {
-    error = "it is a folder, not a file";
+    error = std::strerror(EISDIR);
     return std::nullopt;
   }
+  errno = 0;
   std::ifstream in(file, std::ios::binary);
   if (!in) {
-    error = std::error_code(errno, std::generic_category()).message();
+    error = std::strerror(errno != 0 ? errno : ENOENT);
     return std::nullopt;
   }
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) {
-    error = "it cannot be read";
+    error = std::strerror(errno != 0 ? errno : EIO);
     return std::nullopt;
   }
   return bytes;
@@ -434,13 +464,20 @@ LoadResult LoadSettings(const fs::path& file, const TextCodec& codec, SettingsMo
   std::string why;
   std::optional<std::string> bytes = ReadWholeFile(file, why);
   if (!bytes) {
-    result.error = label + ": cannot open the settings file (" + why +
-                   "); expected the settings file with 42 lines and the proxy entries";
+    result.error =
+        "設定ファイルを開けません。プログラムと同じフォルダに必要です (" + label + ": " + why + ")";
     return result;
   }
-  ParseOutcome parsed = Parse(*bytes, codec, label);
+  return LoadSettingsBytes(*bytes, label, codec, model);
+}
+
+LoadResult LoadSettingsBytes(std::string_view bytes, const std::string& label,
+                             const TextCodec& codec, SettingsModel& model) {
+  LoadResult result;
+  ParseOutcome parsed = Parse(bytes, codec);
   if (!parsed.file) {
-    result.error = parsed.error;
+    const ParseProblem& p = parsed.problem;
+    result.error = kLoadFailed + p.reason + Where(label, p.line, p.field);
     return result;
   }
   // Applied to a copy, so a model is never left half loaded.
@@ -451,32 +488,47 @@ LoadResult LoadSettings(const fs::path& file, const TextCodec& codec, SettingsMo
   return result;
 }
 
-SaveResult SaveSettings(const fs::path& file, const TextCodec& codec, SettingsModel& model) {
-  SaveResult result;
+EncodeResult EncodeSettings(const std::string& label, const TextCodec& codec,
+                            SettingsModel& model) {
+  EncodeResult result;
   const PackedLists packed = PackRows(model);
   const std::vector<std::string> lines = ComposeLines(model, packed);
   std::string bytes;
   for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string where = Where(label, static_cast<int>(i + 1), FieldOfLine(i, lines.size()));
     if (lines[i].find_first_of("\r\n") != std::string::npos) {
-      result.error = kSaveFailed + LineName(i) + " would contain a line break";
+      result.error = std::string(kSaveFailed) + "値に改行が含まれています" + where;
       return result;
     }
     std::optional<std::string> ansi = codec.ToAnsi(lines[i]);
     if (!ansi) {
-      result.error = kSaveFailed + LineName(i) +
-                     " holds characters that code page 932 cannot store: " + Quoted(lines[i]);
+      result.error = kSaveFailed + Quoted(lines[i]) +
+                     " にコードページ 932 (シフト JIS) で保存できない文字があります" + where;
       return result;
     }
     bytes += *ansi;
     bytes += "\r\n";
   }
   // Never leave a file behind that the next start could not read.
-  ParseOutcome check = Parse(bytes, codec, PathText(file.filename()));
+  ParseOutcome check = Parse(bytes, codec);
   if (!check.file) {
-    result.error = kSaveFailed + check.error;
+    const ParseProblem& p = check.problem;
+    result.error = kSaveFailed + p.reason + Where(label, p.line, p.field);
     return result;
   }
-  std::string failure = WriteFileAtomically(file, bytes);
+  result.ok = true;
+  result.bytes = std::move(bytes);
+  return result;
+}
+
+SaveResult SaveSettings(const fs::path& file, const TextCodec& codec, SettingsModel& model) {
+  SaveResult result;
+  EncodeResult encoded = EncodeSettings(PathText(file), codec, model);
+  if (!encoded.ok) {
+    result.error = std::move(encoded.error);
+    return result;
+  }
+  std::string failure = WriteFileAtomically(file, encoded.bytes);
   if (!failure.empty()) {
     result.error = kSaveFailed + failure;
     return result;
@@ -488,16 +540,26 @@ SaveResult SaveSettings(const fs::path& file, const TextCodec& codec, SettingsMo
 fs::path ResolveSettingsPath(const fs::path& executableDir, const fs::path& userConfigDir) {
   const fs::path name(reinterpret_cast<const char8_t*>(kSettingsFileName));
   const fs::path beside = executableDir / name;
-  if (IsFolderWritable(executableDir)) return beside;
+  const fs::path shared =
+      (executableDir / reinterpret_cast<const char8_t*>(kInstalledDataFolder) / name)
+          .lexically_normal();
+  std::error_code ec;
+  const bool besideExists = fs::exists(beside, ec);
+  // A file beside the program is the one to use where it can be saved. In an
+  // installed tree (the default under share/, none beside the program) the
+  // user's copy is used even when the program's folder is writable, as it
+  // is for root.
+  if (IsFolderWritable(executableDir) && (besideExists || !fs::exists(shared, ec))) {
+    return beside;
+  }
 
   const fs::path user = userConfigDir / name;
-  std::error_code ec;
   if (fs::exists(user, ec)) return user;
-  // First start from a read-only install: begin with the installed defaults.
-  // When that fails, loading the missing user file reports the problem.
+  // First start: begin with the installed defaults. When that fails, loading
+  // the missing user file reports the problem.
   fs::create_directories(userConfigDir, ec);
   std::string why;
-  if (std::optional<std::string> bytes = ReadWholeFile(beside, why)) {
+  if (std::optional<std::string> bytes = ReadWholeFile(besideExists ? beside : shared, why)) {
     (void)WriteFileAtomically(user, *bytes);
   }
   return user;

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "app/settings_model.h"
 #include "platform/platform.h"
@@ -51,14 +52,32 @@ struct SaveResult {
 SaveResult SaveSettings(const std::filesystem::path& file, const TextCodec& codec,
                         SettingsModel& model);
 
+// The same for bytes already read; `label` names the file in the message.
+LoadResult LoadSettingsBytes(std::string_view bytes, const std::string& label,
+                             const TextCodec& codec, SettingsModel& model);
+
+struct EncodeResult {
+  bool ok = false;
+  std::string error;  // as SaveResult's
+  std::string bytes;  // the whole file when ok
+};
+
+// What SaveSettings writes, without writing it (pads the rows the same way).
+EncodeResult EncodeSettings(const std::string& label, const TextCodec& codec, SettingsModel& model);
+
 // The print form of a number as the file holds it: a blank (or the minus
 // sign), the digits, a fraction only when there is one, and a blank:
 // " 1 ", "-1 ", " 2.5 ".
 std::string FormatPrintNumber(double value);
 
+// The installed default settings file's folder, seen from the executable's
+// folder (bin/ and share/mirel9x/ under one prefix).
+inline constexpr const char* kInstalledDataFolder = "../share/mirel9x";
+
 // Where the settings file lives: beside the executable when that folder is
-// writable, else in userConfigDir, created there on first use as a copy of
-// the file installed beside the executable.
+// writable and the file is there or no installed default is, else in
+// userConfigDir, created there on first use as a copy of the file beside the
+// executable or, where there is none, of the installed default.
 std::filesystem::path ResolveSettingsPath(const std::filesystem::path& executableDir,
                                           const std::filesystem::path& userConfigDir);
 

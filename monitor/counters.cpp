@@ -1,6 +1,7 @@
 #include "monitor/counters.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "monitor/rates.h"
 
@@ -18,6 +19,13 @@ void TrackWrap(std::uint32_t reading, bool& highHalf, std::uint64_t& wraps) {
 bool IsSamplingPause(std::int64_t elapsedMs, int intervalMs) {
   std::int64_t interval = std::max(intervalMs, 1);
   return elapsedMs > std::max<std::int64_t>(3 * interval, interval + 2000);
+}
+
+int RateIntervalMs(std::int64_t elapsedMs, int nominalMs) {
+  if (elapsedMs <= 0 || nominalMs <= 0) return nominalMs;
+  std::int64_t difference = elapsedMs > nominalMs ? elapsedMs - nominalMs : nominalMs - elapsedMs;
+  if (difference * 4 <= nominalMs) return nominalMs;
+  return static_cast<int>(std::min<std::int64_t>(elapsedMs, std::numeric_limits<int>::max()));
 }
 
 namespace {

@@ -18,12 +18,19 @@ void TrackWrap(std::uint32_t reading, bool& highHalf, std::uint64_t& wraps);
 // last interval (suspend, a stalled event loop): the next tick re-baselines.
 bool IsSamplingPause(std::int64_t elapsedMs, int intervalMs);
 
+// The interval a rate is divided by: the nominal one while the measured time
+// since the previous reading is within a quarter of it, the measured one when
+// a tick came that much late or early (a busy machine, a blocked event loop,
+// a changed timer). A clock that did not move measures nothing: nominal.
+int RateIntervalMs(std::int64_t elapsedMs, int nominalMs);
+
 // Feeds one reading into the totals and rates of `state`.
 // rebaseline: this reading starts a new interval without a rate (the counters
 // were not read on the previous tick, the machine slept, or the interface
 // changed); the rates then read 0.
 // A direction whose total went backwards is a counter reset: its rate reads 0
 // for this tick and the total carries on from where it was.
+// intervalMs is the divisor of the rates (RateIntervalMs).
 void ApplyCounters(MonitorState& state, const OctetCounters& counters, int intervalMs, int rateUnit,
                    bool rebaseline);
 

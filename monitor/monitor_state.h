@@ -17,6 +17,11 @@ struct MonitorState {
 
   // Processor and memory.
   std::int16_t cpuPercent = 0;
+  // The processor reading is a share since the previous read: the read after
+  // a pause (or the first) is only a baseline.
+  bool haveCpuBaseline = false;
+  std::uint64_t lastCpuTick = 0;  // tickCount of the last processor read
+  std::int64_t lastCpuMs = 0;     // monotonic time of that read
   std::int16_t memPercent = 0;
   std::string memoryText;  // "200MB/511MB"
 
@@ -50,7 +55,7 @@ struct MonitorState {
   std::uint64_t lastCounterTick = 0;   // tickCount of the last counter read
   std::int64_t lastCounterMs = 0;      // monotonic time of that read
   std::uint32_t counterInterface = 0;  // index of the interface it read
-
+  std::string counterInterfaceName;    // and its name
   // One value text per item slot (key - 100).
   std::array<std::string, kItemCount> valueText;
   // Rebuilt at the start of every tick.

@@ -15,18 +15,44 @@
 
 namespace mirel {
 
-// What the tick reads besides the settings. Filled by start-up.
+// What the tick reads besides the settings. Filled by start-up and kept up
+// to date by ApplyNetworkChanges.
 struct TickSources {
   SystemSource& system;
   RegistryAccess& registry;
   const WebCheckResults& web;
-  std::vector<InterfaceRow> interfaces;  // captured once at start-up
-  AdapterTable adapters;                 // captured once at start-up
+  std::vector<InterfaceRow> interfaces;  // model.interfaceList is their names
+  AdapterTable adapters;
+  std::string routedInterface = {};  // the interface of the default route; empty: none
 };
 
 // Captures the interface table into sources.interfaces and fills the
 // interface list of the model with its automatic choice.
 void LoadInterfaceTable(SettingsModel& model, TickSources& sources);
+
+// What ApplyNetworkChanges altered, for the views of the list and the choice.
+struct NetworkUpdate {
+  bool listChanged = false;       // model.interfaceList is another list
+  bool choiceChanged = false;     // another interface is chosen, or none
+  bool addressesChanged = false;  // the adapter table was read again
+};
+
+// Re-reads what changed: the interface table on link changes, the default
+// route on link and route changes, the adapter table (the LAN address) on
+// link and address changes. With automatic choice the default route's
+// interface is chosen; without, the chosen interface stays chosen by name,
+// also while it is gone (its row stays, marked index 0, and reads nothing).
+NetworkUpdate ApplyNetworkChanges(SettingsModel& model, TickSources& sources,
+                                  const NetworkChanges& changes);
+
+// Start-up: the processor reading is a share since the previous read, so
+// one read now makes the first tick's value cover about one interval.
+void TakeStartBaselines(MonitorState& state, TickSources& sources, std::int64_t nowMs);
+
+// The name of the chosen interface; empty when none is chosen.
+std::string ChosenInterfaceName(const SettingsModel& model, const TickSources& sources);
+// The LAN address that item 105 shows.
+std::string LanAddress(const TickSources& sources, const SettingsModel& model);
 
 // Steps 1-7 of the tick. intervalMs is the refresh timer's current interval.
 void SampleTick(MonitorState& state, SettingsModel& model, TickSources& sources, int intervalMs);

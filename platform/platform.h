@@ -43,7 +43,7 @@ inline constexpr std::uint32_t kIfTypeTunnel = 131;
 
 // One row of the interface table.
 struct InterfaceRow {
-  std::uint32_t index = 0;  // the system's interface index
+  std::uint32_t index = 0;  // the system's interface index; 0: not on the machine now
   std::uint32_t type = 0;   // Windows numbering, see above
   std::string description;  // what the adapter list shows (the name on Linux)
 };
@@ -81,16 +81,41 @@ struct DriveSpace {
   std::string name;             // the drive's path as shown on its strip
 };
 
+// What changed in the network since the last drain of a watch.
+struct NetworkChanges {
+  bool links = false;      // an interface came, went or was renamed
+  bool routes = false;     // a default route came, went or changed
+  bool addresses = false;  // an IPv4 address came or went
+  bool Any() const { return links || routes || addresses; }
+};
+
+// Tells when interfaces, default routes or addresses change, so the reader
+// re-reads only what changed and nothing is polled while nothing changes.
+class NetworkWatch {
+ public:
+  virtual ~NetworkWatch() = default;
+  // Becomes readable when something may have changed (a socket or file
+  // descriptor for the event loop to watch); -1 when there is none.
+  virtual std::intptr_t Descriptor() const = 0;
+  // Takes every pending notice without blocking and says what changed.
+  // After lost notices (an overflow) everything counts as changed.
+  virtual NetworkChanges Drain() = 0;
+};
+
 class SystemSource {
  public:
   virtual ~SystemSource() = default;
 
   // Processor busy share 0-100 since the previous call; nullopt when no
-  // reading is available (the shown value then stays as it was).
+  // reading is available (the shown value then stays as it was). The first
+  // call has no previous one: the tick takes it as a baseline only.
   virtual std::optional<int> ReadCpuPercent() = 0;
   virtual MemoryReading ReadMemory() = 0;
 
-  // The interface table, in the system's index order.
+  // The interface table. The settings file stores a position in it, so the
+  // order must stay the same from boot to boot while interfaces come and go
+  // (on Linux: loopback, then adapters with a device by name, then virtual
+  // ones by name).
   virtual std::vector<InterfaceRow> LoadInterfaceTable() = 0;
   // Position in `rows` of the interface that carries the default route, if any.
   virtual std::optional<std::size_t> DefaultRouteInterface(
@@ -108,6 +133,10 @@ class SystemSource {
   // The date line: short date, " ", full weekday name, "  ", long time, in
   // the user's locale.
   virtual std::string DateLine() = 0;
+
+  // A watch on the interfaces, routes and addresses; null where the platform
+  // has none (then they are read at start-up only).
+  virtual std::unique_ptr<NetworkWatch> WatchNetwork() { return nullptr; }
 };
 
 // --- Browser settings (registry-style store) --------------------------------

@@ -11,8 +11,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "browser_control/popup_menu.h"
 #include "browser_control/registry.h"
 #include "platform/linux/browser_store_linux.h"
+#include "tests/settings_test_support.h"
 
 namespace mirel {
 namespace {
@@ -63,17 +65,17 @@ class DesktopProxyTest : public ::testing::Test {
       GTEST_SKIP() << "GSettings is not on the memory backend; the desktop is not touched";
     if (!DesktopProxyAvailable()) GTEST_SKIP() << "org.gnome.system.proxy is not installed";
     proxy_ = g_settings_new("org.gnome.system.proxy");
-    http_ = g_settings_new("org.gnome.system.proxy.http");
-    https_ = g_settings_new("org.gnome.system.proxy.https");
     for (const char* k : {"mode", "use-same-proxy"}) g_settings_reset(proxy_, k);
-    for (GSettings* s : {http_, https_}) {
-      g_settings_reset(s, "host");
-      g_settings_reset(s, "port");
+    for (std::size_t k = 0; k < 4; ++k) {
+      parts_[k] = g_settings_new((std::string("org.gnome.system.proxy.") + kNames[k]).c_str());
+      g_settings_reset(parts_[k], "host");
+      g_settings_reset(parts_[k], "port");
     }
     store_ = MakeBrowserSettingsStore(dir_.path());
   }
   void TearDown() override {
-    for (GSettings* s : {proxy_, http_, https_}) {
+    if (proxy_ != nullptr) g_object_unref(proxy_);
+    for (GSettings* s : parts_) {
       if (s != nullptr) g_object_unref(s);
     }
   }
@@ -84,11 +86,28 @@ class DesktopProxyTest : public ::testing::Test {
     g_free(v);
     return out;
   }
+  // The desktop's proxies as "http=h:p https=h:p ftp= socks=" (no port where
+  // there is no host).
+  std::string Desktop() const {
+    std::string out;
+    for (std::size_t k = 0; k < 4; ++k) {
+      const std::string host = String(parts_[k], "host");
+      out += std::string(k ? " " : "") + kNames[k] + "=" + host;
+      if (!host.empty()) out += ":" + std::to_string(g_settings_get_int(parts_[k], "port"));
+    }
+    return out;
+  }
+  std::string ServerText() {
+    std::optional<RegValue> v = store_->Query(kInternetSettingsKey, "ProxyServer");
+    return v ? v->text : "(missing)";
+  }
 
+  static constexpr const char* kNames[] = {"http", "https", "ftp", "socks"};
   TempDir dir_;
   GSettings* proxy_ = nullptr;
-  GSettings* http_ = nullptr;
-  GSettings* https_ = nullptr;
+  GSettings* parts_[4] = {};
+  GSettings*& http_ = parts_[0];
+  GSettings*& https_ = parts_[1];
   std::unique_ptr<BrowserSettingsStore> store_;
 };
 
@@ -101,65 +120,80 @@ TEST_F(DesktopProxyTest, SwitchAndServerReachTheDesktopAndReadBack) {
   ASSERT_TRUE(store_->SetString(kInternetSettingsKey, "ProxyServer", "proxy.example:3128"));
 
   EXPECT_EQ(String(proxy_, "mode"), "manual");
-  EXPECT_EQ(String(http_, "host"), "proxy.example");
-  EXPECT_EQ(g_settings_get_int(http_, "port"), 3128);
-  EXPECT_EQ(String(https_, "host"), "proxy.example");
-  EXPECT_EQ(g_settings_get_int(https_, "port"), 3128);
+  EXPECT_EQ(Desktop(),
+            "http=proxy.example:3128 https=proxy.example:3128 ftp=proxy.example:3128 socks=");
+  EXPECT_TRUE(g_settings_get_boolean(proxy_, "use-same-proxy"));
   EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "ProxyEnable"), "1");
   EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "ProxyServer"), "proxy.example:3128");
-  EXPECT_FALSE(std::filesystem::exists(BrowserSettingsFile(dir_.path())))
-      << "the desktop's values do not go to the file";
+  auto fileOnly = MakeLinuxBrowserSettingsStore(dir_.path(), DesktopProxyUse::kNever);
+  EXPECT_FALSE(fileOnly->Query(kInternetSettingsKey, "ProxyServer").has_value())
+      << "the desktop's values are not stored as the file's own";
 }
 
-TEST_F(DesktopProxyTest, ServerTextsAndHowTheyReadBack) {
+// Every part the desktop can hold goes to it; what the text does not name
+// is cleared; the text reads back exactly as it was written.
+TEST_F(DesktopProxyTest, TextsMapOntoTheDesktopAndReadBackAsWritten) {
   struct Case {
     const char* written;
-    const char* httpHost;
-    int httpPort;
-    const char* httpsHost;
-    int httpsPort;
-    const char* readBack;
+    const char* desktop;
   };
   const Case cases[] = {
-      {"http=a.example:8080;https=b.example:8443", "a.example", 8080, "b.example", 8443,
-       "http=a.example:8080;https=b.example:8443"},
-      {"HTTP=a:1; https=a:1", "a", 1, "a", 1, "a:1"},
-      {"http=a.example:8080", "a.example", 8080, "", -1, "http=a.example:8080"},
-      {"https=b:2;ftp=f:21;socks=s:1080", "", -1, "b", 2, "https=b:2"},
-      {"proxy.example", "proxy.example", 80, "proxy.example", 80, "proxy.example:80"},
-      {" PROXY.example:8080 会社", "PROXY.example", 8080, "PROXY.example", 8080,
-       "PROXY.example:8080"},
-      {"http=q.example:8080　会社;https=q.example:8080", "q.example", 8080, "q.example", 8080,
-       "q.example:8080"},
-      {"http://p.example:3128/", "p.example", 3128, "p.example", 3128, "p.example:3128"},
-      {"[2001:db8::1]:3128", "2001:db8::1", 3128, "2001:db8::1", 3128, "[2001:db8::1]:3128"},
-      {"", "", -1, "", -1, ""},
+      {"http=192.0.2.10:3128;https=192.0.2.10:3128",
+       "http=192.0.2.10:3128 https=192.0.2.10:3128 ftp= socks="},
+      {"socks=192.0.2.1:1080", "http= https= ftp= socks=192.0.2.1:1080"},
+      {"HTTP=a:1; https=b:2;ftp=f:21;socks=s:1080", "http=a:1 https=b:2 ftp=f:21 socks=s:1080"},
+      {"proxy.example", "http=proxy.example:80 https=proxy.example:80 ftp=proxy.example:80 socks="},
+      {" PROXY.example:8080 会社",
+       "http=PROXY.example:8080 https=PROXY.example:8080 ftp=PROXY.example:8080 socks="},
+      {"http=q.example:8080　会社;https=q.example:8080",
+       "http=q.example:8080 https=q.example:8080 ftp= socks="},
+      {"http://p.example:3128/",
+       "http=p.example:3128 https=p.example:3128 ftp=p.example:3128 socks="},
+      {"[2001:db8::1]:3128",
+       "http=2001:db8::1:3128 https=2001:db8::1:3128 ftp=2001:db8::1:3128 socks="},
+      {"", "http= https= ftp= socks="},
   };
   for (const Case& c : cases) {
-    g_settings_set_string(http_, "host", "stale");
-    g_settings_set_string(https_, "host", "stale");
+    for (GSettings* s : parts_) g_settings_set_string(s, "host", "stale");
     ASSERT_TRUE(store_->SetString(kInternetSettingsKey, "ProxyServer", c.written)) << c.written;
-    EXPECT_EQ(String(http_, "host"), c.httpHost) << c.written;
-    EXPECT_EQ(String(https_, "host"), c.httpsHost) << c.written;
-    if (c.httpPort >= 0) {
-      EXPECT_EQ(g_settings_get_int(http_, "port"), c.httpPort) << c.written;
-    }
-    if (c.httpsPort >= 0) {
-      EXPECT_EQ(g_settings_get_int(https_, "port"), c.httpsPort) << c.written;
-    }
-    std::optional<RegValue> v = store_->Query(kInternetSettingsKey, "ProxyServer");
-    ASSERT_TRUE(v.has_value()) << c.written;
-    EXPECT_EQ(v->text, c.readBack) << c.written;
+    EXPECT_EQ(Desktop(), c.desktop) << c.written;
+    EXPECT_EQ(ServerText(), c.written);
+    // So does it for the next start.
+    auto restarted = MakeBrowserSettingsStore(dir_.path());
+    EXPECT_EQ(restarted->Query(kInternetSettingsKey, "ProxyServer")->text, c.written);
   }
 }
 
-TEST_F(DesktopProxyTest, UnusableServerTextLeavesTheDesktopAlone) {
-  ASSERT_TRUE(store_->SetString(kInternetSettingsKey, "ProxyServer", "keep.example:3128"));
-  for (const char* bad : {"host:abc", "host:0", "host:65536", "host:123456", ":8080",
-                          "http=a:1;junk", "http=:1", "[::1"}) {
+// Settings changed by the desktop itself read as they are now, not as the
+// text last written here.
+TEST_F(DesktopProxyTest, SettingsChangedElsewhereReadFromTheDesktop) {
+  ASSERT_TRUE(store_->SetString(kInternetSettingsKey, "ProxyServer",
+                                "http=a.example:8080;https=a.example:8080"));
+  EXPECT_EQ(ServerText(), "http=a.example:8080;https=a.example:8080");
+  g_settings_set_string(https_, "host", "b.example");
+  EXPECT_EQ(ServerText(), "http=a.example:8080;https=b.example:8080");
+  g_settings_set_string(https_, "host", "a.example");  // back as it was written
+  EXPECT_EQ(ServerText(), "http=a.example:8080;https=a.example:8080");
+  g_settings_set_int(parts_[2], "port", 21);
+  g_settings_set_string(parts_[2], "host", "f.example");
+  EXPECT_EQ(ServerText(), "http=a.example:8080;https=a.example:8080;ftp=f.example:21");
+  g_settings_set_string(parts_[2], "host", "");
+  g_settings_set_string(http_, "host", "c.example");
+  g_settings_set_string(https_, "host", "c.example");
+  EXPECT_EQ(ServerText(), "c.example:8080") << "http and https agree: the short form";
+  for (GSettings* s : parts_) g_settings_set_string(s, "host", "");
+  EXPECT_EQ(ServerText(), "");
+}
+
+TEST_F(DesktopProxyTest, TextTheDesktopCannotHoldChangesNothing) {
+  ASSERT_TRUE(store_->SetString(kInternetSettingsKey, "ProxyServer", "keep.example:3128 会社"));
+  const std::string before = Desktop();
+  for (const char* bad :
+       {"host:abc", "host:0", "host:65536", "host:123456", ":8080", "http=a:1;junk", "http=:1",
+        "[::1", "gopher=g:70", "socks5=s:1080", "http=a:1;HTTP=b:2"}) {
     EXPECT_FALSE(store_->SetString(kInternetSettingsKey, "ProxyServer", bad)) << bad;
-    EXPECT_EQ(String(http_, "host"), "keep.example") << bad;
-    EXPECT_EQ(g_settings_get_int(https_, "port"), 3128) << bad;
+    EXPECT_EQ(Desktop(), before) << bad;
+    EXPECT_EQ(ServerText(), "keep.example:3128 会社") << bad;
   }
 }
 
@@ -193,6 +227,91 @@ TEST_F(DesktopProxyTest, KeyExistsWithTheSchemaAndOtherValuesUseTheFile) {
   RegistryAccess registry(*store_);
   EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "AutoConfigURL"), "http://pac.example/");
   EXPECT_NE(ReadFile(BrowserSettingsFile(dir_.path())).find("AutoConfigURL"), std::string::npos);
+}
+
+// The menu marks the entry just chosen, whatever its form.
+TEST_F(DesktopProxyTest, MenuMarksTheEntryJustChosen) {
+  SettingsModel settings;
+  settings.proxyList = {"192.0.2.10:3128", "http=192.0.2.10:3128;https=192.0.2.10:3128",
+                        "socks=192.0.2.1:1080", "http://192.0.2.20:8080/ 会社"};
+  RegistryAccess registry(*store_);
+  for (std::size_t k = 1; k <= settings.proxyList.size(); ++k) {
+    const std::string& caption = settings.proxyList[k - 1];
+    ASSERT_TRUE(ChooseProxyEntry(*store_, settings, k, caption)) << caption;
+    EXPECT_EQ(settings.statusText, caption + kProxyChangedText);
+    std::vector<ProxyMenuEntry> entries = BuildProxyEntries(ProxGet(registry), settings.proxyList);
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+      EXPECT_EQ(entries[i].checked, i == k) << caption << ": entry " << i;
+    }
+  }
+  EXPECT_EQ(Desktop(), "http=192.0.2.20:8080 https=192.0.2.20:8080 ftp=192.0.2.20:8080 socks=");
+  const std::string before = Desktop();
+  settings.proxyList.push_back("ftp=a:21;gopher=g:70");
+  EXPECT_FALSE(ChooseProxyEntry(*store_, settings, 5, settings.proxyList[4]));
+  EXPECT_EQ(settings.statusText, kErrorText);
+  EXPECT_EQ(Desktop(), before);
+}
+
+// A backend that says yes to every write and keeps none of it, as dconf does
+// without a session bus or with a read-only configuration folder (GLib only
+// warns "failed to commit changes"; after a sync the old values are back).
+struct ForgetfulBackend {
+  GSettingsBackend parent;
+};
+struct ForgetfulBackendClass {
+  GSettingsBackendClass parentClass;
+};
+G_DEFINE_TYPE(ForgetfulBackend, forgetful_backend, G_TYPE_SETTINGS_BACKEND)
+
+GVariant* ForgetfulRead(GSettingsBackend*, const gchar*, const GVariantType*, gboolean) {
+  return nullptr;  // the schema's default
+}
+gboolean ForgetfulWrite(GSettingsBackend*, const gchar*, GVariant* value, gpointer) {
+  g_variant_unref(g_variant_ref_sink(value));
+  return TRUE;
+}
+gboolean ForgetfulWriteTree(GSettingsBackend*, GTree*, gpointer) {
+  return TRUE;
+}
+void ForgetfulReset(GSettingsBackend*, const gchar*, gpointer) {}
+gboolean ForgetfulWritable(GSettingsBackend*, const gchar*) {
+  return TRUE;
+}
+
+void forgetful_backend_class_init(ForgetfulBackendClass* c) {
+  c->parentClass.read = ForgetfulRead;
+  c->parentClass.write = ForgetfulWrite;
+  c->parentClass.write_tree = ForgetfulWriteTree;
+  c->parentClass.reset = ForgetfulReset;
+  c->parentClass.get_writable = ForgetfulWritable;
+}
+void forgetful_backend_init(ForgetfulBackend*) {}
+
+TEST(DesktopProxyNotKeptTest, WritesTheBackendDoesNotKeepAreErrors) {
+  if (!DesktopProxyAvailable()) GTEST_SKIP() << "org.gnome.system.proxy is not installed";
+  TempDir dir;
+  GSettingsBackend* backend =
+      static_cast<GSettingsBackend*>(g_object_new(forgetful_backend_get_type(), nullptr));
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), backend);
+  EXPECT_FALSE(store->SetString(kInternetSettingsKey, "ProxyServer", "192.0.2.10:3128"));
+  EXPECT_EQ(store->Query(kInternetSettingsKey, "ProxyServer")->text, "");
+
+  RegistryAccess registry(*store);
+  int errors = 0;
+  registry.onWriteError = [&] { ++errors; };
+  EXPECT_FALSE(registry.WriteRegDword(kInternetSettingsKey, "ProxyEnable", 1));
+  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "ProxyEnable"), "0")
+      << "the switch shows the real state";
+
+  SettingsModel settings;
+  settings.proxyList = {"192.0.2.10:3128"};
+  EXPECT_FALSE(ChooseProxyEntry(*store, settings, 1, "192.0.2.10:3128"));
+  EXPECT_EQ(settings.statusText, kErrorText);
+  // Switching off what is off already writes nothing, so nothing can fail.
+  EXPECT_TRUE(registry.WriteRegDword(kInternetSettingsKey, "ProxyEnable", 0));
+  store.reset();
+  g_object_unref(backend);
 }
 
 // --- REGEDIT4 file ----------------------------------------------------------------
@@ -275,6 +394,146 @@ TEST(BrowserFileStoreTest, DamagedFileReadsEmptyAndIsKeptAside) {
     kept += ".damaged";
     EXPECT_EQ(ReadFile(kept), text);
   }
+}
+
+// A comment is one line, whatever it ends in: it never takes the next value
+// with it (which the next write would then have dropped for good).
+TEST(BrowserFileStoreTest, CommentsNeverContinueOntoTheNextLine) {
+  TempDir dir;
+  const std::filesystem::path file = BrowserSettingsFile(dir.path());
+  WriteFile(file,
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\S]\r\n"
+            "; old value was \"x\"=hex:01,\\\r\n"
+            "\"1400\"=dword:00000003\r\n"
+            "\"note\"=\"ends in =hex\\\\\"\r\n"
+            "\"1402\"=dword:00000000\r\n"
+            "\"bin\"=hex:01,\\\r\n  02\r\n");
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  RegistryAccess registry(*store);
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "3");
+  EXPECT_EQ(registry.ReadRegValue("S", "note"), "ends in =hex\\");
+  EXPECT_EQ(registry.ReadRegValue("S", "1402"), "0");
+  EXPECT_EQ(store->Query("S", "bin")->text, "\x01\x02");
+  ASSERT_TRUE(store->SetDword("S", "other", 1));
+  auto again = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  RegistryAccess reread(*again);
+  EXPECT_EQ(reread.ReadRegValue("S", "1400"), "3") << ReadFile(file);
+  EXPECT_EQ(reread.ReadRegValue("S", "1402"), "0") << ReadFile(file);
+}
+
+TEST(BrowserFileStoreTest, EveryDamagedFileIsKeptUnderItsOwnNumber) {
+  TempDir dir;
+  const std::filesystem::path file = BrowserSettingsFile(dir.path());
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  for (int n = 1; n <= 3; ++n) {
+    WriteFile(file, "damaged " + std::to_string(n));
+    EXPECT_FALSE(store->Query("S", "1400").has_value());
+    ASSERT_TRUE(store->SetDword("S", "1400", static_cast<std::uint32_t>(n)));
+    EXPECT_EQ(store->Query("S", "1400")->dword, static_cast<std::uint32_t>(n));
+  }
+  EXPECT_EQ(ReadFile(dir.path() / "browser-settings.reg.damaged"), "damaged 1");
+  EXPECT_EQ(ReadFile(dir.path() / "browser-settings.reg.damaged-2"), "damaged 2");
+  EXPECT_EQ(ReadFile(dir.path() / "browser-settings.reg.damaged-3"), "damaged 3");
+  // A healthy file is never put aside.
+  ASSERT_TRUE(store->SetDword("S", "1402", 0));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "browser-settings.reg.damaged-4"));
+}
+
+// Bytes this process has read through read() and friends so far.
+std::uint64_t BytesReadByProcess() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  std::uint64_t value = 0;
+  while (io >> key >> value) {
+    if (key == "rchar:") return value;
+  }
+  return 0;
+}
+
+std::string RegText(const std::string& body, std::size_t padTo = 0) {
+  std::string text = "REGEDIT4\r\n[HKEY_CURRENT_USER\\S]\r\n" + body;
+  while (text.size() < padTo) text += "; padding padding padding padding padding padding\r\n";
+  return text;
+}
+
+// The tick asks for the zone values every time: an unchanged file is not
+// read again, a changed one is.
+TEST(BrowserFileStoreTest, FileIsReadAgainOnlyWhenItChanged) {
+  TempDir dir;
+  const std::filesystem::path file = BrowserSettingsFile(dir.path());
+  const std::string big = RegText("\"1400\"=dword:00000003\r\n", 200 * 1024);
+  WriteFile(file, big);
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  RegistryAccess registry(*store);
+  ASSERT_EQ(registry.ReadRegValue("S", "1400"), "3");
+  const std::uint64_t before = BytesReadByProcess();
+  ASSERT_GT(before, 0u) << "/proc/self/io is not readable here";
+  for (int i = 0; i < 50; ++i) ASSERT_EQ(registry.ReadRegValue("S", "1400"), "3");
+  EXPECT_LT(BytesReadByProcess() - before, big.size()) << "an unchanged file was read again";
+
+  // Replaced by another program (a new inode), then rewritten in place.
+  const std::filesystem::path other = dir.path() / "other";
+  WriteFile(other, RegText("\"1400\"=dword:00000000\r\n"));
+  std::filesystem::rename(other, file);
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "0");
+  WriteFile(file, RegText("\"1400\"=dword:00000003\r\n\"1402\"=dword:00000003\r\n"));
+  EXPECT_EQ(registry.ReadRegValue("S", "1402"), "3");
+  std::filesystem::remove(file);
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "");
+  // Our own write is seen at once, and by a second store on the same file.
+  ASSERT_TRUE(store->SetDword("S", "1400", 0));
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "0");
+  auto second = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  ASSERT_TRUE(second->SetDword("S", "1400", 3));
+  EXPECT_EQ(registry.ReadRegValue("S", "1400"), "3");
+}
+
+// A file far beyond what the store holds is not read at all: it counts as
+// damaged and is put aside on the next write.
+TEST(BrowserFileStoreTest, OversizedFileIsNotReadAndIsKeptAside) {
+  TempDir dir;
+  const std::filesystem::path file = BrowserSettingsFile(dir.path());
+  const std::string atLimit = RegText("\"1400\"=dword:00000003\r\n", kMaxBrowserSettingsBytes);
+  WriteFile(file, atLimit.substr(0, kMaxBrowserSettingsBytes));
+  auto store = MakeLinuxBrowserSettingsStore(dir.path(), DesktopProxyUse::kNever);
+  EXPECT_TRUE(store->Query("S", "1400").has_value()) << "a file at the limit is read";
+
+  WriteFile(file, atLimit.substr(0, kMaxBrowserSettingsBytes) + "\n");
+  EXPECT_FALSE(store->Query("S", "1400").has_value()) << "one byte over the limit";
+
+  // 100 MB (sparse, so the test stays light): not a byte of it is read.
+  std::filesystem::remove(file);
+  WriteFile(file, RegText("\"1400\"=dword:00000003\r\n"));
+  std::filesystem::resize_file(file, 100u << 20);
+  const std::uint64_t before = BytesReadByProcess();
+  EXPECT_FALSE(store->Query("S", "1400").has_value());
+  EXPECT_LT(BytesReadByProcess() - before, 1u << 20);
+  ASSERT_TRUE(store->SetDword("S", "1402", 0));
+  EXPECT_EQ(std::filesystem::file_size(dir.path() / "browser-settings.reg.damaged"), 100u << 20);
+  EXPECT_EQ(store->Query("S", "1402")->dword, 0u);
+  EXPECT_FALSE(store->Query("S", "1400").has_value());
+}
+
+// A file this user may not read (left by another account, say) is not
+// written over blindly: what it holds is kept aside.
+TEST(BrowserFileStoreTest, UnreadableFileIsKeptAsideNotOverwritten) {
+  testing::TempFolder folder;
+  std::filesystem::permissions(folder.path(), std::filesystem::perms::all);
+  const std::filesystem::path file = BrowserSettingsFile(folder.path());
+  const std::string text = RegText("\"1400\"=dword:00000003\r\n");
+  WriteFile(file, text);
+  std::filesystem::permissions(file, std::filesystem::perms::none);
+  const std::string problem = testing::RunUnprivileged([&]() -> std::string {
+    auto store = MakeLinuxBrowserSettingsStore(folder.path(), DesktopProxyUse::kNever);
+    if (store->Query("S", "1400").has_value()) return "read a file it may not read";
+    if (!store->SetDword("S", "1402", 0)) return "the write failed";
+    if (store->Query("S", "1402")->dword != 0) return "the write did not read back";
+    return {};
+  });
+  EXPECT_EQ(problem, "");
+  std::filesystem::path kept = file;
+  kept += ".damaged";
+  EXPECT_EQ(ReadFile(kept), text);
 }
 
 TEST(BrowserFileStoreTest, UnwritableFolderFailsWithoutTouchingAnything) {

@@ -239,6 +239,8 @@ struct EngineRig {
     LoadInterfaceTable(model, sources);
     RenderAllGradients(model, gradients);
     engine = std::make_unique<MonitorEngine>(model, sources, gradients, Font());
+    TakeStartBaselines(engine->state(), sources, now);
+    system.cpuReads = 0;  // the ticks' reads are counted
   }
   void Tick() {
     now += 1000;

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "monitor/fixed_sources.h"
+#include "monitor/sampling.h"
 #include "platform/linux/adapter_table.h"
 #include "platform/linux/date_line.h"
 #include "platform/linux/proc_parsers.h"
@@ -89,29 +91,83 @@ TEST_F(FixtureTree, MemoryInSixtyFourBits) {
   EXPECT_EQ(m.availBytes, 218464ull * 1024);
 }
 
-TEST_F(FixtureTree, InterfaceTableInIndexOrderWithWindowsTypes) {
+TEST_F(FixtureTree, InterfaceTableInAnOrderThatStaysFromBootToBoot) {
+  // Indexes as the kernel might hand them out on one boot; adapters backed by
+  // a device have a "device" link.
+  auto device = [&](const std::string& name) {
+    fs::create_directories(roots_.sys / "class/net" / name / "device");
+  };
   Interface("wlp2s0", 4, 1, "DEVTYPE=wlan\n");
+  device("wlp2s0");
   Interface("lo", 1, 772);
   Interface("docker0", 5, 1, "DEVTYPE=bridge\n");
   Interface("enp3s0", 2, 1);
+  device("enp3s0");
   Interface("wlan1", 3, 1);
+  device("wlan1");
   fs::create_directories(roots_.sys / "class/net/wlan1/wireless");
   Interface("wg0", 6, 65534);
   Interface("ppp0", 7, 512);
   Interface("can0", 8, 280);
+  device("can0");
+  Interface("eth10", 9, 1);
+  device("eth10");
+  Interface("eth2", 10, 1);
+  device("eth2");
+  Interface("veth1a2b", 11, 1);
+  Interface("br-5f3a", 12, 1, "DEVTYPE=bridge\n");
   Write(roots_.sys / "class/net/bonding_masters", "");  // a file, not an interface
 
-  auto rows = MakeSystemSource(roots_)->LoadInterfaceTable();
-  std::vector<std::string> names;
-  std::vector<std::uint32_t> types;
-  for (const InterfaceRow& r : rows) {
-    names.push_back(r.description);
-    types.push_back(r.type);
+  auto source = MakeSystemSource(roots_);
+  auto load = [&] {
+    std::vector<std::string> names;
+    std::vector<std::uint32_t> types;
+    for (const InterfaceRow& r : source->LoadInterfaceTable()) {
+      names.push_back(r.description);
+      types.push_back(r.type);
+    }
+    return std::pair{names, types};
+  };
+  auto [names, types] = load();
+  // Loopback, then the adapters with a device by name, then virtual ones.
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"lo", "can0", "enp3s0", "eth2", "eth10", "wlan1", "wlp2s0",
+                                      "br-5f3a", "docker0", "ppp0", "veth1a2b", "wg0"}));
+  EXPECT_EQ(types, (std::vector<std::uint32_t>{24, 1, 6, 6, 6, 71, 71, 6, 6, 23, 6, 131}));
+  EXPECT_EQ(source->LoadInterfaceTable()[6].index, 4u);
+
+  // Another boot: containers and a VPN came up in another order, with other
+  // indexes. The adapters keep their positions.
+  fs::remove_all(roots_.sys / "class/net/docker0");
+  fs::remove_all(roots_.sys / "class/net/veth1a2b");
+  Interface("veth0", 3, 1);
+  Interface("tun0", 2, 65534);
+  Interface("enp3s0", 13, 1);
+  auto [again, againTypes] = load();
+  for (std::size_t i = 0; i <= 6; ++i) EXPECT_EQ(again[i], names[i]) << i;
+  EXPECT_EQ(std::vector<std::string>(again.begin() + 7, again.end()),
+            (std::vector<std::string>{"br-5f3a", "ppp0", "tun0", "veth0", "wg0"}));
+}
+
+TEST(NaturalNameTest, DigitRunsCompareAsNumbers) {
+  const std::pair<const char*, const char*> ordered[] = {
+      {"eth2", "eth10"},
+      {"eth0", "eth1"},
+      {"eth", "eth0"},
+      {"enp3s0", "enp10s0"},
+      {"br-1", "br-a"},
+      {"veth9", "vethA"},
+      {"wlan0", "wlp2s0"},
+      {"tun0", "tun00"},
+      {"a", "b"},
+      {"docker0", "eth0"},
+      {"enp0s31f6", "enp0s31f10"},
+  };
+  for (auto [a, b] : ordered) {
+    EXPECT_TRUE(NaturalNameLess(a, b)) << a << " < " << b;
+    EXPECT_FALSE(NaturalNameLess(b, a)) << b << " < " << a;
   }
-  EXPECT_EQ(names, (std::vector<std::string>{"lo", "enp3s0", "wlan1", "wlp2s0", "docker0", "wg0",
-                                             "ppp0", "can0"}));
-  EXPECT_EQ(types, (std::vector<std::uint32_t>{24, 6, 71, 71, 6, 131, 23, 1}));
-  EXPECT_EQ(rows[3].index, 4u);
+  EXPECT_FALSE(NaturalNameLess("eth0", "eth0"));
 }
 
 TEST_F(FixtureTree, CountersAreSixtyFourBit) {
@@ -174,6 +230,124 @@ TEST_F(FixtureTree, DefaultRouteFallsBackToIpv6AndMapsToTheRow) {
   EXPECT_EQ(source->DefaultRouteInterface(rows), std::nullopt);
   fs::remove_all(roots_.proc / "net");
   EXPECT_EQ(source->DefaultRouteInterface(rows), std::nullopt);
+}
+
+// The Linux source on the fixture tree; the adapter table, which the real
+// source takes from getifaddrs, is the test's.
+class FixtureMachine : public SystemSource {
+ public:
+  explicit FixtureMachine(const LinuxRoots& roots) : real_(MakeSystemSource(roots)) {}
+  AdapterTable adapters{AdapterTableStatus::kOk, {}};
+
+  std::optional<int> ReadCpuPercent() override { return real_->ReadCpuPercent(); }
+  MemoryReading ReadMemory() override { return real_->ReadMemory(); }
+  std::vector<InterfaceRow> LoadInterfaceTable() override { return real_->LoadInterfaceTable(); }
+  std::optional<std::size_t> DefaultRouteInterface(const std::vector<InterfaceRow>& rows) override {
+    return real_->DefaultRouteInterface(rows);
+  }
+  std::optional<OctetCounters> ReadCounters(const InterfaceRow& row) override {
+    return real_->ReadCounters(row);
+  }
+  AdapterTable LoadAdapterTable() override { return adapters; }
+  std::vector<std::string> ListFixedDrives() override { return {}; }
+  std::optional<DriveSpace> ReadDriveSpace(const std::string&) override { return std::nullopt; }
+  std::string DateLine() override { return ""; }
+
+ private:
+  std::unique_ptr<SystemSource> real_;
+};
+
+TEST_F(FixtureTree, TicksFollowRouteMovesAddressesAndAnInterfaceThatGoesAndComesBack) {
+  auto route = [&](const std::string& iface) {
+    Write(roots_.proc / "net/route",
+          std::string(kRouteHeader) + iface +
+              "\t00000000\t0101A8C0\t0003\t0\t0\t100\t00000000\t0\t0\t0\n");
+  };
+  auto counters = [&](const std::string& name, std::uint64_t rx, std::uint64_t tx) {
+    Write(roots_.sys / "class/net" / name / "statistics/rx_bytes", std::to_string(rx) + "\n");
+    Write(roots_.sys / "class/net" / name / "statistics/tx_bytes", std::to_string(tx) + "\n");
+  };
+  Interface("lo", 1, 772);
+  Interface("docker0", 2, 1, "DEVTYPE=bridge\n", 70'000'000, 70'000'000);
+  Interface("enp3s0", 3, 1, "", 10'000'000, 1'000'000);
+  fs::create_directories(roots_.sys / "class/net/enp3s0/device");
+  Interface("wlp2s0", 4, 1, "DEVTYPE=wlan\n", 20'000'000, 2'000'000);
+  fs::create_directories(roots_.sys / "class/net/wlp2s0/device");
+  route("enp3s0");
+  Write(roots_.proc / "net/ipv6_route", "");
+
+  FixtureMachine machine(roots_);
+  machine.adapters.entries = {
+      {"docker0", "172.17.0.1"}, {"enp3s0", "192.168.1.20"}, {"wlp2s0", "0.0.0.0"}};
+  FixedBrowserStore store;
+  RegistryAccess registry(store);
+  WebCheckResults web;
+  TickSources sources{machine, registry, web, {}, {}};
+  SettingsModel model;
+  for (int key = 100; key <= 114; ++key) {
+    model.items.push_back(
+        {"", std::to_string(key), "", "", key == 102 || key == 103 || key == 105 || key == 110});
+  }
+  model.adapterAutoDetect = true;
+  LoadInterfaceTable(model, sources);
+  sources.adapters = machine.LoadAdapterTable();
+  EXPECT_EQ(model.interfaceList, (std::vector<std::string>{"lo", "enp3s0", "wlp2s0", "docker0"}));
+  MonitorState state;
+  std::int64_t now = 0;
+  auto tick = [&] {
+    now += 1000;
+    SampleTick(state, model, sources, 1000, now);
+  };
+  auto change = [&](bool links, bool routes, bool addresses) {
+    return ApplyNetworkChanges(model, sources, {links, routes, addresses});
+  };
+
+  tick();
+  counters("enp3s0", 10'000'000 + 4096, 1'000'000 + 1024);
+  tick();
+  EXPECT_EQ(state.Text(102), "4Kbyte/秒");
+  EXPECT_EQ(state.Text(103), "1Kbyte/秒");
+  EXPECT_EQ(state.Text(105), "192.168.1.20");
+
+  // The default route moves to the wireless adapter, which then gets an
+  // address: the rates and the address follow, without a spike from the
+  // difference of the two interfaces' counters.
+  route("wlp2s0");
+  EXPECT_TRUE(change(false, true, false).choiceChanged);
+  machine.adapters.entries[2].ipAddress = "10.0.0.5";
+  change(false, false, true);
+  tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  EXPECT_EQ(state.Text(105), "10.0.0.5");
+  counters("wlp2s0", 20'000'000 + 8192, 2'000'000);
+  tick();
+  EXPECT_EQ(state.Text(102), "8Kbyte/秒");
+
+  // Chosen by hand, then unplugged: 0 while gone, the choice kept.
+  model.adapterAutoDetect = false;
+  const std::uint64_t total = state.rxTotal;
+  fs::remove_all(roots_.sys / "class/net/wlp2s0");
+  route("enp3s0");
+  machine.adapters.entries.pop_back();
+  change(true, true, true);
+  EXPECT_EQ(ChosenInterfaceName(model, sources), "wlp2s0");
+  tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  EXPECT_EQ(state.rxRate, 0);
+  EXPECT_EQ(state.Text(105), "192.168.1.20");  // the default route's, not the bridge's
+
+  // Plugged in again under another index, its counters from the start.
+  Interface("wlp2s0", 9, 1, "DEVTYPE=wlan\n", 500, 100);
+  fs::create_directories(roots_.sys / "class/net/wlp2s0/device");
+  change(true, false, false);
+  tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  EXPECT_EQ(state.rxTotal, total);
+  counters("wlp2s0", 500 + 2048, 100);
+  tick();
+  EXPECT_EQ(state.Text(102), "2Kbyte/秒");
+  EXPECT_EQ(state.rxTotal, total + 2048);
+  EXPECT_EQ(model.interfaceList, (std::vector<std::string>{"lo", "enp3s0", "wlp2s0", "docker0"}));
 }
 
 TEST_F(FixtureTree, FixedDisksFromMountinfo) {

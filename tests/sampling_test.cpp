@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "monitor/counters.h"
 #include "monitor/rates.h"
 
 namespace mirel {
@@ -20,7 +21,9 @@ class FakeSystem : public SystemSource {
   std::map<std::string, DriveSpace> drives;
   std::string dateLine = "2003/04/14 月曜日  12:34:56";
 
+  AdapterTable adapters;
   int cpuReads = 0, memoryReads = 0, counterReads = 0, dateReads = 0, driveReads = 0;
+  int tableLoads = 0, routeReads = 0, adapterLoads = 0;
 
   std::optional<int> ReadCpuPercent() override {
     ++cpuReads;
@@ -30,9 +33,19 @@ class FakeSystem : public SystemSource {
     ++memoryReads;
     return memory;
   }
-  std::vector<InterfaceRow> LoadInterfaceTable() override { return table; }
-  std::optional<std::size_t> DefaultRouteInterface(const std::vector<InterfaceRow>&) override {
-    return routed;
+  std::vector<InterfaceRow> LoadInterfaceTable() override {
+    ++tableLoads;
+    return table;
+  }
+  // `routed` is a position in `table`; the answer is the same interface's
+  // position in the rows asked about, as the real source maps it by name.
+  std::optional<std::size_t> DefaultRouteInterface(const std::vector<InterfaceRow>& rows) override {
+    ++routeReads;
+    if (!routed || *routed >= table.size()) return std::nullopt;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].description == table[*routed].description) return i;
+    }
+    return std::nullopt;
   }
   std::optional<OctetCounters> ReadCounters(const InterfaceRow& row) override {
     ++counterReads;
@@ -40,7 +53,10 @@ class FakeSystem : public SystemSource {
     if (it == counters.end()) return std::nullopt;
     return it->second;
   }
-  AdapterTable LoadAdapterTable() override { return {}; }
+  AdapterTable LoadAdapterTable() override {
+    ++adapterLoads;
+    return adapters;
+  }
   std::vector<std::string> ListFixedDrives() override { return {}; }
   std::optional<DriveSpace> ReadDriveSpace(const std::string& drive) override {
     ++driveReads;
@@ -93,6 +109,8 @@ struct Rig {
     now += intervalMs;
     SampleTick(state, model, sources, intervalMs, now);
   }
+  // What start-up does before the first tick.
+  void Baseline() { TakeStartBaselines(state, sources, now); }
 
   FakeSystem system;
   FakeStore store;
@@ -153,17 +171,19 @@ TEST_F(SamplingTest, EachQuantityIsReadExactlyWhenSomethingShowsIt) {
 }
 
 TEST_F(SamplingTest, ShownFlagsFollowTheItemListEveryTick) {
+  Baseline();
   Show({100});
   Tick();
   EXPECT_TRUE(state.shownFlags[0]);
   model.items[0].checked = false;
   Tick();
   EXPECT_FALSE(state.shownFlags[0]);
-  EXPECT_EQ(system.cpuReads, 1);
+  EXPECT_EQ(system.cpuReads, 2);      // the start-up baseline and one tick
   EXPECT_EQ(state.Text(100), "37%");  // not sampled: keeps its text
 }
 
 TEST_F(SamplingTest, ProcessorKeepsItsLastValueWhenAReadFails) {
+  Baseline();
   Show({100});
   system.cpu = std::nullopt;
   Tick();
@@ -231,7 +251,7 @@ TEST_F(SamplingTest, NoInterfaceToSampleIsHarmless) {
     t.Tick();
     t.Tick();
     EXPECT_EQ(t.system.counterReads, 0);
-    EXPECT_EQ(t.state.Text(102), kLoadingText);
+    EXPECT_EQ(t.state.Text(102), "0Kbyte/秒");  // nothing moves on no interface
     EXPECT_EQ(t.state.Text(110), "0");
   }
 }
@@ -264,7 +284,7 @@ TEST_F(SamplingTest, APauseInSamplingRebaselinesInsteadOfShowingOneHugeInterval)
 
   // A slightly late tick still counts as one nominal interval.
   system.counters[2].rx += 3072;
-  now += 700;
+  now += 200;
   Tick();
   EXPECT_EQ(state.Text(102), "3Kbyte/秒");
 }
@@ -377,11 +397,327 @@ TEST_F(SamplingTest, LanAddressComesFromAnAdapterThatHasOne) {
 
   model.adapterIndex = -1;
   Tick();
+  EXPECT_EQ(state.Text(105), "10.0.0.5");  // else the default route's interface
+
+  system.routed = std::nullopt;
+  ApplyNetworkChanges(model, sources, {false, true, false});
+  Tick();
   EXPECT_EQ(state.Text(105), "172.17.0.1");  // else the first adapter with an address
 
   sources.adapters.entries = {{"eth0", "0.0.0.0"}, {"eth1", "0.0.0.0"}};
   Tick();
   EXPECT_EQ(state.Text(105), "0.0.0.0");
+}
+
+TEST_F(SamplingTest, ProcessorValueCoversOneIntervalAfterStartAndAfterAPause) {
+  Show({100});
+  // No start-up baseline: the first read is the share since boot.
+  system.cpu = 90;
+  Tick();
+  EXPECT_EQ(state.Text(100), kLoadingText);
+  EXPECT_EQ(state.cpuPercent, 0);
+  system.cpu = 20;
+  Tick();
+  EXPECT_EQ(state.Text(100), "20%");
+
+  // With the start-up baseline the first tick already has a value.
+  Rig t;
+  t.Show({100});
+  t.Baseline();
+  t.system.cpu = 30;
+  t.Tick();
+  EXPECT_EQ(t.state.Text(100), "30%");
+  EXPECT_EQ(t.system.cpuReads, 2);
+
+  // Hidden for two ticks: the read on showing again averages the hidden
+  // time, so it is a baseline only.
+  t.model.items[0].checked = false;
+  t.Tick();
+  t.Tick();
+  t.model.items[0].checked = true;
+  t.system.cpu = 95;
+  t.Tick();
+  EXPECT_EQ(t.state.Text(100), kLoadingText);
+  EXPECT_EQ(t.state.cpuPercent, 0);
+  t.system.cpu = 41;
+  t.Tick();
+  EXPECT_EQ(t.state.Text(100), "41%");
+
+  // A tick long after the one before (the machine slept) likewise.
+  t.now += 3'600'000;
+  t.system.cpu = 3;
+  t.Tick();
+  EXPECT_EQ(t.state.Text(100), kLoadingText);
+  t.system.cpu = 7;
+  t.Tick();
+  EXPECT_EQ(t.state.Text(100), "7%");
+}
+
+TEST(RateIntervalTest, MeasuredOnlyWhenOffByMoreThanAQuarter) {
+  const struct {
+    std::int64_t elapsed;
+    int nominal, expected;
+  } cases[] = {
+      {500, 500, 500},       {625, 500, 500},       {375, 500, 500}, {626, 500, 626},
+      {374, 500, 374},       {2400, 500, 2400},     {0, 500, 500},   {-40, 500, 500},
+      {10400, 10000, 10000}, {13000, 10000, 13000},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RateIntervalMs(c.elapsed, c.nominal), c.expected) << c.elapsed << "/" << c.nominal;
+  }
+}
+
+TEST_F(SamplingTest, LateOrEarlyTickDividesByTheMeasuredInterval) {
+  LoadInterfaceTable(model, sources);
+  Show({102, 103});
+  Tick(500);
+  // A steady 100 Kbyte/s received. On time: the worked examples hold.
+  system.counters[2].rx += 51200;
+  Tick(500);
+  EXPECT_EQ(state.Text(102), "100Kbyte/秒");
+  // 1.9 s late at 0.5 s: 2.4 s of traffic is 100 Kbyte/s, not 480.
+  system.counters[2].rx += 245760;
+  now += 1900;
+  Tick(500);
+  EXPECT_EQ(state.Text(102), "100Kbyte/秒");
+  EXPECT_EQ(state.rxRate, 100);
+  // Early (the timer restarted with another interval): 0.25 s of traffic.
+  system.counters[2].rx += 25600;
+  now -= 250;
+  Tick(500);
+  EXPECT_EQ(state.Text(102), "100Kbyte/秒");
+  // Within a quarter the nominal interval stands, as the worked examples
+  // assume: 120 ms late over 500 ms of traffic reads 100.
+  system.counters[2].rx += 51200;
+  now += 120;
+  Tick(500);
+  EXPECT_EQ(state.Text(102), "100Kbyte/秒");
+  // Later than a sampling pause: re-baselined, no rate at all.
+  system.counters[2].rx += 1 << 30;
+  now += 2600;
+  Tick(500);
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+}
+
+TEST_F(SamplingTest, AGoneOrUnreadableInterfaceReadsZeroAndRebaselinesOnReturn) {
+  LoadInterfaceTable(model, sources);
+  Show({102, 103, 110});
+  model.record[SettingsRecord::kGraphSource] = "3";
+  Tick();
+  system.counters[2].rx += 40960;
+  system.counters[2].tx += 20480;
+  Tick();
+  EXPECT_EQ(state.Text(102), "40Kbyte/秒");
+  const std::uint64_t total = state.rxTotal;
+
+  // The counters cannot be read: no frozen 40 on the strip or the graph.
+  system.counters.erase(2);
+  Tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  EXPECT_EQ(state.Text(103), "0Kbyte/秒");
+  EXPECT_EQ(state.rxRate, 0);
+  EXPECT_EQ(state.txRate, 0);
+  Tick();
+  EXPECT_EQ(state.rxRate, 0);
+
+  // Back, with counters that moved meanwhile: the first tick re-baselines
+  // instead of showing everything since it went as one interval.
+  system.counters[2] = {1'000'000 + 40960 + 900'000, 2'000'000 + 20480, true};
+  Tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  EXPECT_EQ(state.rxTotal, total + 900'000);
+  system.counters[2].rx += 8192;
+  Tick();
+  EXPECT_EQ(state.Text(102), "8Kbyte/秒");
+}
+
+// A machine whose network the tests change between ticks, as a watch would
+// report it.
+class NetworkChangeTest : public SamplingTest {
+ protected:
+  NetworkChangeTest() {
+    system.table = {{1, kIfTypeLoopback, "lo"},
+                    {2, kIfTypeEthernet, "eth0"},
+                    {3, kIfTypeWireless, "wlan0"},
+                    {7, kIfTypeEthernet, "docker0"}};
+    system.counters[3] = {5'000'000, 6'000'000, true};
+    system.counters[7] = {7'000'000, 8'000'000, true};
+    system.routed = 1;  // eth0
+    system.adapters = {AdapterTableStatus::kOk,
+                       {{"eth0", "192.168.1.20"}, {"wlan0", "0.0.0.0"}, {"docker0", "172.17.0.1"}}};
+    sources.adapters = system.adapters;
+    LoadInterfaceTable(model, sources);
+    Show({102, 103, 105});
+  }
+
+  NetworkUpdate Change(bool links, bool routes, bool addresses) {
+    return ApplyNetworkChanges(model, sources, NetworkChanges{links, routes, addresses});
+  }
+  std::string Chosen() const { return ChosenInterfaceName(model, sources); }
+};
+
+TEST_F(NetworkChangeTest, AutomaticChoiceFollowsTheDefaultRouteWithoutASpike) {
+  model.adapterAutoDetect = true;
+  Tick();
+  system.counters[2].rx += 10240;
+  Tick();
+  EXPECT_EQ(state.Text(102), "10Kbyte/秒");
+  EXPECT_EQ(state.Text(105), "192.168.1.20");
+
+  // Wi-Fi takes over the default route, and gets its address by DHCP.
+  system.routed = 2;
+  NetworkUpdate u = Change(false, true, false);
+  EXPECT_TRUE(u.choiceChanged);
+  EXPECT_FALSE(u.listChanged);
+  EXPECT_EQ(Chosen(), "wlan0");
+  system.adapters.entries[1].ipAddress = "10.0.0.5";
+  EXPECT_TRUE(Change(false, false, true).addressesChanged);
+  system.counters[3].rx += 999'999;
+  Tick();
+  // Another interface's counters: a new baseline, neither a spike nor a
+  // negative rate from the difference of the two interfaces' counters.
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  EXPECT_EQ(state.Text(103), "0Kbyte/秒");
+  EXPECT_EQ(state.Text(105), "10.0.0.5");
+  system.counters[3].rx += 3072;
+  Tick();
+  EXPECT_EQ(state.Text(102), "3Kbyte/秒");
+
+  // The route goes (Wi-Fi drops for a moment): nothing to follow, the choice
+  // stays rather than falling to a bridge.
+  system.routed = std::nullopt;
+  EXPECT_FALSE(Change(false, true, false).choiceChanged);
+  EXPECT_EQ(Chosen(), "wlan0");
+
+  // A VPN tunnel comes up and carries the default route.
+  system.table.push_back({9, kIfTypeTunnel, "tun0"});
+  system.counters[9] = {0, 0, true};
+  system.routed = 4;
+  u = Change(true, true, false);
+  EXPECT_TRUE(u.listChanged);
+  EXPECT_EQ(Chosen(), "tun0");
+  EXPECT_EQ(model.interfaceList.back(), "tun0");
+
+  // The tunnel goes: no route, the chosen row is gone, so the fallback.
+  system.table.pop_back();
+  system.routed = std::nullopt;
+  u = Change(true, true, false);
+  EXPECT_TRUE(u.choiceChanged);
+  EXPECT_EQ(Chosen(), "eth0");
+  EXPECT_EQ(model.interfaceList.size(), 4u);
+}
+
+TEST_F(NetworkChangeTest, ManualChoiceStaysWithItsInterfaceByName) {
+  model.adapterAutoDetect = false;
+  model.adapterIndex = 2;  // wlan0, from the settings file
+  Tick();
+  system.counters[3].rx += 2048;
+  Tick();
+  EXPECT_EQ(state.Text(102), "2Kbyte/秒");
+
+  // An interface appears before it in the list: the position moves with it.
+  system.table.insert(system.table.begin() + 1, {11, kIfTypeEthernet, "enp0s1"});
+  system.routed = 1;
+  NetworkUpdate u = Change(true, true, false);
+  EXPECT_TRUE(u.listChanged);
+  EXPECT_FALSE(u.choiceChanged);
+  EXPECT_EQ(model.adapterIndex, 3);
+  EXPECT_EQ(Chosen(), "wlan0");
+
+  // wlan0 goes: it stays chosen, in its place, and reads nothing.
+  system.table.erase(system.table.begin() + 3);
+  system.counters.erase(3);
+  Change(true, false, false);
+  EXPECT_EQ(Chosen(), "wlan0");
+  EXPECT_EQ(model.adapterIndex, 3);
+  EXPECT_EQ(model.interfaceList,
+            (std::vector<std::string>{"lo", "enp0s1", "eth0", "wlan0", "docker0"}));
+  const int reads = system.counterReads;
+  Tick();
+  EXPECT_EQ(system.counterReads, reads);  // nothing there to ask
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  const std::uint64_t total = state.rxTotal;
+
+  // Back under a new index with counters from 0: the same interface, so the
+  // totals carry on and the rate starts again.
+  system.table.insert(system.table.begin() + 3, {12, kIfTypeWireless, "wlan0"});
+  system.counters[12] = {100, 50, true};
+  u = Change(true, false, false);
+  EXPECT_FALSE(u.listChanged);
+  EXPECT_TRUE(u.choiceChanged);  // the same name, another interface index
+  EXPECT_EQ(sources.interfaces[3].index, 12u);
+  Tick();
+  EXPECT_EQ(state.Text(102), "0Kbyte/秒");
+  EXPECT_EQ(state.rxTotal, total);
+  system.counters[12].rx += 5120;
+  Tick();
+  EXPECT_EQ(state.Text(102), "5Kbyte/秒");
+  EXPECT_EQ(state.rxTotal, total + 5120);
+
+  // Automatic choice on: a gone interface is not kept.
+  model.adapterAutoDetect = true;
+  system.table.erase(system.table.begin() + 3);
+  Change(true, false, false);
+  EXPECT_EQ(Chosen(), "enp0s1");  // the default route's
+  EXPECT_EQ(model.interfaceList.size(), 4u);
+}
+
+TEST_F(NetworkChangeTest, OnlyWhatChangedIsReadAgainAndTicksReadNoneOfIt) {
+  const struct {
+    bool links, routes, addresses;
+    int tables, routes_, adapters;
+  } cases[] = {
+      {false, false, false, 0, 0, 0},
+      {false, true, false, 0, 1, 0},
+      {false, false, true, 0, 0, 1},
+      {true, false, false, 1, 1, 1},
+  };
+  for (const auto& c : cases) {
+    Rig t;
+    t.system.table = system.table;
+    LoadInterfaceTable(t.model, t.sources);
+    t.Show({102, 103, 105, 110});
+    const int tables = t.system.tableLoads, routes = t.system.routeReads;
+    for (int i = 0; i < 3; ++i) t.Tick();
+    ApplyNetworkChanges(t.model, t.sources, {c.links, c.routes, c.addresses});
+    EXPECT_EQ(t.system.tableLoads - tables, c.tables);
+    EXPECT_EQ(t.system.routeReads - routes, c.routes_);
+    EXPECT_EQ(t.system.adapterLoads, c.adapters);
+  }
+}
+
+TEST_F(NetworkChangeTest, LanAddressFollowsAddressChangesAndAvoidsTheContainerBridge) {
+  model.adapterAutoDetect = true;
+  Tick();
+  EXPECT_EQ(state.Text(105), "192.168.1.20");
+
+  // DHCP renews with another address: shown after the address notice.
+  system.adapters.entries[0].ipAddress = "192.168.1.77";
+  Tick();
+  EXPECT_EQ(state.Text(105), "192.168.1.20");  // no notice, nothing re-read
+  Change(false, false, true);
+  Tick();
+  EXPECT_EQ(state.Text(105), "192.168.1.77");
+
+  // The chosen interface has no address (a manual choice of the loopback):
+  // the default route's interface is shown, not the bridge listed first.
+  system.adapters.entries = {{"docker0", "172.17.0.1"}, {"eth0", "192.168.1.77"}};
+  Change(false, false, true);
+  model.adapterIndex = 0;
+  Tick();
+  EXPECT_EQ(state.Text(105), "192.168.1.77");
+
+  // The network arrives after login: no address at first, then one.
+  system.adapters.entries = {{"eth0", "0.0.0.0"}};
+  system.routed = std::nullopt;
+  Change(false, true, true);
+  Tick();
+  EXPECT_EQ(state.Text(105), "0.0.0.0");
+  system.adapters.entries = {{"eth0", "10.1.2.3"}};
+  system.routed = 1;
+  Change(false, true, true);
+  Tick();
+  EXPECT_EQ(state.Text(105), "10.1.2.3");
 }
 
 TEST_F(SamplingTest, DiskTexts) {

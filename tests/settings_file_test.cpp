@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <set>
 
 #include "app/char_text.h"
@@ -200,7 +204,8 @@ TEST_P(BadSettingsFileTest, FailsWithOneMessageNamingFileLineFieldAndExpectation
   for (std::string part : GetParam().mustSay) {
     EXPECT_NE(loaded.error.find(part), std::string::npos) << loaded.error << "\nlacks: " << part;
   }
-  EXPECT_NE(loaded.error.find(file.string() + ": line "), std::string::npos) << loaded.error;
+  EXPECT_TRUE(loaded.error.starts_with("設定ファイルを読み込めません: ")) << loaded.error;
+  EXPECT_NE(loaded.error.find("(" + file.string() + " の "), std::string::npos) << loaded.error;
   EXPECT_EQ(loaded.error.find('\n'), std::string::npos);
   EXPECT_EQ(model_.proxyList, std::vector<std::string>{"kept"});  // nothing half applied
 }
@@ -212,26 +217,36 @@ auto Set(int line, const char* text) {
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(Kinds, BadSettingsFileTest, ::testing::Values(
     BadFile{"EndsBeforeLine42", [](auto& l) { l.resize(41); },
-            {"line 42 (proxyCount)", "ends after line 41"}},
+            {"の 42 行目、proxyCount)", "ファイルが 41 行で終わっています"}},
     BadFile{"EndsBeforeItsProxyEntries", [](auto& l) { l.resize(44); },
-            {"line 45 (proxy entry 3 of 3)", "promises 3"}},
+            {"の 45 行目、proxyEntries 3/3)", "プロキシ項目が 3 個続くはず"}},
     BadFile{"NumberLineNotANumber", Set(33, "abc"),
-            {"line 33 (updateInterval)", "whole number from 1 to 20", "\"abc\""}},
-    BadFile{"EmptyNumberLine", Set(35, ""), {"line 35 (displayLeft)", "whole number"}},
-    BadFile{"CheckBoxNotANumber", Set(6, "yes"), {"line 6 (ipCopyMenuShown)", "a number"}},
-    BadFile{"RateUnitIndexTwo", Set(14, " 2 "), {"line 14 (rateUnit)", "from 0 to 1"}},
-    BadFile{"GraphSourceIndexFive", Set(16, "5"), {"line 16 (graphSource)", "from 0 to 4"}},
-    BadFile{"SliderOutOfRange", Set(32, "0"), {"line 32 (receiveSpeed)", "from 1 to 192"}},
-    BadFile{"HugeNumber", Set(40, "99999999999"), {"line 40 (dialogLeft)"}},
-    BadFile{"ColourNotANumber", Set(24, "black"), {"line 24 (backColor)", "colour number"}},
-    BadFile{"NegativeProxyCount", Set(42, "-1 "), {"line 42 (proxyCount)", "0 or more"}}),
+            {"の 33 行目、updateInterval)", "1 から 20 までの整数が必要ですが、\"abc\" と書かれて"}},
+    BadFile{"EmptyNumberLine", Set(35, ""), {"の 35 行目、displayLeft)", "整数が必要ですが、空です"}},
+    BadFile{"CheckBoxNotANumber", Set(6, "yes"), {"の 6 行目、ipCopyMenuShown)", "数値"}},
+    BadFile{"RateUnitIndexTwo", Set(14, " 2 "), {"の 14 行目、rateUnit)", "0 から 1 までの"}},
+    BadFile{"GraphSourceIndexFive", Set(16, "5"), {"の 16 行目、graphSource)", "0 から 4 までの"}},
+    BadFile{"SliderOutOfRange", Set(32, "0"), {"の 32 行目、receiveSpeed)", "1 から 192 までの"}},
+    BadFile{"HugeNumber", Set(40, "99999999999"), {"の 40 行目、dialogLeft)"}},
+    BadFile{"ColourNotANumber", Set(24, "black"), {"の 24 行目、backColor)", "色の数値"}},
+    BadFile{"NegativeProxyCount", Set(42, "-1 "), {"の 42 行目、proxyCount)", "0 以上"}},
+    // A CR inside a line would load but could never be saved again.
+    BadFile{"LoneCrInATextLine", Set(1, "10\r11"), {"の 1 行目、itemChecks)", "CR"}},
+    BadFile{"LoneCrInAProxyEntry", Set(44, "a.example\r:8080"),
+            {"の 44 行目、proxyEntries 2/3)", "行の途中に CR"}},
+    BadFile{"CrBeforeTheLineEnd", Set(33, " 2 \r"), {"の 33 行目、updateInterval)", "CR"}}),
     [](const auto& info) { return std::string(info.param.name); });
 // clang-format on
 
 TEST_F(SettingsFileTest, MissingFileAndForeignBytesAreReported) {
   LoadResult missing = Load(folder_.path() / "absent.ini");
   EXPECT_FALSE(missing.ok);
-  EXPECT_NE(missing.error.find("absent.ini: cannot open"), std::string::npos) << missing.error;
+  EXPECT_TRUE(missing.error.starts_with("設定ファイルを開けません")) << missing.error;
+  EXPECT_NE(missing.error.find("absent.ini: " + std::string(std::strerror(ENOENT)) + ")"),
+            std::string::npos)
+      << missing.error;
+  LoadResult folder = Load(folder_.path());
+  EXPECT_NE(folder.error.find(std::strerror(EISDIR)), std::string::npos) << folder.error;
 
   std::string bytes = EncodeLines(SampleLines());
   bytes.insert(bytes.size() - 2, "\x81\x20");  // a lead byte without its trail byte
@@ -239,8 +254,10 @@ TEST_F(SettingsFileTest, MissingFileAndForeignBytesAreReported) {
   WriteBytes(file, bytes);
   LoadResult foreign = Load(file);
   EXPECT_FALSE(foreign.ok);
-  EXPECT_NE(foreign.error.find("line 45 (proxy entry 3 of 3): the bytes are not code page 932"),
+  EXPECT_NE(foreign.error.find("コードページ 932 (シフト JIS) の文字として読めないバイト"),
             std::string::npos)
+      << foreign.error;
+  EXPECT_NE(foreign.error.find("の 45 行目、proxyEntries 3/3)"), std::string::npos)
       << foreign.error;
 }
 
@@ -280,17 +297,68 @@ TEST_F(SettingsFileTest, WriteFailureHalfWayKeepsTheOldFileAndLeavesNoTemporary)
   std::signal(SIGXFSZ, oldHandler);
 
   EXPECT_FALSE(result.ok);
-  EXPECT_NE(result.error.find("cannot write"), std::string::npos) << result.error;
+  EXPECT_NE(result.error.find("設定を保存できませんでした: 一時ファイルに書き込めません ("),
+            std::string::npos)
+      << result.error;
+  EXPECT_NE(result.error.find(std::strerror(EFBIG)), std::string::npos) << result.error;
   EXPECT_EQ(ReadBytes(file), old);
   EXPECT_EQ(FilesIn(folder_.path()), 1u);
 }
 
+// A folder where the file should be: the status line says so in Japanese, with
+// the path and the system's own words after it, whole.
+TEST_F(SettingsFileTest, SaveOverAFolderSaysWhyInJapanese) {
+  fs::path file = Write(SampleLines());
+  ASSERT_TRUE(Load(file).ok);
+  fs::remove(file);
+  fs::create_directory(file);
+  SaveResult result = SaveSettings(file, *codec_, model_);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.error, "設定を保存できませんでした: ファイルを置き換えられません (" +
+                              file.string() + ": " + std::strerror(EISDIR) + ")");
+}
+
+// A save killed half way leaves "設定.ini.tmp-PID-N"; the next save clears
+// those of processes that are gone and nothing else.
+TEST_F(SettingsFileTest, SaveRemovesTemporariesOfProcessesThatAreGone) {
+  fs::path file = Write(SampleLines());
+  ASSERT_TRUE(Load(file).ok);
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(waitpid(child, nullptr, 0), child);
+  const std::string name = file.filename().string();
+  const std::string dead = name + ".tmp-" + std::to_string(child) + "-0";
+  const std::string deadToo = name + ".tmp-" + std::to_string(child) + "-17";
+  const std::vector<std::string> kept = {
+      name + ".tmp-1-0",                                  // init runs
+      name + ".tmp-" + std::to_string(getpid()) + "-99",  // this process
+      name + ".tmp-" + std::to_string(child) + "-x",      // not our pattern
+      name + ".tmp-" + std::to_string(child),             // no counter
+      "other.ini.tmp-" + std::to_string(child) + "-0",    // another file's
+      name + ".bak",
+  };
+  for (const std::string& n : kept) WriteBytes(folder_.path() / n, "x");
+  WriteBytes(folder_.path() / dead, "half");
+  WriteBytes(folder_.path() / deadToo, "half");
+
+  SaveResult result = SaveSettings(file, *codec_, model_);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_FALSE(fs::exists(folder_.path() / dead));
+  EXPECT_FALSE(fs::exists(folder_.path() / deadToo));
+  for (const std::string& n : kept) EXPECT_TRUE(fs::exists(folder_.path() / n)) << n;
+  EXPECT_EQ(FilesIn(folder_.path()), kept.size() + 1);
+}
+
 TEST_F(SettingsFileTest, SaveRefusesWhatCouldNotBeReadBack) {
   std::pair<std::function<void(SettingsModel&)>, const char*> cases[] = {
-      {[](SettingsModel& m) { m.proxyList[1] = "🙂.example:80"; }, "line 44 (proxy entry 2)"},
-      {[](SettingsModel& m) { m.proxyList[0] = "a\r\nb"; }, "line 43 (proxy entry 1) would"},
-      {[](SettingsModel& m) { m.record[SettingsRecord::kGraphSource] = "9"; }, "(graphSource)"},
-      {[](SettingsModel& m) { m.updateInterval = 0; }, "(updateInterval)"},
+      {[](SettingsModel& m) { m.proxyList[1] = "🙂.example:80"; },
+       "保存できない文字があります ("},
+      {[](SettingsModel& m) { m.proxyList[1] = "🙂.example:80"; },
+       "の 44 行目、proxyEntries 2/3)"},
+      {[](SettingsModel& m) { m.proxyList[0] = "a\r\nb"; }, "値に改行が含まれています ("},
+      {[](SettingsModel& m) { m.record[SettingsRecord::kGraphSource] = "9"; }, "、graphSource)"},
+      {[](SettingsModel& m) { m.updateInterval = 0; }, "1 から 20 までの整数が必要ですが"},
   };
   fs::path file = Write(SampleLines());
   const std::string old = ReadBytes(file);
@@ -330,6 +398,53 @@ TEST(SettingsPathTest, BesideTheProgramUnlessReadOnlyThenAUserCopy) {
   EXPECT_EQ(problem, "");
 }
 
+// An installed tree: prefix/bin/ holds the program only, the default lies in
+// prefix/share/mirel9x/. Whether or not bin/ is writable (it is for root),
+// the user's copy of the default is used.
+TEST(SettingsPathTest, InstalledTreeUsesAUserCopyOfTheSharedDefault) {
+  TempFolder prefix;
+  TempFolder home;
+  const fs::path bin = prefix.path() / "bin";
+  const fs::path shared = prefix.path() / "share" / "mirel9x";
+  fs::create_directories(bin);
+  fs::create_directories(shared);
+  const std::string installed = EncodeLines(SampleLines());
+  WriteBytes(shared / kSettingsFileName, installed);
+
+  const fs::path writableUser = home.path() / "writable" / "mirel9x";
+  const fs::path first = ResolveSettingsPath(bin, writableUser);
+  EXPECT_EQ(first, writableUser / kSettingsFileName);
+  EXPECT_EQ(ReadBytes(first), installed);
+  EXPECT_FALSE(fs::exists(bin / kSettingsFileName));
+
+  fs::permissions(bin, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  fs::permissions(home.path(), fs::perms::all);
+  const fs::path readOnlyUser = home.path() / "read-only" / "mirel9x";
+  std::string problem = RunUnprivileged([&]() -> std::string {
+    fs::path path = ResolveSettingsPath(bin, readOnlyUser);
+    if (path != readOnlyUser / kSettingsFileName) return "path: " + path.string();
+    if (ReadBytes(path) != installed) return "the user copy differs from the shared default";
+    return {};
+  });
+  EXPECT_EQ(problem, "");
+}
+
+// A program folder that holds its own file keeps using it (a copy run from
+// a folder of its own), even with an installed default next door.
+TEST(SettingsPathTest, AFileBesideTheProgramWinsOverTheSharedDefault) {
+  TempFolder prefix;
+  TempFolder home;
+  const fs::path bin = prefix.path() / "bin";
+  fs::create_directories(bin);
+  fs::create_directories(prefix.path() / "share" / "mirel9x");
+  WriteBytes(prefix.path() / "share" / "mirel9x" / kSettingsFileName, "shared");
+  WriteBytes(bin / kSettingsFileName, "beside");
+  const fs::path userDir = home.path() / "mirel9x";
+  EXPECT_EQ(ResolveSettingsPath(bin, userDir), bin / kSettingsFileName);
+  EXPECT_FALSE(fs::exists(userDir));
+}
+
 // Runs the tool with both output streams captured; returns its exit status.
 int RunTool(const std::string& arguments, std::string& output) {
   FILE* pipe = popen(("'" MIREL_TOOL "' settings " + arguments + " 2>&1").c_str(), "r");
@@ -355,7 +470,7 @@ TEST_F(SettingsFileTest, ToolChecksAndRoundTripsFiles) {
   lines[15] = "7";
   const fs::path bad = Write(lines);
   EXPECT_EQ(RunTool("check '" + bad.string() + "'", output), 1);
-  EXPECT_NE(output.find("line 16 (graphSource)"), std::string::npos) << output;
+  EXPECT_NE(output.find("の 16 行目、graphSource)"), std::string::npos) << output;
   EXPECT_EQ(RunTool("roundtrip '" + bad.string() + "' '" + out.string() + "'", output), 1);
   EXPECT_EQ(RunTool("check", output), 2);
 }

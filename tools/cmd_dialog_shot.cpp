@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "app/item_catalogue.h"
+#include "app/qt/qt_translation.h"
 #include "app/settings_file.h"
 #include "monitor/gradient.h"
 #include "platform/platform.h"
@@ -59,6 +60,8 @@ int Run(const Args& args) {
   char name[] = "mirel9x-tool";
   char* argv[] = {name, nullptr};
   QApplication app(argc, argv);
+  // Qt's own texts in Japanese, as the program shows them.
+  const std::unique_ptr<QTranslator> qtTexts = InstallQtJapanese();
   GradientImages gradients;
   RenderAllGradients(model, gradients);
 

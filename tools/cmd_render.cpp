@@ -210,6 +210,7 @@ int Render(const std::string& settingsFile, const std::string& samplesFile,
 
   MonitorEngine engine(model, sources, gradients, *font.font);
   std::int64_t nowMs = 0;
+  TakeStartBaselines(engine.state(), sources, nowMs);  // as start-up does
   for (std::size_t i = 0; i < ticks.size(); ++i) {
     try {
       if (i > 0) ApplyTick(replay, ticks[i]);

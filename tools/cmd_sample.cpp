@@ -1,8 +1,10 @@
 // mirel9x-tool sample: runs sampling ticks on this machine with every item
-// shown and prints each value text, to look at the real numbers.
-#include <chrono>
+// shown and prints each value text, to look at the real numbers. Between the
+// ticks it follows the network as the program does, and says which interface
+// the rates are read from whenever that (or the LAN address) changes.
+#include <poll.h>
+
 #include <iostream>
-#include <thread>
 
 #include "app/item_catalogue.h"
 #include "app/settings_file.h"
@@ -22,6 +24,18 @@ bool ParseCount(const std::string& text, int& out) {
     return used == text.size() && out > 0;
   } catch (const std::exception&) {
     return false;
+  }
+}
+
+// Sleeps until `deadline` (monotonic milliseconds), taking in the network
+// changes that arrive meanwhile.
+void WaitFollowing(NetworkWatch* watch, SettingsModel& model, TickSources& sources,
+                   std::int64_t deadline) {
+  for (std::int64_t left; (left = deadline - MonotonicNowMs()) > 0;) {
+    pollfd p{watch ? static_cast<int>(watch->Descriptor()) : -1, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) > 0 && (p.revents & POLLIN) != 0) {
+      ApplyNetworkChanges(model, sources, watch->Drain());
+    }
   }
 }
 
@@ -51,6 +65,7 @@ int Run(const Args& args) {
   SettingsModel model;
   model.record[SettingsRecord::kHddUnit] = "0";
 
+  std::unique_ptr<NetworkWatch> watch = system->WatchNetwork();
   LoadInterfaceTable(model, sources);
   sources.adapters = system->LoadAdapterTable();
 
@@ -66,22 +81,32 @@ int Run(const Args& args) {
     BuildItemRows(model, loaded.packed);
     BuildDriveRows(model, driveTexts, loaded.packed);
   } else {
+    model.adapterAutoDetect = true;  // follow the default route
     for (int key = 100; key <= 114; ++key) model.items.push_back({"", std::to_string(key), "", ""});
     for (const std::string& d : driveTexts) model.drives.push_back({d, "ハードディスク", "", ""});
   }
   for (ItemRow& row : model.items) row.checked = true;
   for (DriveRow& row : model.drives) row.checked = true;
   if (intervalMs == 0) intervalMs = model.updateInterval * 500;
-  if (model.adapterIndex >= 0 &&
-      static_cast<std::size_t>(model.adapterIndex) < model.interfaceList.size()) {
-    std::cerr << "interface: " << model.interfaceList[static_cast<std::size_t>(model.adapterIndex)]
-              << "\n";
-  }
 
   MonitorState state;
   const char* unit = model.hddUnit() == 0 ? "GB" : "MB";
+  std::string shownInterface = "-", shownAddress;
+  std::int64_t next = MonotonicNowMs();
+  TakeStartBaselines(state, sources, next);
   for (int t = 0; t < ticks; ++t) {
-    if (t > 0) std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
+    next += intervalMs;  // on a fixed schedule, as the refresh timer runs
+    WaitFollowing(watch.get(), model, sources, next);
+    std::string name = ChosenInterfaceName(model, sources);
+    if (!name.empty() &&
+        sources.interfaces[static_cast<std::size_t>(model.adapterIndex)].index == 0)
+      name += " (gone)";  // a manual choice whose interface is not there now
+    std::string address = LanAddress(sources, model);
+    if (name != shownInterface || address != shownAddress) {
+      std::cout << "interface: " << (name.empty() ? "(none)" : name) << "  LAN " << address << "\n";
+      shownInterface = name;
+      shownAddress = address;
+    }
     SampleTick(state, model, sources, intervalMs);
     for (const ItemRow& row : model.items) {
       int key = std::atoi(row.key.c_str());
@@ -103,7 +128,7 @@ int Run(const Args& args) {
 
 Register reg("sample", &Run,
              "sample [--settings FILE] [--ticks N] [--interval-ms MS]   sampling ticks on this "
-             "machine, every item shown");
+             "machine, every item shown, following the network (the interface line)");
 
 }  // namespace
 }  // namespace mirel::tool

@@ -66,8 +66,18 @@ void Application::ShowMessage(QMessageBox::Icon icon, const QString& text) {
     env_.message(icon, text);
     return;
   }
-  QMessageBox box(icon, QString::fromUtf8(kProgramTitle), text, QMessageBox::Ok);
-  box.exec();
+  MakeMessageBox(icon, text)->exec();
+}
+
+std::unique_ptr<QMessageBox> Application::MakeMessageBox(QMessageBox::Icon icon,
+                                                         const QString& text) {
+  auto box =
+      std::make_unique<QMessageBox>(icon, QString::fromUtf8(kProgramTitle), text, QMessageBox::Ok);
+  // Error texts carry file names and values from the settings file: never
+  // markup, and the user may want to copy them.
+  box->setTextFormat(Qt::PlainText);
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return box;
 }
 
 QString Application::AdapterMessage(AdapterTableStatus status) {
@@ -90,6 +100,8 @@ std::optional<int> Application::Start() {
   // message box of the start-up is open.
   tray_->Add();
 
+  // The watch opens before the table is read, so no change falls between.
+  WatchNetwork();
   LoadInterfaceTable(model_, *sources_);
 
   settingsFile_ = env_.settingsFile ? *env_.settingsFile : ResolveSettingsPath(env_.executableDir);
@@ -130,6 +142,7 @@ std::optional<int> Application::Start() {
   toolbar_->SetShown(model_.toolbarShown);
 
   engine_ = std::make_unique<MonitorEngine>(model_, *sources_, gradients_, *font_);
+  TakeStartBaselines(engine_->state(), *sources_, MonotonicNowMs());
   refreshTimer_.start();
   upkeep_->Start();
 
@@ -147,7 +160,8 @@ std::optional<int> Application::Start() {
   if (env_.webCheck) {
     env_.webCheck(model_, *codec_, web_);
   } else {
-    HttpFetcher fetcher;
+    HttpFetcher fetcher(env_.webCheckBase.empty() ? std::string(kDefaultWebCheckBase)
+                                                  : env_.webCheckBase);
     RunWebCheck(model_, *codec_, fetcher.AsFetch(), web_);
   }
   if (exiting_) return 0;
@@ -174,6 +188,24 @@ void Application::CreateDialog() {
     upkeep_->Sync();
   };
   dialog_ = std::make_unique<SettingsDialog>(model_, gradients_, settingsFile_, hooks, nullptr);
+}
+
+void Application::WatchNetwork() {
+  netWatch_ = env_.system->WatchNetwork();
+  if (!netWatch_ || netWatch_->Descriptor() < 0) {
+    netWatch_.reset();
+    return;  // read at start-up only
+  }
+  netNotifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(netWatch_->Descriptor()),
+                                                   QSocketNotifier::Read);
+  connect(netNotifier_.get(), &QSocketNotifier::activated, this, [this] { NetworkChanged(); });
+}
+
+void Application::NetworkChanged() {
+  if (!netWatch_ || exiting_) return;
+  const NetworkUpdate update = ApplyNetworkChanges(model_, *sources_, netWatch_->Drain());
+  // An open dialog shows the list and the choice as they are now.
+  if (dialog_ && (update.listChanged || update.choiceChanged)) dialog_->RefreshInterfaceList();
 }
 
 void Application::SetRefreshInterval(int intervalMs) {
@@ -247,12 +279,29 @@ void Application::OpenOptions() {
   dialog_->Open();
 }
 
+void Application::BringToFront() {
+  if (exiting_) return;
+  // A message box that start-up (or a command) waits in comes along: it may
+  // be what keeps the monitor from showing.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    modal->activateWindow();
+  }
+  // Before start-up shows the monitor, it shows it itself.
+  if (!engine_) return;
+  monitor_->setWindowState(monitor_->windowState() & ~Qt::WindowMinimized);
+  monitor_->show();
+  monitor_->raise();
+  monitor_->activateWindow();
+}
+
 void Application::Exit() {
   if (exiting_) return;
   exiting_ = true;
   // The icon goes first: nothing may be left in the notification area.
   tray_->Remove();
   refreshTimer_.stop();
+  if (netNotifier_) netNotifier_->setEnabled(false);
   upkeep_->Stop();
   monitor_->hide();
   if (dialog_) dialog_->hide();

@@ -4,6 +4,7 @@
 
 #include <QMessageBox>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
 #include <filesystem>
@@ -46,6 +47,8 @@ struct AppEnvironment {
   std::function<void(const SettingsModel&, const TextCodec&, WebCheckResults&)> webCheck;
   // A message box; a modal QMessageBox when empty.
   std::function<void(QMessageBox::Icon, const QString& text)> message;
+  // Where the web check asks (scheme, host, folder); the build's default when empty.
+  std::string webCheckBase;
 };
 
 // No Q_OBJECT: it has no signals or slots of its own.
@@ -61,6 +64,12 @@ class Application : public QObject {
   // Tray icon first, then the windows, then the event loop ends with 0.
   void Exit();
   bool exiting() const { return exiting_; }
+
+  // Another start of the program asked for the monitor: show it, in front.
+  void BringToFront();
+
+  // The start-up message box: the whole text, as plain text, selectable.
+  static std::unique_ptr<QMessageBox> MakeMessageBox(QMessageBox::Icon icon, const QString& text);
 
   // One refresh tick, as the refresh timer runs it.
   void RefreshTick();
@@ -98,6 +107,10 @@ class Application : public QObject {
   void SyncMonitorGeometryToModel();
   void ApplyFit();
   void CreateDialog();
+  // Interfaces, routes and addresses: watched from the event loop, so the
+  // choice and the LAN address follow the machine without any polling.
+  void WatchNetwork();
+  void NetworkChanged();
 
   AppEnvironment env_;
   SettingsModel model_;
@@ -118,6 +131,8 @@ class Application : public QObject {
   std::unique_ptr<WindowUpkeep> upkeep_;
   std::unique_ptr<SettingsDialog> dialog_;
   QTimer refreshTimer_;
+  std::unique_ptr<NetworkWatch> netWatch_;
+  std::unique_ptr<QSocketNotifier> netNotifier_;
 
   bool exiting_ = false;
   bool applyingGeometry_ = false;

@@ -1,9 +1,36 @@
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFileInfo>
+#include <iostream>
 
+#include "app/autostart.h"
 #include "app/qt/application.h"
+#include "app/qt/command_line.h"
+#include "app/qt/qt_translation.h"
+#include "app/qt/single_instance.h"
 
 int main(int argc, char** argv) {
+  // Before Qt: --help, --version and --autostart need no display.
+  const mirel::CommandLine line =
+      mirel::ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  switch (line.action) {
+    case mirel::CommandLine::Action::kHelp:
+      std::cout << mirel::HelpText();
+      return 0;
+    case mirel::CommandLine::Action::kVersion:
+      std::cout << mirel::VersionText();
+      return 0;
+    case mirel::CommandLine::Action::kAutostart:
+      return mirel::RunAutostart(line.autostart, mirel::UserConfigDir().parent_path(),
+                                 mirel::RunningProgramPath(argv[0]), std::cout, std::cerr);
+    case mirel::CommandLine::Action::kError:
+      std::cerr << mirel::ErrorText(line);
+      return 2;
+    case mirel::CommandLine::Action::kRun:
+      break;
+  }
+
   // The monitor sends a few changed rows a second. Over the X socket they
   // need no reply; through shared memory Qt waits for the server to finish
   // the previous picture before every paint, a round trip that wakes the
@@ -11,13 +38,35 @@ int main(int argc, char** argv) {
   if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirel9x"));
+  // Ties the windows to the installed desktop entry (task bars, Wayland).
+  QGuiApplication::setDesktopFileName(QString::fromUtf8(mirel::kAppId));
   // The monitor and toolbar windows come and go; only "終了" ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
+  // The interface is Japanese whatever the locale says.
+  const std::unique_ptr<QTranslator> qtTexts = mirel::InstallQtJapanese();
+
+  std::optional<std::string> display = line.display;
+  if (!display) display = mirel::ProcessEnvironment("DISPLAY");
+  if (!display) display = mirel::ProcessEnvironment("WAYLAND_DISPLAY");
+  mirel::SingleInstance instance(mirel::SingleInstance::RuntimeFolder(),
+                                 mirel::SingleInstance::SessionName(::getuid(), display));
+  switch (instance.TryClaim()) {
+    case mirel::SingleInstance::Claim::kForwarded:
+      return 0;
+    case mirel::SingleInstance::Claim::kUnreachable:
+      std::cerr << "mirel9x: すでに起動しているモニタが応答しません (" +
+                       instance.lockPath().toStdString() + ")\n";
+      return 1;
+    case mirel::SingleInstance::Claim::kFirst:
+      break;
+  }
 
   mirel::AppEnvironment env;
   env.executableDir =
       QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdString();
+  env.webCheckBase = line.webCheckBase;
   mirel::Application program(std::move(env));
+  instance.onActivate = [&program] { program.BringToFront(); };
   if (std::optional<int> status = program.Start()) return *status;
   return QApplication::exec();
 }

@@ -3,29 +3,36 @@
 #define G_SETTINGS_ENABLE_BACKEND
 #include "platform/linux/browser_store_linux.h"
 
+#include <fcntl.h>
 #include <gio/gio.h>
 #include <gio/gsettingsbackend.h>
+#include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <system_error>
+#include <vector>
+
+#include "app/atomic_file.h"
+#include "platform/linux/reg_text.h"
 
 namespace mirel {
 
 namespace {
 
-constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
 constexpr std::string_view kInternetSettings =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr int kDefaultProxyPort = 80;
 
 // --- Text helpers ------------------------------------------------------------
+
+using reg::NormalKey;
+using reg::SameName;
 
 char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
@@ -35,14 +42,6 @@ std::string Fold(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = AsciiLower(c);
   return out;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
 }
 
 bool IsBlank(char c) {
@@ -55,23 +54,6 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// Key paths compare without regard to case and ignore empty components, so
-// "Software\\X\\" and "software\\x" name the same key.
-std::string NormalKey(std::string_view path) {
-  std::string out;
-  std::size_t i = 0;
-  while (i <= path.size()) {
-    std::size_t j = path.find('\\', i);
-    if (j == std::string_view::npos) j = path.size();
-    if (j > i) {
-      if (!out.empty()) out += '\\';
-      out += path.substr(i, j - i);
-    }
-    i = j + 1;
-  }
-  return out;
-}
-
 // true when `key` is `path` itself or one of its ancestors (both normal).
 bool IsSelfOrAncestor(std::string_view key, std::string_view path) {
   if (key.empty()) return true;
@@ -80,304 +62,142 @@ bool IsSelfOrAncestor(std::string_view key, std::string_view path) {
   return key.size() == path.size() || path[key.size()] == '\\';
 }
 
-// --- REGEDIT4 file -------------------------------------------------------------
+// --- The file ------------------------------------------------------------------
 
-struct NamedValue {
-  std::string name;  // "" is the key's default value ("@")
-  RegValue value;
-};
+// What identifies one version of the file: a write in place changes the
+// modification time or the size, a replacement the inode.
+struct FileStamp {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
 
-struct RegKey {
-  std::string path;  // normal form, spelled as first created
-  std::vector<NamedValue> values;
-};
-
-struct RegData {
-  std::vector<RegKey> keys;
-
-  RegKey* FindKey(std::string_view path) {
-    for (RegKey& k : keys) {
-      if (SameName(k.path, path)) return &k;
-    }
-    return nullptr;
+  static FileStamp Of(const struct stat& st) {
+    return FileStamp{true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
   }
-  bool KeyExists(std::string_view path) const {
-    for (const RegKey& k : keys) {
-      if (IsSelfOrAncestor(path, k.path)) return true;
-    }
-    return false;
-  }
-  RegKey& KeyForWrite(std::string_view path) {
-    if (RegKey* k = FindKey(path)) return *k;
-    keys.push_back(RegKey{std::string(path), {}});
-    return keys.back();
+  bool operator==(const FileStamp& o) const {
+    return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
+           modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
+           changed.tv_sec == o.changed.tv_sec && changed.tv_nsec == o.changed.tv_nsec;
   }
 };
 
-void PutValue(RegKey& key, std::string_view name, RegValue value) {
-  for (NamedValue& v : key.values) {
-    if (SameName(v.name, name)) {
-      v.value = std::move(value);
-      return;
-    }
-  }
-  key.values.push_back(NamedValue{std::string(name), std::move(value)});
-}
-
-// Reads a quoted string at the start of s (which begins with '"'); moves s
-// past the closing quote. nullopt when the quote is not closed.
-std::optional<std::string> TakeQuoted(std::string_view& s) {
-  std::string out;
-  std::size_t i = 1;
-  while (i < s.size()) {
-    char c = s[i];
-    if (c == '"') {
-      s.remove_prefix(i + 1);
-      return out;
-    }
-    if (c == '\\') {
-      if (i + 1 >= s.size()) return std::nullopt;
-      out += s[i + 1];
-      i += 2;
-      continue;
-    }
-    out += c;
-    ++i;
-  }
-  return std::nullopt;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = AsciiLower(c);
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-std::optional<std::string> ParseHexBytes(std::string_view s) {
-  std::string out;
-  s = Trim(s);
-  if (s.empty()) return out;
-  while (true) {
-    std::string_view item = s.substr(0, s.find(','));
-    item = Trim(item);
-    if (item.size() != 2 || HexDigit(item[0]) < 0 || HexDigit(item[1]) < 0) return std::nullopt;
-    out += static_cast<char>(HexDigit(item[0]) * 16 + HexDigit(item[1]));
-    std::size_t comma = s.find(',');
-    if (comma == std::string_view::npos) break;
-    s.remove_prefix(comma + 1);
-  }
-  return out;
-}
-
-std::optional<RegValue> ParseData(std::string_view s) {
-  RegValue v;
-  if (!s.empty() && s.front() == '"') {
-    std::optional<std::string> text = TakeQuoted(s);
-    if (!text || !Trim(s).empty()) return std::nullopt;
-    v.kind = RegValue::Kind::kString;
-    v.text = std::move(*text);
-    return v;
-  }
-  if (s.starts_with("dword:")) {
-    s.remove_prefix(6);
-    s = Trim(s);
-    if (s.size() != 8) return std::nullopt;
-    std::uint32_t n = 0;
-    for (char c : s) {
-      int d = HexDigit(c);
-      if (d < 0) return std::nullopt;
-      n = n * 16 + static_cast<std::uint32_t>(d);
-    }
-    v.kind = RegValue::Kind::kDword;
-    v.dword = n;
-    return v;
-  }
-  // "hex:" and the typed "hex(n):" forms: kept as raw bytes.
-  if (s.starts_with("hex")) {
-    std::size_t colon = s.find(':');
-    if (colon == std::string_view::npos) return std::nullopt;
-    std::string_view type = s.substr(3, colon - 3);
-    if (!type.empty() && (type.front() != '(' || type.back() != ')')) return std::nullopt;
-    std::optional<std::string> bytes = ParseHexBytes(s.substr(colon + 1));
-    if (!bytes) return std::nullopt;
-    v.kind = RegValue::Kind::kBinary;
-    v.text = std::move(*bytes);
-    return v;
-  }
-  return std::nullopt;
-}
-
-// nullopt when the text is not a REGEDIT4 file this store can read.
-std::optional<RegData> ParseRegFile(std::string_view text) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  std::vector<std::string> lines;
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t j = text.find('\n', i);
-    if (j == std::string_view::npos) j = text.size();
-    std::string_view line = text.substr(i, j - i);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    lines.emplace_back(line);
-    i = j + 1;
-  }
-  RegData data;
-  RegKey* current = nullptr;
-  bool sawHeader = false;
-  for (std::size_t n = 0; n < lines.size(); ++n) {
-    std::string joined(Trim(lines[n]));
-    // Long binary data goes on over several lines, each but the last ending
-    // in a backslash.
-    if (joined.find("=hex") != std::string::npos) {
-      while (!joined.empty() && joined.back() == '\\' && n + 1 < lines.size()) {
-        joined.pop_back();
-        joined += Trim(lines[++n]);
-      }
-    }
-    std::string_view line = joined;
-    if (line.empty() || line.front() == ';') continue;
-    if (!sawHeader) {
-      if (line != "REGEDIT4") return std::nullopt;
-      sawHeader = true;
-      continue;
-    }
-    if (line.front() == '[') {
-      if (line.back() != ']') return std::nullopt;
-      std::string_view path = line.substr(1, line.size() - 2);
-      if (!SameName(path.substr(0, kRoot.size()), kRoot)) return std::nullopt;
-      path.remove_prefix(kRoot.size());
-      if (!path.empty() && path.front() != '\\') return std::nullopt;
-      std::string normal = NormalKey(path);
-      current = &data.KeyForWrite(normal);
-      continue;
-    }
-    if (current == nullptr) return std::nullopt;
-    std::string name;
-    if (line.front() == '@') {
-      line.remove_prefix(1);
-    } else if (line.front() == '"') {
-      std::optional<std::string> quoted = TakeQuoted(line);
-      if (!quoted) return std::nullopt;
-      name = std::move(*quoted);
-    } else {
-      return std::nullopt;
-    }
-    line = Trim(line);
-    if (line.empty() || line.front() != '=') return std::nullopt;
-    line.remove_prefix(1);
-    std::optional<RegValue> value = ParseData(Trim(line));
-    if (!value) return std::nullopt;
-    PutValue(*current, name, std::move(*value));
-  }
-  if (!sawHeader) return std::nullopt;
-  return data;
-}
-
-std::string Quote(std::string_view s) {
-  std::string out = "\"";
-  for (char c : s) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  out += '"';
-  return out;
-}
-
-std::string FormatRegFile(const RegData& data) {
-  std::string out = "REGEDIT4\r\n";
-  for (const RegKey& key : data.keys) {
-    out += "\r\n[";
-    out += kRoot;
-    if (!key.path.empty()) out += "\\" + key.path;
-    out += "]\r\n";
-    for (const NamedValue& v : key.values) {
-      out += v.name.empty() ? std::string("@") : Quote(v.name);
-      out += '=';
-      char buf[16];
-      switch (v.value.kind) {
-        case RegValue::Kind::kString:
-          out += Quote(v.value.text);
-          break;
-        case RegValue::Kind::kDword:
-          std::snprintf(buf, sizeof buf, "dword:%08x", v.value.dword);
-          out += buf;
-          break;
-        default:
-          out += "hex:";
-          for (std::size_t i = 0; i < v.value.text.size(); ++i) {
-            std::snprintf(buf, sizeof buf, "%s%02x", i ? "," : "",
-                          static_cast<unsigned char>(v.value.text[i]));
-            out += buf;
-          }
-          break;
-      }
-      out += "\r\n";
-    }
-  }
-  return out;
+FileStamp StampOf(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return FileStamp::Of(st);
 }
 
 class RegFile {
  public:
   explicit RegFile(std::filesystem::path path) : path_(std::move(path)) {}
 
-  // The file's contents; a missing file is empty, and so is a damaged one.
-  RegData Load() {
+  // The file's contents; a missing file is empty, and so is a damaged or an
+  // oversized one. Read again only when the file changed: one stat() per call
+  // otherwise.
+  const reg::Data& Load() {
+    const FileStamp now = StampOf(path_);
+    if (loaded_ && now == stamp_) return data_;
+    loaded_ = true;
     damaged_ = false;
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) return {};
-    std::ostringstream text;
-    text << in.rdbuf();
-    std::optional<RegData> data = ParseRegFile(text.str());
+    data_ = {};
+    stamp_ = now;
+    if (!now.exists) return data_;
+    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      // A file this user may not read is kept aside before a write replaces
+      // it, like a damaged one: its values are not ours to drop.
+      damaged_ = errno != ENOENT;
+      return data_;
+    }
+    struct stat st {};
+    std::string text;
+    bool tooLarge = false;
+    if (::fstat(fd, &st) == 0) {
+      stamp_ = FileStamp::Of(st);
+      tooLarge = st.st_size > static_cast<off_t>(kMaxBrowserSettingsBytes);
+      if (!tooLarge) tooLarge = !ReadUpTo(fd, kMaxBrowserSettingsBytes, text);
+    }
+    ::close(fd);
+    std::optional<reg::Data> data = tooLarge ? std::nullopt : reg::Parse(text);
     if (!data) {
       damaged_ = true;
-      return {};
+      return data_;
     }
-    return std::move(*data);
+    data_ = std::move(*data);
+    return data_;
   }
 
   // Replaces the file atomically; false when it could not be written.
-  bool Save(const RegData& data) {
+  bool Save(const reg::Data& data) {
     std::error_code ec;
-    std::filesystem::path dir = path_.parent_path();
-    std::filesystem::create_directories(dir, ec);
-    if (damaged_) {
-      // Keep what could not be read, for the user to look at.
-      std::filesystem::path keep = path_;
-      keep += ".damaged";
-      std::filesystem::rename(path_, keep, ec);
-      damaged_ = false;
+    std::filesystem::create_directories(path_.parent_path(), ec);
+    // Keep what could not be read, for the user to look at, unless it
+    // changed again since.
+    if (damaged_ && StampOf(path_) == stamp_) KeepDamaged();
+    if (!WriteFileAtomically(path_, reg::Format(data)).empty()) {
+      loaded_ = false;
+      return false;
     }
-    std::string tmpl = (dir / ".browser-settings.XXXXXX").string();
-    int fd = mkstemp(tmpl.data());
-    if (fd < 0) return false;
-    std::string text = FormatRegFile(data);
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < text.size()) {
-      ssize_t n = write(fd, text.data() + done, text.size() - done);
-      if (n < 0) {
-        ok = errno == EINTR;
-        continue;
-      }
-      done += static_cast<std::size_t>(n);
-    }
-    ok = ok && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    ok = ok && std::rename(tmpl.c_str(), path_.c_str()) == 0;
-    if (!ok) unlink(tmpl.c_str());
-    return ok;
+    data_ = data;
+    damaged_ = false;
+    stamp_ = StampOf(path_);
+    loaded_ = stamp_.exists;
+    return true;
   }
 
  private:
+  // false when the file holds more than `limit` bytes.
+  static bool ReadUpTo(int fd, std::size_t limit, std::string& out) {
+    char buf[65536];
+    while (true) {
+      ssize_t n = ::read(fd, buf, sizeof buf);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return true;
+      if (out.size() + static_cast<std::size_t>(n) > limit) return false;
+      out.append(buf, static_cast<std::size_t>(n));
+    }
+  }
+
+  // browser-settings.reg.damaged, then .damaged-2, -3, ...: never over an
+  // earlier copy.
+  void KeepDamaged() {
+    for (int n = 1; n <= 999; ++n) {
+      std::filesystem::path keep = path_;
+      keep += n == 1 ? std::string(".damaged") : ".damaged-" + std::to_string(n);
+      if (::renameat2(AT_FDCWD, path_.c_str(), AT_FDCWD, keep.c_str(), RENAME_NOREPLACE) == 0)
+        return;
+      if (errno == EEXIST) continue;
+      if (errno != EINVAL && errno != ENOSYS) return;
+      // A file system without RENAME_NOREPLACE.
+      std::error_code ec;
+      if (std::filesystem::exists(keep, ec)) continue;
+      std::filesystem::rename(path_, keep, ec);
+      return;
+    }
+  }
+
   std::filesystem::path path_;
+  bool loaded_ = false;
   bool damaged_ = false;
+  FileStamp stamp_;
+  reg::Data data_;
 };
 
 // --- Desktop proxy (GSettings) -------------------------------------------------
 
 constexpr const char* kProxySchema = "org.gnome.system.proxy";
-constexpr const char* kHttpSchema = "org.gnome.system.proxy.http";
-constexpr const char* kHttpsSchema = "org.gnome.system.proxy.https";
+
+// The protocols the desktop keeps a proxy for, each in its own child schema
+// (org.gnome.system.proxy.http, ...), named as in a ProxyServer text.
+constexpr std::array<const char*, 4> kProtocols = {"http", "https", "ftp", "socks"};
+enum Protocol { kHttp, kHttps, kFtp, kSocks };
+
+std::string ChildSchema(const char* protocol) {
+  return std::string(kProxySchema) + "." + protocol;
+}
 
 GSettingsSchema* LookupSchema(const char* id, std::initializer_list<const char*> keys) {
   GSettingsSchemaSource* source = g_settings_schema_source_get_default();
@@ -394,9 +214,10 @@ GSettingsSchema* LookupSchema(const char* id, std::initializer_list<const char*>
 }
 
 bool SchemasInstalled() {
-  GSettingsSchema* all[] = {LookupSchema(kProxySchema, {"mode"}),
-                            LookupSchema(kHttpSchema, {"host", "port"}),
-                            LookupSchema(kHttpsSchema, {"host", "port"})};
+  std::vector<GSettingsSchema*> all = {LookupSchema(kProxySchema, {"mode"})};
+  for (const char* protocol : kProtocols) {
+    all.push_back(LookupSchema(ChildSchema(protocol).c_str(), {"host", "port"}));
+  }
   bool ok = true;
   for (GSettingsSchema* s : all) {
     if (s == nullptr) {
@@ -478,23 +299,35 @@ std::string FormatEndpoint(const Endpoint& e) {
   return out;
 }
 
-struct ProxyPair {
-  Endpoint http;
-  Endpoint https;
-};
+bool operator==(const Endpoint& a, const Endpoint& b) {
+  return a.host == b.host && (a.host.empty() || a.port == b.port);
+}
 
-// nullopt when the text cannot be stored faithfully.
-std::optional<ProxyPair> ParseProxyServer(std::string_view text) {
+// One endpoint per protocol; an empty host: no proxy for that protocol.
+using ProxyParts = std::array<Endpoint, kProtocols.size()>;
+
+// The plain "host:port" form: one proxy for http, https and ftp, none for
+// socks, as a browser reads it.
+bool OneProxyForAll(const ProxyParts& p) {
+  return !p[kHttp].host.empty() && p[kHttps] == p[kHttp] && p[kFtp] == p[kHttp] &&
+         p[kSocks].host.empty();
+}
+
+// "host:port" sets http, https and ftp and clears socks; "p=host:port;..."
+// sets the protocols named and clears the others. nullopt for a text the
+// desktop cannot hold: an unknown or repeated protocol, a part without '=',
+// an unusable endpoint.
+std::optional<ProxyParts> ParseProxyServer(std::string_view text) {
   text = Trim(text);
-  ProxyPair pair;
-  if (text.empty()) return pair;
+  ProxyParts parts;
+  if (text.empty()) return parts;
   if (text.find('=') == std::string_view::npos) {
     std::optional<Endpoint> e = ParseEndpoint(text);
     if (!e) return std::nullopt;
-    pair.http = *e;
-    pair.https = *e;
-    return pair;
+    parts[kHttp] = parts[kHttps] = parts[kFtp] = *e;
+    return parts;
   }
+  std::array<bool, kProtocols.size()> seen{};
   while (!text.empty()) {
     std::size_t semi = text.find(';');
     std::string_view segment = Trim(text.substr(0, semi));
@@ -502,21 +335,54 @@ std::optional<ProxyPair> ParseProxyServer(std::string_view text) {
     if (segment.empty()) continue;
     std::size_t eq = segment.find('=');
     if (eq == std::string_view::npos) return std::nullopt;
-    std::string scheme = Fold(Trim(segment.substr(0, eq)));
-    if (scheme != "http" && scheme != "https") continue;  // ftp, socks: not kept
+    const std::string scheme = Fold(Trim(segment.substr(0, eq)));
+    std::size_t k = 0;
+    while (k < kProtocols.size() && scheme != kProtocols[k]) ++k;
+    if (k == kProtocols.size() || seen[k]) return std::nullopt;
+    seen[k] = true;
     std::optional<Endpoint> e = ParseEndpoint(segment.substr(eq + 1));
     if (!e) return std::nullopt;
-    (scheme == "http" ? pair.http : pair.https) = *e;
+    parts[k] = *e;
   }
-  return pair;
+  return parts;
+}
+
+// The text for settings made elsewhere: "host:port" when http and https agree
+// (ftp the same or unset, no socks), else "http=...;https=...;ftp=...;socks=..."
+// for the protocols that have a proxy.
+std::string FormatProxyServer(const ProxyParts& p) {
+  if (!p[kHttp].host.empty() && p[kHttps] == p[kHttp] &&
+      (p[kFtp].host.empty() || p[kFtp] == p[kHttp]) && p[kSocks].host.empty()) {
+    return FormatEndpoint(p[kHttp]);
+  }
+  std::string out;
+  for (std::size_t k = 0; k < kProtocols.size(); ++k) {
+    if (p[k].host.empty()) continue;
+    if (!out.empty()) out += ';';
+    out += std::string(kProtocols[k]) + "=" + FormatEndpoint(p[k]);
+  }
+  return out;
+}
+
+// Every part, unset ones included: what the desktop held when a text was
+// written, to tell later whether it still does.
+std::string Fingerprint(const ProxyParts& p) {
+  std::string out;
+  for (std::size_t k = 0; k < kProtocols.size(); ++k) {
+    out += std::string(k ? ";" : "") + kProtocols[k] + "=" +
+           (p[k].host.empty() ? std::string() : FormatEndpoint(p[k]));
+  }
+  return out;
 }
 
 class DesktopProxy {
  public:
-  DesktopProxy() {
-    proxy_ = New(kProxySchema);
-    http_ = New(kHttpSchema);
-    https_ = New(kHttpsSchema);
+  // `backend` null: the process's default backend.
+  explicit DesktopProxy(GSettingsBackend* backend) {
+    proxy_ = New(kProxySchema, backend);
+    for (std::size_t k = 0; k < kProtocols.size(); ++k) {
+      parts_[k] = New(ChildSchema(kProtocols[k]).c_str(), backend);
+    }
     GSettingsSchema* schema = nullptr;
     g_object_get(proxy_, "settings-schema", &schema, nullptr);
     hasSameKey_ = schema != nullptr && g_settings_schema_has_key(schema, "use-same-proxy");
@@ -524,53 +390,54 @@ class DesktopProxy {
   }
   ~DesktopProxy() {
     g_object_unref(proxy_);
-    g_object_unref(http_);
-    g_object_unref(https_);
+    for (GSettings* s : parts_) g_object_unref(s);
   }
   DesktopProxy(const DesktopProxy&) = delete;
   DesktopProxy& operator=(const DesktopProxy&) = delete;
 
   bool Manual() const { return Mode() == "manual"; }
 
+  // false also when the backend did not keep the change (dconf without a
+  // session bus, a read-only configuration folder): GLib reports success
+  // there and only warns.
   bool SetEnabled(bool on) {
     bool ok = true;
+    std::string want = Mode();
     if (on) {
-      ok = g_settings_set_string(proxy_, "mode", "manual");
-    } else if (Manual()) {
-      ok = g_settings_set_string(proxy_, "mode", "none");
+      want = "manual";
+    } else if (want == "manual") {
+      want = "none";
     }
+    if (want != Mode()) ok = g_settings_set_string(proxy_, "mode", want.c_str());
     g_settings_sync();
-    return ok;
+    return ok && Mode() == want;
   }
 
-  std::string Server() const {
-    Endpoint http = Read(http_);
-    Endpoint https = Read(https_);
-    if (http.host.empty() && https.host.empty()) return "";
-    if (http.host == https.host && http.port == https.port) return FormatEndpoint(http);
-    std::string out;
-    if (!http.host.empty()) out = "http=" + FormatEndpoint(http);
-    if (!https.host.empty()) out += (out.empty() ? "" : ";") + ("https=" + FormatEndpoint(https));
-    return out;
+  ProxyParts Parts() const {
+    ProxyParts p;
+    for (std::size_t k = 0; k < kProtocols.size(); ++k) p[k] = Read(parts_[k]);
+    return p;
   }
 
-  bool SetServer(std::string_view text) {
-    std::optional<ProxyPair> pair = ParseProxyServer(text);
-    if (!pair) return false;
-    bool ok = Write(http_, pair->http) && Write(https_, pair->https);
-    if (ok && hasSameKey_) {
-      bool same = pair->http.host == pair->https.host && pair->http.port == pair->https.port;
-      ok = g_settings_set_boolean(proxy_, "use-same-proxy", same);
+  // Writes every protocol; false for a text the desktop cannot hold (then
+  // nothing is written) and when the backend did not keep what was written.
+  bool SetParts(const ProxyParts& p) {
+    bool ok = true;
+    for (std::size_t k = 0; k < kProtocols.size(); ++k) ok = Write(parts_[k], p[k]) && ok;
+    const bool same = OneProxyForAll(p);
+    if (hasSameKey_ && g_settings_get_boolean(proxy_, "use-same-proxy") != same) {
+      ok = g_settings_set_boolean(proxy_, "use-same-proxy", same) && ok;
     }
     g_settings_sync();
-    return ok;
+    if (!ok || Parts() != p) return false;
+    return !hasSameKey_ || g_settings_get_boolean(proxy_, "use-same-proxy") == same;
   }
 
  private:
-  static GSettings* New(const char* id) {
+  static GSettings* New(const char* id, GSettingsBackend* backend) {
     GSettingsSchema* schema =
         g_settings_schema_source_lookup(g_settings_schema_source_get_default(), id, TRUE);
-    GSettings* s = g_settings_new_full(schema, nullptr, nullptr);
+    GSettings* s = g_settings_new_full(schema, backend, nullptr);
     g_settings_schema_unref(schema);
     return s;
   }
@@ -582,35 +449,51 @@ class DesktopProxy {
     return out;
   }
 
+  // The port only where there is a host: it means nothing without one, and
+  // reading an integer key costs more than the string (a range check).
   static Endpoint Read(GSettings* s) {
     Endpoint e;
     gchar* host = g_settings_get_string(s, "host");
     e.host = host != nullptr ? host : "";
     g_free(host);
-    e.port = g_settings_get_int(s, "port");
+    if (!e.host.empty()) e.port = g_settings_get_int(s, "port");
     return e;
   }
 
   // An empty host clears the protocol; its port is left as the user had it.
+  // Only what differs is written, so an unchanged part costs no write.
   static bool Write(GSettings* s, const Endpoint& e) {
-    if (!g_settings_set_string(s, "host", e.host.c_str())) return false;
-    return e.host.empty() || g_settings_set_int(s, "port", e.port);
+    const Endpoint now = Read(s);
+    bool ok = true;
+    if (now.host != e.host) ok = g_settings_set_string(s, "host", e.host.c_str());
+    if (ok && !e.host.empty() && (now.host.empty() || now.port != e.port)) {
+      ok = g_settings_set_int(s, "port", e.port);
+    }
+    return ok;
   }
 
   GSettings* proxy_ = nullptr;
-  GSettings* http_ = nullptr;
-  GSettings* https_ = nullptr;
+  std::array<GSettings*, kProtocols.size()> parts_{};
   bool hasSameKey_ = false;
 };
 
 // --- The store ---------------------------------------------------------------
 
+// Where the proxy text last written to the desktop is kept, with the
+// desktop's settings it became: while the desktop still holds those, the
+// text reads back exactly as it was written ("http=a:1;https=a:1", a remark,
+// "http://"), not as rebuilt from the desktop's host and port.
+constexpr std::string_view kKeptTextKey = "Software\\mirel9x\\DesktopProxy";
+constexpr std::string_view kKeptText = "ProxyServer";
+constexpr std::string_view kKeptFingerprint = "DesktopSettings";
+
 class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
  public:
-  LinuxBrowserSettingsStore(const std::filesystem::path& configDir, DesktopProxyUse use)
+  LinuxBrowserSettingsStore(const std::filesystem::path& configDir, DesktopProxyUse use,
+                            GSettingsBackend* backend)
       : file_(BrowserSettingsFile(configDir)) {
-    if (use == DesktopProxyUse::kWhenAvailable && DesktopProxyAvailable()) {
-      desktop_ = std::make_unique<DesktopProxy>();
+    if (backend != nullptr || (use == DesktopProxyUse::kWhenAvailable && DesktopProxyAvailable())) {
+      desktop_ = std::make_unique<DesktopProxy>(backend);
     }
   }
 
@@ -623,17 +506,13 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
         v.dword = desktop_->Manual() ? 1 : 0;
       } else {
         v.kind = RegValue::Kind::kString;
-        v.text = desktop_->Server();
+        v.text = DesktopServerText();
       }
       return v;
     }
-    RegData data = file_.Load();
-    RegKey* k = data.FindKey(key);
-    if (k == nullptr) return std::nullopt;
-    for (NamedValue& v : k->values) {
-      if (SameName(v.name, valueName)) return std::move(v.value);
-    }
-    return std::nullopt;
+    const RegValue* v = file_.Load().Find(key, valueName);
+    if (v == nullptr) return std::nullopt;
+    return *v;
   }
 
   KeyDisposition CreateKey(std::string_view keyPath) override {
@@ -641,8 +520,8 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
     if (desktop_ && IsSelfOrAncestor(key, kInternetSettings))
       return KeyDisposition::kOpenedExisting;
     if (key.empty()) return KeyDisposition::kOpenedExisting;  // the root itself
-    if (!OneLine(key)) return KeyDisposition::kFailed;
-    RegData data = file_.Load();
+    if (!reg::Writable(key)) return KeyDisposition::kFailed;
+    reg::Data data = file_.Load();
     if (data.KeyExists(key)) return KeyDisposition::kOpenedExisting;
     data.KeyForWrite(key);
     return file_.Save(data) ? KeyDisposition::kCreatedNew : KeyDisposition::kFailed;
@@ -655,9 +534,9 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
     text = text.substr(0, text.find('\0'));
     if (IsDesktopValue(key, valueName)) {
       if (!SameName(valueName, "ProxyServer")) return false;  // the switch is a number
-      return desktop_->SetServer(text);
+      return SetDesktopServer(text);
     }
-    if (!OneLine(text)) return false;
+    if (!reg::Writable(text)) return false;
     RegValue v;
     v.kind = RegValue::Kind::kString;
     v.text = std::string(text);
@@ -683,15 +562,35 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
            (SameName(valueName, "ProxyServer") || SameName(valueName, "ProxyEnable"));
   }
 
-  // REGEDIT4 has no way to write a line break inside a name or a text.
-  static bool OneLine(std::string_view s) {
-    return s.find_first_of("\r\n") == std::string_view::npos;
+  std::string DesktopServerText() {
+    const ProxyParts parts = desktop_->Parts();
+    const reg::Data& kept = file_.Load();
+    const RegValue* text = kept.Find(kKeptTextKey, kKeptText);
+    const RegValue* fingerprint = kept.Find(kKeptTextKey, kKeptFingerprint);
+    if (text != nullptr && fingerprint != nullptr && fingerprint->text == Fingerprint(parts)) {
+      return text->text;
+    }
+    return FormatProxyServer(parts);  // changed elsewhere since
+  }
+
+  bool SetDesktopServer(std::string_view text) {
+    std::optional<ProxyParts> parts = ParseProxyServer(text);
+    if (!parts || !reg::Writable(text)) return false;
+    if (!desktop_->SetParts(*parts)) return false;
+    // The desktop has the proxy now; should keeping the text fail, it reads
+    // back in the desktop's own form, which still names the same proxy.
+    reg::Data data = file_.Load();
+    reg::Key& key = data.KeyForWrite(std::string(kKeptTextKey));
+    reg::PutValue(key, kKeptText, RegValue{RegValue::Kind::kString, std::string(text), 0});
+    reg::PutValue(key, kKeptFingerprint, RegValue{RegValue::Kind::kString, Fingerprint(*parts), 0});
+    (void)file_.Save(data);
+    return true;
   }
 
   bool Put(const std::string& key, std::string_view valueName, RegValue value) {
-    if (!OneLine(key) || !OneLine(valueName)) return false;
-    RegData data = file_.Load();
-    PutValue(data.KeyForWrite(key), valueName, std::move(value));
+    if (!reg::Writable(key) || !reg::Writable(valueName)) return false;
+    reg::Data data = file_.Load();
+    reg::PutValue(data.KeyForWrite(key), valueName, std::move(value));
     return file_.Save(data);
   }
 
@@ -711,7 +610,13 @@ bool DesktopProxyAvailable() {
 
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
     const std::filesystem::path& configDir, DesktopProxyUse use) {
-  return std::make_unique<LinuxBrowserSettingsStore>(configDir, use);
+  return std::make_unique<LinuxBrowserSettingsStore>(configDir, use, nullptr);
+}
+
+std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
+    const std::filesystem::path& configDir, GSettingsBackend* backend) {
+  return std::make_unique<LinuxBrowserSettingsStore>(configDir, DesktopProxyUse::kWhenAvailable,
+                                                     backend);
 }
 
 std::unique_ptr<BrowserSettingsStore> MakeBrowserSettingsStore(

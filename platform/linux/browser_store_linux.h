@@ -7,18 +7,32 @@
 //     Writing a non-zero value sets 'manual'; writing 0 sets 'none' when the
 //     mode is 'manual' and leaves an 'auto' (PAC) mode alone, because the
 //     switch only ever governed the manual proxy and 'auto' reads as 0 anyway.
-//   - ProxyServer reads "host:port" when the http and https proxies agree,
-//     "http=host:port;https=host:port" when they differ, "" when neither has a
-//     host. Either form can be written, and "" clears both hosts. A text with
-//     no port uses port 80, the port a browser assumes for an http proxy given
-//     without one; a port that is not a number from 1 to 65535 makes the write
-//     fail and leaves the desktop proxy as it was. A remark after the address
-//     ("host:8080 office") is ignored, as are schemes other than http and https.
+//   - ProxyServer maps onto the desktop's http, https, ftp and socks proxies.
+//     "host:port" sets http, https and ftp to it and clears socks;
+//     "http=host:port;socks=host:port;..." sets the protocols named and clears
+//     the others; "" clears all four. A text with no port uses port 80; a
+//     remark after the address ("host:8080 office") and a "scheme://" in
+//     front are ignored. A text the desktop cannot hold (another protocol, a
+//     protocol named twice, a port that is not 1-65535) is refused and
+//     changes nothing.
+//   - A ProxyServer text reads back exactly as it was last written while the
+//     desktop still holds what that text set (the text is kept in the file
+//     below, with the desktop's settings it became). Settings changed
+//     elsewhere read as "host:port" when http and https agree (ftp the same
+//     or unset, no socks) and as "http=...;https=...;ftp=...;socks=..."
+//     otherwise.
+//   - Every write is synced and read back: a backend that reports success but
+//     keeps nothing (dconf without a session bus, a read-only configuration
+//     folder) makes the write fail. Reads come from GSettings' in-process
+//     cache, so a tick costs no D-Bus round trip.
 //   - The key exists whenever the schema does.
 // Everything else, and the proxy values where the schema is missing, lives in
-// configDir/browser-settings.reg, REGEDIT4 text in UTF-8 that is re-read on
-// every call and replaced atomically on every write. A damaged file reads as
-// empty; before it is replaced it is kept as browser-settings.reg.damaged.
+// configDir/browser-settings.reg, REGEDIT4 text in UTF-8 (reg_text.h),
+// replaced atomically on every write. It is read again only when it changed
+// (device, inode, size, modification and change time), so a tick that shows
+// a zone value costs one stat(). A damaged file, or one larger than
+// kMaxBrowserSettingsBytes, reads as empty; before the next write replaces it,
+// it is kept as browser-settings.reg.damaged (then .damaged-2, -3, ...).
 //
 // When the process did not ask for a GSettings backend and GLib falls back to
 // its in-memory backend (no dconf installed), the desktop proxy could not be
@@ -26,12 +40,19 @@
 // Tests set GSETTINGS_BACKEND=memory explicitly, which keeps GSettings in use.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 
 #include "platform/platform.h"
 
+typedef struct _GSettingsBackend GSettingsBackend;
+
 namespace mirel {
+
+// The store holds a handful of values; a file far beyond that is not ours to
+// read (a 100 MB file took seconds and hundreds of MB to parse).
+inline constexpr std::size_t kMaxBrowserSettingsBytes = 1024 * 1024;
 
 enum class DesktopProxyUse {
   kWhenAvailable,  // what MakeBrowserSettingsStore does
@@ -40,6 +61,10 @@ enum class DesktopProxyUse {
 
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
     const std::filesystem::path& configDir, DesktopProxyUse use);
+
+// The same on a given GSettings backend (tests).
+std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
+    const std::filesystem::path& configDir, GSettingsBackend* backend);
 
 // The file that holds the values the desktop does not.
 std::filesystem::path BrowserSettingsFile(const std::filesystem::path& configDir);

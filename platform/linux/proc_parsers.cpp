@@ -177,6 +177,31 @@ bool UeventSaysWireless(std::string_view uevent) {
   return wireless;
 }
 
+bool NaturalNameLess(std::string_view a, std::string_view b) {
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (digit(a[i]) && digit(b[j])) {
+      std::size_t ei = i, ej = j;
+      while (ei < a.size() && digit(a[ei])) ++ei;
+      while (ej < b.size() && digit(b[ej])) ++ej;
+      std::string_view x = a.substr(i, ei - i), y = b.substr(j, ej - j);
+      while (x.size() > 1 && x.front() == '0') x.remove_prefix(1);
+      while (y.size() > 1 && y.front() == '0') y.remove_prefix(1);
+      if (x.size() != y.size()) return x.size() < y.size();
+      if (x != y) return x < y;
+      i = ei;
+      j = ej;
+      continue;
+    }
+    if (a[i] != b[j]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[j]);
+    ++i;
+    ++j;
+  }
+  if ((i < a.size()) != (j < b.size())) return j < b.size();
+  return a < b;  // equal but for leading zeros: any fixed order
+}
+
 namespace {
 
 constexpr std::uint64_t kRtfUp = 0x0001;

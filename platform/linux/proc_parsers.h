@@ -35,6 +35,10 @@ std::uint32_t WindowsIfType(int arphrdType, bool wireless);
 // True when a uevent text says DEVTYPE=wlan.
 bool UeventSaysWireless(std::string_view uevent);
 
+// Names compared with their runs of digits as numbers, so that "eth2" comes
+// before "eth10"; a strict order over distinct names.
+bool NaturalNameLess(std::string_view a, std::string_view b);
+
 // The interface of the best (lowest metric) usable default route, from
 // /proc/net/route or /proc/net/ipv6_route; nullopt when there is none.
 std::optional<std::string> Ipv4DefaultRouteInterface(std::string_view procNetRoute);

@@ -1,5 +1,6 @@
 // Machine readings from /proc and /sys (roots given, so tests use fixture
-// trees), getifaddrs for the adapter addresses and statvfs for disk space.
+// trees), getifaddrs for the adapter addresses, statvfs for disk space and a
+// netlink socket that tells when interfaces, routes or addresses change.
 #include <fcntl.h>
 #include <langinfo.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 
 #include "platform/linux/adapter_table.h"
 #include "platform/linux/date_line.h"
+#include "platform/linux/network_watch.h"
 #include "platform/linux/proc_parsers.h"
 #include "platform/platform.h"
 
@@ -136,7 +138,8 @@ class LinuxSystemSource final : public SystemSource {
     // The aggregate line is the first one; the rest of the file is not needed.
     std::optional<CpuTimes> now = ParseCpuTimes(open_.Read(roots_.proc / "stat", 4096));
     if (!now) return std::nullopt;
-    // The first reading has nothing to compare with: the share since boot.
+    // The first reading has nothing to compare with: the share since boot,
+    // which the tick takes as its baseline only.
     std::optional<int> percent = CpuBusyPercent(previousCpu_.value_or(CpuTimes{}), *now);
     previousCpu_ = now;
     return percent;
@@ -147,8 +150,20 @@ class LinuxSystemSource final : public SystemSource {
     return {m.totalBytes, m.availBytes};
   }
 
+  // The settings file keeps a position in this table, so its order is the
+  // same from boot to boot: loopback first (where the kernel's index order
+  // always had it, so older files keep their meaning), then the adapters
+  // backed by a device (wired, wireless, USB) by name, then the virtual ones
+  // (bridges, veth, tun, WireGuard) by name. Kernel index order moved the
+  // positions whenever containers or VPNs came up in another order. Every
+  // interface is listed, so a VPN tunnel that carries the default route can
+  // be chosen as well.
   std::vector<InterfaceRow> LoadInterfaceTable() override {
-    std::vector<InterfaceRow> rows;
+    struct Ranked {
+      int rank;
+      InterfaceRow row;
+    };
+    std::vector<Ranked> ranked;
     std::error_code ec;
     fs::path netDir = roots_.sys / "class/net";
     for (const fs::directory_entry& entry : fs::directory_iterator(netDir, ec)) {
@@ -162,10 +177,16 @@ class LinuxSystemSource final : public SystemSource {
       row.index = static_cast<std::uint32_t>(*index);
       row.type = WindowsIfType(arphrd, wireless);
       row.description = dir.filename().string();
-      rows.push_back(std::move(row));
+      int rank = row.type == kIfTypeLoopback ? 0 : fs::exists(dir / "device", ec) ? 1 : 2;
+      ranked.push_back({rank, std::move(row)});
     }
-    std::sort(rows.begin(), rows.end(),
-              [](const InterfaceRow& a, const InterfaceRow& b) { return a.index < b.index; });
+    std::sort(ranked.begin(), ranked.end(), [](const Ranked& a, const Ranked& b) {
+      if (a.rank != b.rank) return a.rank < b.rank;
+      return NaturalNameLess(a.row.description, b.row.description);
+    });
+    std::vector<InterfaceRow> rows;
+    rows.reserve(ranked.size());
+    for (Ranked& r : ranked) rows.push_back(std::move(r.row));
     return rows;
   }
 
@@ -214,6 +235,8 @@ class LinuxSystemSource final : public SystemSource {
     space.name = drive;
     return space;
   }
+
+  std::unique_ptr<NetworkWatch> WatchNetwork() override { return MakeNetlinkWatch(); }
 
   std::string DateLine() override {
     std::time_t now = std::time(nullptr);

@@ -24,11 +24,11 @@
 #include <QTreeWidget>
 #include <utility>
 
-#include "settings_dialog/settings_commands.h"
 #include "app/settings_model.h"
 #include "monitor/canvas.h"
 #include "monitor/gradient.h"
 #include "platform/platform.h"
+#include "settings_dialog/settings_commands.h"
 
 namespace mirel {
 
@@ -128,6 +128,9 @@ void SettingsDialog::Open() {
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
   }
   KeepOnScreen();
+  // A minimised dialog has no task-bar entry to bring it back by: opening
+  // it again restores it.
+  setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
   raise();
   activateWindow();
@@ -316,8 +319,12 @@ void SettingsDialog::ConnectControls() {
   // Proxy list.
   connect(proxyEdit_, &QLineEdit::textChanged, this,
           [this](const QString& text) { model_.proxyText = text.toStdString(); });
-  connect(proxyList_, &QListWidget::currentRowChanged, this,
-          [this](int row) { model_.selectedProxy = row; });
+  // 削除 takes the selected entry: the current row alone (a list entered
+  // with Tab has one) is not a selection.
+  connect(proxyList_, &QListWidget::itemSelectionChanged, this, [this] {
+    const QList<QListWidgetItem*> selected = proxyList_->selectedItems();
+    model_.selectedProxy = selected.isEmpty() ? -1 : proxyList_->row(selected.front());
+  });
   connect(addProxyButton_, &QPushButton::clicked, this, [this] {
     const bool added = AddProxy(model_);
     {
@@ -412,6 +419,14 @@ std::optional<std::uint32_t> SettingsDialog::ChooseColour(std::uint32_t initial)
 
 // --- Refresh ----------------------------------------------------------------
 
+void SettingsDialog::RefreshInterfaceList() {
+  QSignalBlocker block(adapterCombo_);
+  adapterCombo_->clear();
+  for (const std::string& name : model_.interfaceList) adapterCombo_->addItem(Q(name));
+  adapterCombo_->setCurrentIndex(model_.adapterIndex < adapterCombo_->count() ? model_.adapterIndex
+                                                                              : -1);
+}
+
 void SettingsDialog::RefreshFromModel() {
   RefreshItemList();
   RefreshDriveList();
@@ -442,13 +457,7 @@ void SettingsDialog::RefreshFromModel() {
   proxyMenuBox_->setChecked(model_.proxyMenuShown);
   toolbarBox_->setChecked(model_.toolbarShown);
 
-  {
-    QSignalBlocker block(adapterCombo_);
-    adapterCombo_->clear();
-    for (const std::string& name : model_.interfaceList) adapterCombo_->addItem(Q(name));
-    adapterCombo_->setCurrentIndex(
-        model_.adapterIndex < adapterCombo_->count() ? model_.adapterIndex : -1);
-  }
+  RefreshInterfaceList();
   {
     QSignalBlocker block(proxyEdit_);
     proxyEdit_->setText(Q(model_.proxyText));

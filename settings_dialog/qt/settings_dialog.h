@@ -68,6 +68,8 @@ class SettingsDialog : public QWidget {
   void CloseDialog();
   // Re-reads every control from the model.
   void RefreshFromModel();
+  // Re-reads the adapter list and its choice (the interfaces changed).
+  void RefreshInterfaceList();
 
   // The standard colour dialog by default; tests put the user's answer here.
   void SetColourDialog(ColourDialog dialog);

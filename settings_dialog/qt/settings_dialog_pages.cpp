@@ -21,6 +21,7 @@
 
 #include "app/settings_model.h"
 #include "settings_dialog/qt/settings_dialog.h"
+#include "settings_dialog/qt/status_line.h"
 
 namespace mirel {
 
@@ -182,8 +183,7 @@ void SettingsDialog::BuildFrame() {
   saveButton_ = Button(this, "Command3", "設定保存", 176, 280, 81, 33);
   closeButton_ = Button(this, "Command2", "閉じる", 256, 280, 169, 33);
 
-  statusBar_ = Place(new QStatusBar(this), "StatusBar1", 0, 312, 425, 17);
-  statusBar_->setSizeGripEnabled(false);
+  statusBar_ = Place(new StatusLine(this), "StatusBar1", 0, 312, 425, 17);
 
   // Colour buttons 2 to 5 hold colours that are only loaded and saved.
   for (int i = 2; i <= 5; ++i) {

@@ -170,6 +170,44 @@ for _ in $(seq 1 30); do [ "$(reg_get "$zone3" 1400)" = 3 ] && break; sleep 0.1;
 [ "$(reg_get "$zone3" 1400)" = 3 ] || fail "the Active Scripting button left 1400 at $(reg_get "$zone3" 1400)"
 echo "ok: the Active Scripting button wrote 3"
 
+# オプション opens the dialog; minimised, it has no task-bar entry, so
+# オプション brings it back restored and active.
+open_options() {
+  xdotool mousemove --window "$monitor" 20 5 click 3
+  sleep 0.5
+  xdotool key Down Return
+}
+wm_state() { xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/.*window state: *//p'; }
+open_options
+dialog=""
+for _ in $(seq 1 50); do
+  for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    xwininfo -id "$w" | grep -q 'Width: 425' && xwininfo -id "$w" | grep -q 'Height: 329' && dialog=$w
+  done
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+[ -n "$dialog" ] || fail "オプション showed no dialog"
+xdotool windowminimize "$dialog"
+for _ in $(seq 1 30); do [ "$(wm_state "$dialog")" = Iconic ] && break; sleep 0.1; done
+[ "$(wm_state "$dialog")" = Iconic ] || fail "the dialog did not minimise (state '$(wm_state "$dialog")')"
+open_options
+for _ in $(seq 1 30); do [ "$(wm_state "$dialog")" = Normal ] && break; sleep 0.1; done
+[ "$(wm_state "$dialog")" = Normal ] || fail "オプション left the dialog $(wm_state "$dialog")"
+xwininfo -id "$dialog" | grep -q 'Map State: IsViewable' || fail "the restored dialog is not viewable"
+active=""
+for _ in $(seq 1 30); do
+  active=$(xprop -root _NET_ACTIVE_WINDOW | sed -n 's/.*# *//p')
+  [ "$((active))" -eq "$dialog" ] && break
+  sleep 0.1
+done
+[ "$((active))" -eq "$dialog" ] || fail "the restored dialog is not the active window ($active)"
+echo "ok: オプション restores a minimised dialog"
+# 閉じる, so the dialog does not cover the monitor.
+xdotool mousemove --window "$dialog" 340 296 click 1
+for _ in $(seq 1 30); do xwininfo -id "$dialog" | grep -q 'IsViewable' || break; sleep 0.1; done
+xwininfo -id "$dialog" | grep -q 'IsViewable' && fail "閉じる left the dialog open"
+
 # 終了 from the menu.
 xdotool mousemove --window "$monitor" 20 5 click 3
 sleep 0.5
@@ -183,4 +221,4 @@ pid=""
 # Nothing of the program is left in the notification area.
 [ -z "$(xwininfo -root -tree | grep -i 'mirel\|QSystemTrayIconSys')" ] || fail "a window is left behind"
 echo "ok: 終了 ended the program with status 0"
-echo "1 passed, 0 failed"
+echo "2 passed, 0 failed"

@@ -4,6 +4,7 @@
 Listens on 127.0.0.1 on a free port and prints the port on its first output
 line. The first path segment picks the behaviour, so one server covers every
 case: the tool is given http://127.0.0.1:PORT/<mode> as its base address.
+With a file name as its argument, it appends every path asked for to it.
 """
 import http.server
 import sys
@@ -25,6 +26,8 @@ def cp932(text):
 
 # mode -> {path: reply body, or a callable that answers itself}
 MODES = {
+    "good": {},
+    "fine": {},
     "noend": {VERSION: cp932(VERSION_PAGE.replace("**********", ""))},
     "nohtml": {ADDRESS: cp932(ADDRESS_PAGE.replace("</HTML>", ""))},
     "lower": {
@@ -44,6 +47,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
 
     def do_GET(self):
+        if len(sys.argv) > 1:
+            with open(sys.argv[1], "a", encoding="utf-8") as log:
+                log.write(self.path + "\n")
         mode, _, rest = self.path.lstrip("/").partition("/")
         path = "/" + rest.split("?", 1)[0]
         if mode == "hang":

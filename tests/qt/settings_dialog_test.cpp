@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -27,6 +28,7 @@
 #include "app/item_catalogue.h"
 #include "app/settings_model.h"
 #include "monitor/gradient.h"
+#include "settings_dialog/qt/status_line.h"
 
 namespace mirel {
 namespace {
@@ -310,6 +312,24 @@ TEST_F(DialogTest, OpenClearsStatusAndCloseHandsBackToTheMonitor) {
   EXPECT_EQ(Find<QLineEdit>("Text1")->text(), "typed");
 }
 
+TEST_F(DialogTest, OpeningAMinimisedDialogRestoresAndActivatesIt) {
+  SettingsDialog& d = Dialog();
+  d.Open();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
+  d.setWindowState(d.windowState() | Qt::WindowMinimized);
+  ASSERT_TRUE(d.isMinimized());
+  Find<QTabWidget>("TabStrip1")->setCurrentIndex(2);
+  Find<QLineEdit>("Text1")->setText("typed");
+
+  d.Open();
+  EXPECT_FALSE(d.isMinimized());
+  EXPECT_TRUE(d.isVisible());
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
+  // Restored as it was left.
+  EXPECT_EQ(Find<QTabWidget>("TabStrip1")->currentIndex(), 2);
+  EXPECT_EQ(Find<QLineEdit>("Text1")->text(), "typed");
+}
+
 TEST_F(DialogTest, AlwaysOnTopOffLeavesTheTopmostStateAlone) {
   SettingsDialog& d = Dialog();  // "ＯＦＦ"
   d.Open();
@@ -554,6 +574,45 @@ TEST_F(DialogTest, ProxyAddAndRemove) {
   EXPECT_TRUE(model_.proxyEntryVisible);
 }
 
+// Tabbing into the list makes its first row current without selecting it:
+// 削除 must not take that row.
+TEST_F(DialogTest, RemoveTakesOnlyASelectedEntry) {
+  SettingsDialog& d = Dialog();
+  d.Open();
+  Find<QTabWidget>("TabStrip1")->setCurrentIndex(2);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+  auto* list = Find<QListWidget>("List1");
+  auto* edit = Find<QLineEdit>("Text1");
+  edit->setFocus();
+  QTest::keyClick(edit, Qt::Key_Tab);  // to 追加
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  ASSERT_EQ(QApplication::focusWidget(), list);
+  ASSERT_EQ(list->currentRow(), 0);
+  ASSERT_TRUE(list->selectedItems().isEmpty());
+
+  model_.statusText = "before";
+  d.RefreshFromModel();
+  Click("Command8");
+  EXPECT_EQ(model_.proxyList, (std::vector<std::string>{"localhost:8080", "proxy:3128"}));
+  EXPECT_EQ(list->count(), 2);
+  EXPECT_EQ(Status(), "before") << "nothing selected: no status text";
+
+  // Moving with the arrow keys selects; then the selected row goes.
+  QTest::keyClick(list, Qt::Key_Down);
+  QTest::keyClick(list, Qt::Key_Up);
+  ASSERT_EQ(list->selectedItems().size(), 1);
+  Click("Command8");
+  EXPECT_EQ(model_.proxyList, (std::vector<std::string>{"proxy:3128"}));
+  EXPECT_EQ(Status(), U("localhost:8080をプロキシリストから削除しました"));
+
+  // A selection taken back (Ctrl+click) is no selection either.
+  list->setCurrentRow(0);
+  ASSERT_EQ(list->selectedItems().size(), 1);
+  list->setCurrentRow(0, QItemSelectionModel::Deselect);
+  Click("Command8");
+  EXPECT_EQ(model_.proxyList, (std::vector<std::string>{"proxy:3128"}));
+}
+
 TEST_F(DialogTest, RefreshShowsWhatOthersWroteIntoTheModel) {
   SettingsDialog& d = Dialog();
   model_.proxyText = "chosen:8080";
@@ -586,6 +645,31 @@ TEST_F(DialogTest, UnwritableFileGivesAFailureText) {
   const QString status = d.findChild<QStatusBar*>("StatusBar1")->currentMessage();
   EXPECT_FALSE(status.isEmpty());
   EXPECT_NE(status, U("設定を保存しました"));
+}
+
+TEST_F(DialogTest, LongStatusTextShowsWhatFitsAndAllOfItAsTheTip) {
+  SettingsDialog& d = Dialog();
+  auto* line = Find<StatusLine>("StatusBar1");
+  const std::string whole =
+      "設定を保存できませんでした: /home/user/.config/mirel9x/とても長いフォルダ名/"
+      "設定.ini.tmp-12345-1 を /home/user/.config/mirel9x/設定.ini に置き換えられません: "
+      "ディレクトリです";
+  model_.statusText = whole;
+  d.RefreshFromModel();
+  EXPECT_EQ(Status(), U(whole.c_str())) << "the status keeps the whole text";
+  EXPECT_EQ(line->toolTip(), U(whole.c_str()));
+  const QString shown = line->shownText();
+  EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+  EXPECT_TRUE(U(whole.c_str()).startsWith(shown.chopped(1)));
+  EXPECT_LE(line->fontMetrics().horizontalAdvance(shown), line->width());
+
+  // A text that fits is shown whole; an empty line has no tip.
+  model_.statusText = "設定を保存しました";
+  d.RefreshFromModel();
+  EXPECT_EQ(line->shownText(), U("設定を保存しました"));
+  EXPECT_EQ(line->toolTip(), U("設定を保存しました"));
+  d.Open();
+  EXPECT_EQ(line->toolTip(), "");
 }
 
 TEST_F(DialogTest, SizePositionAndTotalButtons) {

@@ -1,10 +1,13 @@
 // The whole shell started against a test settings file, a fake machine and
 // the real browser-settings store (GSettings in memory): start-up results,
 // the menus, proxy switching, the "変更" buttons and the clipboard.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fstream>
@@ -18,14 +21,61 @@
 namespace mirel {
 namespace {
 
+// A watch the test pokes: a byte in the pipe is a notice, and the changes
+// it reports are those the test put in `pending`.
+class PipeWatch : public NetworkWatch {
+ public:
+  PipeWatch(int readEnd, NetworkChanges& pending) : fd_(readEnd), pending_(pending) {}
+  std::intptr_t Descriptor() const override { return fd_; }
+  NetworkChanges Drain() override {
+    char buffer[64];
+    while (::read(fd_, buffer, sizeof buffer) > 0) {
+    }
+    NetworkChanges out = pending_;
+    pending_ = {};
+    ++drains;
+    return out;
+  }
+  int drains = 0;
+
+ private:
+  int fd_;
+  NetworkChanges& pending_;
+};
+
 class FakeSystem : public SystemSource {
  public:
+  FakeSystem() {
+    if (::pipe2(pipe_, O_NONBLOCK | O_CLOEXEC) != 0) ADD_FAILURE() << "no pipe";
+  }
+  ~FakeSystem() override {
+    ::close(pipe_[0]);
+    ::close(pipe_[1]);
+  }
+  FakeSystem(const FakeSystem&) = delete;
+  FakeSystem& operator=(const FakeSystem&) = delete;
+
   AdapterTableStatus adapterStatus = AdapterTableStatus::kOk;
-  std::optional<int> ReadCpuPercent() override { return 12; }
+  std::vector<InterfaceRow> table{{1, kIfTypeEthernet, "eth0"}};
+  std::string routed = "eth0";
+  std::vector<AdapterEntry> adapters{{"eth0", "192.168.0.2"}};
+  NetworkChanges pending;
+  PipeWatch* watch = nullptr;
+
+  // A change of the machine's network, as the kernel would announce it.
+  void Announce(NetworkChanges changes) {
+    pending = changes;
+    ASSERT_EQ(::write(pipe_[1], "x", 1), 1);
+  }
+
+  std::optional<int> ReadCpuPercent() override { return ++cpuReads == 1 ? 70 : 12; }
   MemoryReading ReadMemory() override { return {512ull << 20, 256ull << 20}; }
-  std::vector<InterfaceRow> LoadInterfaceTable() override { return {{1, kIfTypeEthernet, "eth0"}}; }
-  std::optional<std::size_t> DefaultRouteInterface(const std::vector<InterfaceRow>&) override {
-    return 0;
+  std::vector<InterfaceRow> LoadInterfaceTable() override { return table; }
+  std::optional<std::size_t> DefaultRouteInterface(const std::vector<InterfaceRow>& rows) override {
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].description == routed) return i;
+    }
+    return std::nullopt;
   }
   std::optional<OctetCounters> ReadCounters(const InterfaceRow&) override {
     return OctetCounters{1000, 500, true};
@@ -33,12 +83,22 @@ class FakeSystem : public SystemSource {
   AdapterTable LoadAdapterTable() override {
     AdapterTable t;
     t.status = adapterStatus;
-    if (adapterStatus == AdapterTableStatus::kOk) t.entries.push_back({"eth0", "192.168.0.2"});
+    if (adapterStatus == AdapterTableStatus::kOk) t.entries = adapters;
     return t;
   }
   std::vector<std::string> ListFixedDrives() override { return {}; }
   std::optional<DriveSpace> ReadDriveSpace(const std::string&) override { return std::nullopt; }
   std::string DateLine() override { return "2026/12/08 火曜日  01:00:00"; }
+  std::unique_ptr<NetworkWatch> WatchNetwork() override {
+    auto w = std::make_unique<PipeWatch>(pipe_[0], pending);
+    watch = w.get();
+    return w;
+  }
+
+  int cpuReads = 0;
+
+ private:
+  int pipe_[2] = {-1, -1};
 };
 
 std::string Slots(const char* colour) {
@@ -365,6 +425,89 @@ TEST_F(ShellAppTest, FixedSizeWithNoItemLeavesNoDrawingArea) {
   EXPECT_EQ(window.size(), QSize(158, 14));
   EXPECT_EQ(window.displayed().size(), QSize(158, 14));
   app->Exit();
+}
+
+TEST_F(ShellAppTest, TheChoiceAndTheLanAddressFollowTheNetworkWhileRunning) {
+  FakeSystem* system = nullptr;
+  auto app = Make(SettingsText(158, 41, {}), &system);  // automatic choice on
+  system->table = {{1, kIfTypeLoopback, "lo"}, {2, kIfTypeEthernet, "eth0"}};
+  ASSERT_EQ(app->Start(), std::nullopt);
+  ASSERT_NE(system->watch, nullptr);
+  EXPECT_EQ(app->model().interfaceList, (std::vector<std::string>{"lo", "eth0"}));
+  EXPECT_EQ(app->model().adapterIndex, 1);
+  for (ItemRow& row : app->model().items) row.checked = row.key == "100" || row.key == "105";
+
+  // Start-up took the processor's baseline (the share since boot, 70%), so
+  // the first tick already shows the share of its own interval.
+  app->RefreshTick();
+  EXPECT_EQ(app->engine()->state().Text(100), "12%");
+  EXPECT_EQ(app->engine()->state().Text(105), "192.168.0.2");
+
+  app->OpenOptions();
+  auto* combo = app->dialog()->findChild<QComboBox*>("Combo2");
+  ASSERT_NE(combo, nullptr);
+  EXPECT_EQ(combo->count(), 2);
+
+  // A VPN comes up and takes the default route; nothing is read before the
+  // kernel says so.
+  system->table.push_back({5, kIfTypeTunnel, "tun0"});
+  system->routed = "tun0";
+  system->adapters = {{"eth0", "192.168.0.2"}, {"tun0", "10.8.0.6"}};
+  app->RefreshTick();
+  EXPECT_EQ(app->model().adapterIndex, 1);
+  EXPECT_EQ(system->watch->drains, 0);
+  system->Announce({true, true, true});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return app->model().adapterIndex == 2; }, 5000));
+  EXPECT_EQ(system->watch->drains, 1);
+  EXPECT_EQ(app->model().interfaceList.back(), "tun0");
+  app->RefreshTick();
+  EXPECT_EQ(app->engine()->state().Text(105), "10.8.0.6");
+  // The open dialog shows the list and the choice as they are now.
+  EXPECT_EQ(combo->count(), 3);
+  EXPECT_EQ(combo->currentIndex(), 2);
+  EXPECT_EQ(combo->itemText(2), "tun0");
+
+  // After exit nothing is taken in any more.
+  app->Exit();
+  system->Announce({true, true, true});
+  QTest::qWait(50);
+  EXPECT_EQ(system->watch->drains, 1);
+}
+
+// What a second start of the program asks of the running one.
+TEST_F(ShellAppTest, BringToFrontShowsTheMonitorRestoredAndActive) {
+  auto app = Make(SettingsText(158, 41, {}));
+  {
+    // Before start-up shows the monitor: a message box it waits in comes
+    // forward, the monitor stays for start-up to show.
+    QWidget other;
+    other.show();
+    const std::unique_ptr<QMessageBox> box =
+        Application::MakeMessageBox(QMessageBox::Critical, "x");
+    box->open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box.get()));
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    app->BringToFront();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(box.get()));
+    EXPECT_FALSE(app->monitor().isVisible());
+  }
+  ASSERT_EQ(app->Start(), std::nullopt);
+  MonitorWindow& monitor = app->monitor();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&monitor));
+
+  monitor.setWindowState(monitor.windowState() | Qt::WindowMinimized);
+  ASSERT_TRUE(monitor.isMinimized());
+  app->BringToFront();
+  EXPECT_FALSE(monitor.isMinimized());
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&monitor));
+
+  monitor.hide();
+  app->BringToFront();
+  EXPECT_TRUE(monitor.isVisible());
+  app->Exit();
+  app->BringToFront();  // after exit it stays hidden
+  EXPECT_FALSE(monitor.isVisible());
 }
 
 // Records whether the tray icon was still there when the monitor hid.

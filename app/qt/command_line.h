@@ -1,0 +1,52 @@
+// The program's command line: its own options, and Qt's, which are passed
+// over with their values so that a Qt option (or its value) is never taken
+// for one of ours. Parsed before the QApplication exists, so --help and
+// --version work without a display.
+//
+// Adding an option: a field in CommandLine and a row in OptionTable() in
+// command_line.cpp (name, short form, value name, environment variable, help
+// text, how it applies its value); --help lists it from there.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace mirel {
+
+// The environment variable that sets the web-check base address when the
+// command line does not.
+inline constexpr const char* kWebCheckBaseVariable = "MIREL9X_WEBCHECK_BASE";
+
+struct CommandLine {
+  enum class Action { kRun, kHelp, kVersion, kAutostart, kError };
+  Action action = Action::kRun;
+  // What is wrong, for kError; one line, without the program name.
+  std::string error;
+
+  // --webcheck-base (or the environment variable); the build's default when
+  // neither gives one.
+  std::string webCheckBase;
+  // --autostart on|off: write (true) or remove (false) the login entry.
+  bool autostart = false;
+  // Qt's -display, when given: the X display the program will use.
+  std::optional<std::string> display;
+};
+
+// Reads a variable of the environment; nullopt when it is not set.
+using EnvironmentLookup = std::function<std::optional<std::string>(const char* name)>;
+// The process environment.
+std::optional<std::string> ProcessEnvironment(const char* name);
+
+// `args` without the program name.
+CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                             const EnvironmentLookup& env = ProcessEnvironment);
+
+// What --help and --version print (with a final line break).
+std::string HelpText();
+std::string VersionText();
+// What an error prints: the error and a pointer to --help.
+std::string ErrorText(const CommandLine& line);
+
+}  // namespace mirel

@@ -1,0 +1,75 @@
+# Installing mirel9x as a desktop application, and the Debian package made
+# from the same install rules:
+#   bin/mirel9x, bin/mirel9x-tool
+#   share/mirel9x/設定.ini                        the default settings
+#   share/applications/<id>.desktop               the menu entry
+#   share/icons/hicolor/<size>/apps/<id>.{png,svg}
+#   share/metainfo/<id>.metainfo.xml              AppStream data
+# The program finds the default settings as ../share/mirel9x from its own
+# folder, so bin/ and share/ stay fixed rather than following GNUInstallDirs.
+# Included from the top-level CMakeLists.txt once the targets exist.
+
+set(MIREL_APP_ID "io.github.mirel9x.Mirel9x" CACHE STRING
+    "Application id: name of the desktop entry, the icons and the AppStream data")
+set(MIREL_PACKAGE_MAINTAINER "mirel9x maintainers <maintainers@mirel9x.example>" CACHE STRING
+    "Maintainer field of the Debian package")
+
+# The autostart entry written by the program carries the same id.
+target_compile_definitions(mirel9x_core PUBLIC MIREL_APP_ID="${MIREL_APP_ID}")
+
+set(mirel_data ${CMAKE_CURRENT_SOURCE_DIR}/data)
+set(mirel_generated ${CMAKE_CURRENT_BINARY_DIR}/data)
+configure_file(${mirel_data}/mirel9x.desktop.in ${mirel_generated}/${MIREL_APP_ID}.desktop @ONLY)
+configure_file(${mirel_data}/mirel9x.metainfo.xml.in
+               ${mirel_generated}/${MIREL_APP_ID}.metainfo.xml @ONLY)
+
+install(TARGETS mirel9x mirel9x-tool RUNTIME DESTINATION bin)
+install(FILES ${mirel_data}/設定.ini DESTINATION share/mirel9x)
+install(FILES ${mirel_generated}/${MIREL_APP_ID}.desktop DESTINATION share/applications)
+install(FILES ${mirel_generated}/${MIREL_APP_ID}.metainfo.xml DESTINATION share/metainfo)
+
+# Icons: the tray icon itself at 64x64, the other sizes rendered from the SVG
+# (scripts/render-icons).
+install(FILES ${mirel_data}/icons/mirel9x.png
+        DESTINATION share/icons/hicolor/64x64/apps RENAME ${MIREL_APP_ID}.png)
+foreach(size 16 22 24 32 48 128 256)
+  install(FILES ${mirel_data}/icons/hicolor/${size}x${size}/mirel9x.png
+          DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME ${MIREL_APP_ID}.png)
+endforeach()
+install(FILES ${mirel_data}/icons/hicolor/mirel9x.svg
+        DESTINATION share/icons/hicolor/scalable/apps RENAME ${MIREL_APP_ID}.svg)
+
+# ---------------------------------------------------------------------------
+# `cmake --build build --target package`: a Debian package. The library
+# dependencies come from dpkg-shlibdeps; the strip fonts are read from their
+# Debian paths, so their packages are named here. The icon cache and the menu
+# are refreshed by the dpkg triggers of hicolor-icon-theme and
+# desktop-file-utils, so the package needs no maintainer scripts.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME mirel9x)
+set(CPACK_PACKAGE_VENDOR "mirel9x")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "${MIREL_PACKAGE_MAINTAINER}")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small always-visible system and network monitor")
+set(CPACK_PACKAGE_DESCRIPTION
+    "A narrow window of stacked strips shows processor and memory use, receive\n"
+    "and send rates, the global and LAN IP address, the browser proxy and its\n"
+    "switches, total bytes, disk capacity, a history graph and the date and\n"
+    "time. A tray menu switches the browser proxy among a list. The user\n"
+    "interface is Japanese.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MIREL_HOME_PAGE}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The strip fonts, and Qt's Japanese texts (the colour chooser, edit menus).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "xfonts-shinonome, xfonts-efont-unicode, qt6-translations-l10n")
+# The desktop proxy settings live under this GSettings schema; without it the
+# program keeps the proxy in its own file.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gsettings-desktop-schemas")
+set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
+include(CPack)
