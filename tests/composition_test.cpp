@@ -372,7 +372,8 @@ TEST(EngineTest, AStripIsDrawnAgainWhenAnyOfItsInputsChanges) {
   // Both drawn exactly as a fresh engine draws them.
   auto expectAsFresh = [&](const char* what) {
     MonitorEngine fresh(rig.model, rig.sources, rig.gradients, Font());
-    fresh.Tick(1000, rig.now + 1000);
+    fresh.Tick(1000, rig.now + 1000);  // a first tick has no processor reading yet
+    fresh.Tick(1000, rig.now + 2000);
     for (int y = 0; y < 28; ++y)
       for (int x = 0; x < kStripWidth; ++x)
         ASSERT_EQ(rig.At(x, y), fresh.composed().GetPixel(x, y)) << what << " " << x << "," << y;
