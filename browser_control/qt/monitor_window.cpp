@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -43,12 +44,15 @@ void MonitorWindow::ShowCanvas(const Canvas& canvas, int height,
     return;
   }
   // Painted from the canvas itself: only the rows that changed go to the
-  // screen (at a ratio of 1, rows and window pixels are the same).
+  // screen (at a ratio of 1, rows and window pixels are the same), as one
+  // region so that the repaint manager is asked once.
+  QRegion rows;
   for (const RowSpan& span : *changed) {
     const int top = std::max(span.top, 0);
     const int bottom = std::min(span.bottom, canvasHeight_);
-    if (bottom > top) update(QRect(0, top, width(), bottom - top));
+    if (bottom > top) rows += QRect(0, top, width(), bottom - top);
   }
+  if (!rows.isEmpty()) update(rows);
 }
 
 qreal MonitorWindow::PixelRatio() const {
