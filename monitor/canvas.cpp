@@ -129,4 +129,34 @@ void Canvas::FillRect(int x, int y, int w, int h, std::uint32_t colour) {
                 run * sizeof(std::uint32_t));
 }
 
+void Canvas::StretchFrom(const Canvas& src, int srcWidth, int srcHeight) {
+  srcWidth = std::min(srcWidth, src.width_);
+  srcHeight = std::min(srcHeight, src.height_);
+  if (width_ <= 0 || height_ <= 0) return;
+  if (srcWidth <= 0 || srcHeight <= 0) {
+    Clear(0);
+    return;
+  }
+  // Source column of every destination column, once per call.
+  std::vector<int> columns(static_cast<std::size_t>(width_));
+  for (int x = 0; x < width_; ++x)
+    columns[static_cast<std::size_t>(x)] =
+        static_cast<int>((2 * static_cast<std::int64_t>(x) + 1) * srcWidth /
+                         (2 * static_cast<std::int64_t>(width_)));
+  const auto rowBytes = static_cast<std::size_t>(width_) * sizeof(std::uint32_t);
+  int previous = -1;
+  for (int y = 0; y < height_; ++y) {
+    const int sy = static_cast<int>((2 * static_cast<std::int64_t>(y) + 1) * srcHeight /
+                                    (2 * static_cast<std::int64_t>(height_)));
+    std::uint32_t* out = &pixels_[static_cast<std::size_t>(y) * width_];
+    if (sy == previous) {  // a repeated row is a copy of the one above
+      std::memcpy(out, out - width_, rowBytes);
+      continue;
+    }
+    const std::uint32_t* in = &src.pixels_[static_cast<std::size_t>(sy) * src.width_];
+    for (int x = 0; x < width_; ++x) out[x] = in[columns[static_cast<std::size_t>(x)]];
+    previous = sy;
+  }
+}
+
 }  // namespace mirel

@@ -46,6 +46,10 @@ class Canvas {
   // and bottom edges at x1 - 1 and y1 - 1.
   void Rectangle(int x0, int y0, int x1, int y1, std::uint32_t colour);
   void FillRect(int x, int y, int w, int h, std::uint32_t colour);  // clipped
+  // Fills this whole canvas with the top-left srcWidth × srcHeight of src,
+  // stretched with nearest-neighbour sampling (pixel centres): a whole
+  // factor repeats every source pixel exactly factor × factor times.
+  void StretchFrom(const Canvas& src, int srcWidth, int srcHeight);
 
  private:
   int width_ = 0;

@@ -34,12 +34,22 @@ struct StackParts {
   const Canvas* notice;  // null when the notice is not shown
 };
 
+// Rows top .. bottom - 1 of a canvas.
+struct RowSpan {
+  int top = 0;
+  int bottom = 0;
+  bool operator==(const RowSpan&) const = default;
+};
+
 // Stacks every checked item row in list order (every checked drive row for
 // the disk item), each followed by a black one-pixel line, and the notice
 // last. Returns the stack height; canvas becomes kComposedWidth wide and at
-// least that tall.
+// least that tall. When changed is given it receives, top to bottom, the
+// rows whose pixels differ from what the canvas held before (all of them
+// when the canvas had to grow), so that a window repaints only those.
 int ComposeStack(Canvas& canvas, const std::vector<ItemRow>& items,
-                 const std::vector<DriveRow>& drives, const StackParts& parts);
+                 const std::vector<DriveRow>& drives, const StackParts& parts,
+                 std::vector<RowSpan>* changed = nullptr);
 
 // The stack height that ComposeStack will reach.
 int StackHeight(const std::vector<ItemRow>& items, const std::vector<DriveRow>& drives,

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "monitor/graph.h"
@@ -21,6 +23,64 @@ constexpr int kWindowFrameTwips = 128;
 // the bound keeps the 16-bit fields and the line length in range.
 constexpr int kGraphHeightBound = 1000;
 
+// What a strip was last drawn from. A strip is a picture of these inputs
+// alone, so when a tick brings the same again (the addresses, the switches,
+// the totals of an idle machine, the disks) the picture it keeps is already
+// the right one and is not drawn again.
+class StripMemo {
+ public:
+  // Whether the inputs are those of the last drawing; remembers them if not.
+  bool Same(std::string_view text, StripColours colours, const Canvas* gradient, int bar) {
+    const bool same = valid_ && text == text_ && colours.back == colours_.back &&
+                      colours.text == colours_.text && bar == bar_ &&
+                      (gradient != nullptr) == hasGradient_ && SameBar(gradient, bar);
+    if (same) return true;
+    valid_ = true;
+    text_.assign(text);
+    colours_ = colours;
+    bar_ = bar;
+    hasGradient_ = gradient != nullptr;
+    KeepBar(gradient, bar);
+    return false;
+  }
+
+ private:
+  // The part of the gradient image that the bar copies, row by row.
+  std::size_t BarPixels(const Canvas* gradient, int bar) const {
+    if (gradient == nullptr || bar <= 0) return 0;
+    return static_cast<std::size_t>(std::min(bar, gradient->width()));
+  }
+  bool SameBar(const Canvas* gradient, int bar) const {
+    const std::size_t n = BarPixels(gradient, bar);
+    if (n == 0) return true;
+    const auto rows = static_cast<std::size_t>(std::min(gradient->height(), kStripHeight));
+    if (barPixels_.size() != n * rows) return false;
+    for (std::size_t r = 0; r < rows; ++r) {
+      if (std::memcmp(gradient->data() + r * static_cast<std::size_t>(gradient->width()),
+                      barPixels_.data() + r * n, n * sizeof(std::uint32_t)) != 0)
+        return false;
+    }
+    return true;
+  }
+  void KeepBar(const Canvas* gradient, int bar) {
+    barPixels_.clear();
+    const std::size_t n = BarPixels(gradient, bar);
+    if (n == 0) return;
+    const auto rows = static_cast<std::size_t>(std::min(gradient->height(), kStripHeight));
+    for (std::size_t r = 0; r < rows; ++r) {
+      const std::uint32_t* row = gradient->data() + r * static_cast<std::size_t>(gradient->width());
+      barPixels_.insert(barPixels_.end(), row, row + n);
+    }
+  }
+
+  bool valid_ = false;
+  std::string text_;
+  StripColours colours_;
+  int bar_ = 0;
+  bool hasGradient_ = false;
+  std::vector<std::uint32_t> barPixels_;
+};
+
 }  // namespace
 
 std::optional<WindowFit> FitWindowToStack(bool& resizePending, int drawMode, int stackHeight) {
@@ -37,6 +97,8 @@ struct MonitorEngine::Surfaces {
   Canvas scratch;
   Canvas composed{kComposedWidth, 0};
   std::array<Canvas, 3> switches{MakeSwitchImage(0), MakeSwitchImage(1), MakeSwitchImage(2)};
+  std::array<StripMemo, kItemCount> stripMemos;
+  std::vector<StripMemo> driveMemos;
 };
 
 MonitorEngine::MonitorEngine(SettingsModel& model, TickSources& sources, GradientImages& gradients,
@@ -113,24 +175,31 @@ void MonitorEngine::Draw() {
         break;
     }
     if (key <= 103) gradient = &gradients_.items[static_cast<std::size_t>(key - 100)];
-    if (key == 114 && state_.dateLine.full == state_.Text(key)) {
-      DrawDateStrip(surfaces_->strips[static_cast<std::size_t>(key - 100)], font_, state_.dateLine,
-                    colours);
+    const std::string& text = state_.Text(key);
+    if (surfaces_->stripMemos[static_cast<std::size_t>(key - 100)].Same(text, colours, gradient,
+                                                                        bar))
+      continue;  // the strip already shows exactly this
+    Canvas& strip = surfaces_->strips[static_cast<std::size_t>(key - 100)];
+    if (key == 114 && state_.dateLine.full == text) {
+      DrawDateStrip(strip, font_, state_.dateLine, colours);
       continue;
     }
-    DrawItemStrip(surfaces_->strips[static_cast<std::size_t>(key - 100)], font_, key,
-                  state_.Text(key), colours, gradient, bar, switchImage);
+    DrawItemStrip(strip, font_, key, text, colours, gradient, bar, switchImage);
   }
 
   surfaces_->driveStrips.resize(model_.drives.size());
+  surfaces_->driveMemos.resize(model_.drives.size());
   if (state_.shownFlags[12]) {
     const int hddUnit = model_.hddUnit();
     for (std::size_t d = 0; d < model_.drives.size(); ++d) {
       if (!model_.drives[d].checked) continue;
       const DiskTexts texts = ReadDiskTexts(state_, sources_.system, model_.drives[d], hddUnit);
       const Canvas* gradient = d < gradients_.drives.size() ? &gradients_.drives[d] : nullptr;
-      DrawDiskStrip(surfaces_->driveStrips[d], font_, texts, hddUnit, colours, gradient,
-                    PercentBarWidth(texts.percentValue));
+      const int bar = PercentBarWidth(texts.percentValue);
+      const std::string all = texts.name + '\n' + texts.free + '\n' + texts.total + '\n' +
+                              texts.percent + '\n' + std::to_string(hddUnit);
+      if (surfaces_->driveMemos[d].Same(all, colours, gradient, bar)) continue;
+      DrawDiskStrip(surfaces_->driveStrips[d], font_, texts, hddUnit, colours, gradient, bar);
     }
   }
 
@@ -165,7 +234,8 @@ void MonitorEngine::Draw() {
   if (notice) model_.resizePending = true;
   const StackParts parts{surfaces_->strips, surfaces_->driveStrips, surfaces_->graph,
                          notice ? &surfaces_->notice : nullptr};
-  const int height = ComposeStack(surfaces_->composed, model_.items, model_.drives, parts);
+  const int height =
+      ComposeStack(surfaces_->composed, model_.items, model_.drives, parts, &changedRows_);
   state_.composedHeight = static_cast<std::int16_t>(height);
   if (std::optional<WindowFit> fitted =
           FitWindowToStack(model_.resizePending, model_.drawMode(), height)) {

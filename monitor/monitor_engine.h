@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/settings_model.h"
 #include "monitor/canvas.h"
 #include "monitor/gradient.h"
+#include "monitor/graph.h"
 #include "monitor/monitor_state.h"
 #include "monitor/sampling.h"
 
@@ -48,6 +50,8 @@ class MonitorEngine {
   // are meaningful.
   const Canvas& composed() const;
   int composedHeight() const { return state_.composedHeight; }
+  // The rows of composed() that the last Draw changed, top to bottom.
+  const std::vector<RowSpan>& changedRows() const { return changedRows_; }
   // Set by a tick that fitted the window; the shell applies and clears it.
   std::optional<WindowFit> fit;
   const std::string& toolbarCaption() const { return toolbarCaption_; }
@@ -68,6 +72,7 @@ class MonitorEngine {
   const StripFont& font_;
   MonitorState state_;
   std::string toolbarCaption_;
+  std::vector<RowSpan> changedRows_;
   Surfaces* surfaces_;
 };
 

@@ -2,10 +2,15 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstdlib>
 #include <system_error>
 #include <unordered_map>
 #include <vector>
@@ -50,6 +55,50 @@ bool InflateFile(const std::filesystem::path& file, std::vector<unsigned char>& 
   return !out.empty();
 }
 
+// The inflated copy of a compressed font in the cache folder: its name
+// carries the source's size and modification time, so an updated package
+// makes a new copy.
+std::filesystem::path CachedFontPath(const std::filesystem::path& file,
+                                     const std::filesystem::path& cacheDir) {
+  struct stat st {};
+  if (cacheDir.empty() || ::stat(file.c_str(), &st) != 0) return {};
+  std::string name = file.stem().string();  // "b12.pcf"
+  name += "-" + std::to_string(static_cast<long long>(st.st_size)) + "-" +
+          std::to_string(static_cast<long long>(st.st_mtim.tv_sec)) + "." +
+          std::to_string(static_cast<long long>(st.st_mtim.tv_nsec));
+  return cacheDir / name;
+}
+
+// Writes data to path through a temporary file, so that a reader never sees
+// half a font; removes older copies of the same font.
+bool WriteCache(const std::filesystem::path& path, const std::vector<unsigned char>& data) {
+  std::error_code ec;
+  std::filesystem::create_directories(path.parent_path(), ec);
+  const std::filesystem::path tmp =
+      path.string() + ".tmp-" + std::to_string(static_cast<long long>(::getpid()));
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  const bool ok = ::close(fd) == 0 && done == data.size();
+  if (!ok || ::rename(tmp.c_str(), path.c_str()) != 0) {
+    ::unlink(tmp.c_str());
+    return false;
+  }
+  const std::string stem = path.filename().string();
+  const std::string prefix = stem.substr(0, stem.find('-') + 1);
+  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), ec)) {
+    const std::string other = entry.path().filename().string();
+    if (other != stem && other.rfind(prefix, 0) == 0) std::filesystem::remove(entry.path(), ec);
+  }
+  return true;
+}
+
 bool IsWideCodePoint(char32_t cp) {
   // Enough of the East Asian wide ranges to size the box of a missing glyph.
   return (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
@@ -91,7 +140,8 @@ struct StripFont::Impl {
     if (library) FT_Done_FreeType(library);
   }
 
-  std::string OpenFace(Face& f, const std::filesystem::path& file, const std::string& package) {
+  std::string OpenFace(Face& f, const std::filesystem::path& file, const std::string& package,
+                       const std::filesystem::path& cacheDir) {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) {
 #ifdef _WIN32
@@ -102,6 +152,15 @@ struct StripFont::Impl {
              " (apt install " + package + ").";
 #endif
     }
+    // FreeType maps a font it opens from a file: its pages are shared and
+    // only those read are resident, where an inflated copy in memory would be
+    // private memory for as long as the program runs.
+    const std::filesystem::path cached = CachedFontPath(file, cacheDir);
+    if (!cached.empty() && FT_New_Face(library, cached.string().c_str(), 0, &f.face) == 0) {
+      FinishFace(f);
+      return {};
+    }
+    f.face = nullptr;
     if (!InflateFile(file, f.data)) {
       return "The strip font " + PathText(file) + " cannot be read; reinstall the package " +
              package + ".";
@@ -112,9 +171,23 @@ struct StripFont::Impl {
       return "The strip font " + PathText(file) + " is not a usable font; reinstall the package " +
              package + ".";
     }
+    // A usable font: keep the inflated copy and map it from there from now
+    // on (unless the folder cannot be written: then it stays in memory).
+    if (!cached.empty() && WriteCache(cached, f.data)) {
+      FT_Face mapped = nullptr;
+      if (FT_New_Face(library, cached.string().c_str(), 0, &mapped) == 0) {
+        FT_Done_Face(f.face);
+        f.face = mapped;
+        std::vector<unsigned char>().swap(f.data);
+      }
+    }
+    FinishFace(f);
+    return {};
+  }
+
+  static void FinishFace(Face& f) {
     if (f.face->num_fixed_sizes > 0) FT_Select_Size(f.face, 0);
     f.ascent = static_cast<int>(f.face->size->metrics.ascender >> 6);
-    return {};
   }
 
   Glyph Load(char32_t cp) const {
@@ -173,17 +246,27 @@ StripFontLoad StripFont::OpenFromFolder(const std::filesystem::path& folder) {
               folder / std::filesystem::path(kFallbackFontPath).filename(), kFallbackFontPackage);
 }
 
+std::filesystem::path StripFont::DefaultCacheDir() {
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg != nullptr && *xdg == '/') return std::filesystem::path(xdg) / "mirel9x";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return std::filesystem::path(home) / ".cache/mirel9x";
+  return {};
+}
+
 StripFontLoad StripFont::Open(const std::filesystem::path& asciiFont,
                               const std::string& asciiPackage,
                               const std::filesystem::path& fallbackFont,
-                              const std::string& fallbackPackage) {
+                              const std::string& fallbackPackage,
+                              const std::filesystem::path& cacheDir) {
+  const std::filesystem::path cache = cacheDir.empty() ? DefaultCacheDir() : cacheDir;
   auto impl = std::make_unique<Impl>();
   if (FT_Init_FreeType(&impl->library) != 0) {
     impl->library = nullptr;
     return {nullptr, "FreeType could not be initialised."};
   }
-  std::string error = impl->OpenFace(impl->faces[0], asciiFont, asciiPackage);
-  if (error.empty()) error = impl->OpenFace(impl->faces[1], fallbackFont, fallbackPackage);
+  std::string error = impl->OpenFace(impl->faces[0], asciiFont, asciiPackage, cache);
+  if (error.empty()) error = impl->OpenFace(impl->faces[1], fallbackFont, fallbackPackage, cache);
   if (!error.empty()) return {nullptr, error};
   return {std::unique_ptr<StripFont>(new StripFont(std::move(impl))), {}};
 }

@@ -40,9 +40,18 @@ class StripFont {
   // The same font files in `folder`: where a Windows installation keeps them
   // (its "fonts" folder beside the program), as Windows has no copy of its own.
   static StripFontLoad OpenFromFolder(const std::filesystem::path& folder);
+  // A compressed font is inflated once into cacheDir (the user's cache
+  // folder when empty) and mapped from there, so that it costs neither the
+  // inflation at every start nor private memory; where that folder cannot be
+  // written, the font is inflated into memory.
   static StripFontLoad Open(const std::filesystem::path& asciiFont, const std::string& asciiPackage,
                             const std::filesystem::path& fallbackFont,
-                            const std::string& fallbackPackage);
+                            const std::string& fallbackPackage,
+                            const std::filesystem::path& cacheDir = {});
+
+  // The user's cache folder for inflated fonts ($XDG_CACHE_HOME/mirel9x or
+  // ~/.cache/mirel9x); empty when neither is known.
+  static std::filesystem::path DefaultCacheDir();
 
   ~StripFont();
   StripFont(const StripFont&) = delete;

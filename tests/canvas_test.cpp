@@ -69,5 +69,34 @@ TEST(CanvasTest, PixelLayoutIsQtRgb32) {
   EXPECT_EQ(c.GetPixel(0, 0), 0x563412u);
 }
 
+TEST(CanvasTest, StretchRepeatsEveryPixelByAWholeFactorAndSamplesCentresOtherwise) {
+  Canvas src(5, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) src.SetPixel(x, y, Rgb(10 * x, 10 * y, 1));
+  src.FillRect(0, 2, 5, 1, Rgb(9, 9, 9));  // a row below the part stretched
+
+  for (int factor : {1, 2, 3}) {
+    Canvas dst(5 * factor, 2 * factor, Rgb(255, 0, 0));
+    dst.StretchFrom(src, 5, 2);
+    for (int y = 0; y < dst.height(); ++y)
+      for (int x = 0; x < dst.width(); ++x)
+        ASSERT_EQ(dst.GetPixel(x, y), src.GetPixel(x / factor, y / factor))
+            << factor << ": " << x << "," << y;
+  }
+  // 5 columns onto 8: centres 0.3, 0.9, 1.6, 2.2, 2.8, 3.4, 4.1, 4.7.
+  Canvas wide(8, 1);
+  wide.StretchFrom(src, 5, 1);
+  const int expected[] = {0, 0, 1, 2, 2, 3, 4, 4};
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(wide.GetPixel(x, 0), Rgb(10 * expected[x], 0, 1)) << x;
+  // Shrunk to 2 × 1: the centres of the halves, 1.25 and 3.75.
+  Canvas narrow(2, 1);
+  narrow.StretchFrom(src, 5, 2);
+  EXPECT_EQ(narrow.GetPixel(0, 0), Rgb(10, 10, 1));
+  EXPECT_EQ(narrow.GetPixel(1, 0), Rgb(30, 10, 1));
+  // Nothing to stretch: black.
+  narrow.StretchFrom(src, 0, 2);
+  EXPECT_EQ(narrow.GetPixel(1, 0), 0u);
+}
+
 }  // namespace
 }  // namespace mirel

@@ -184,10 +184,12 @@ void Application::CreateDialog() {
   hooks.resetTotal = [this](int which) { ResetTotal(engine_->state(), which); };
   hooks.menusChanged = [] {};  // both menus read the visibility on opening
   hooks.closed = [this] {
-    // Back from the dialog: the monitor shows again, on top or not as chosen.
-    monitor_->show();
+    // Back from the dialog: the monitor shows again (restored if it was
+    // minimised), on top or not as chosen.
+    monitor_->ShowRestored();
     monitor_->SetAlwaysOnTop(model_.alwaysOnTop() == 0);
     SetRefreshInterval(model_.updateInterval * 500);
+    upkeep_->Sync();
   };
   dialog_ = std::make_unique<SettingsDialog>(model_, gradients_, settingsFile_, hooks, nullptr);
 }
@@ -219,8 +221,12 @@ void Application::RefreshTick() {
   engine_->Tick(refreshTimer_.interval());
   monitor_->SetResizable(model_.drawMode() == 0);
   if (engine_->fit) ApplyFit();
-  monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
+  // Once per tick, after any fit, so the stack is scaled once; only the rows
+  // that changed are repainted.
+  monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight(), &engine_->changedRows());
   toolbar_->SetCaption(engine_->toolbarCaption());
+  // The mouse-over choice may have changed in the dialog meanwhile.
+  upkeep_->Sync();
 }
 
 void Application::ApplyFit() {
@@ -230,9 +236,10 @@ void Application::ApplyFit() {
   model_.display.height = fit.heightTwips;
   model_.display.width = fit.widthTwips;
   model_.display.scaleHeight = fit.scaleHeight;
-  // Only the size: the position may be in the middle of a drag.
-  monitor_->ShowCanvas(engine_->composed(), fit.scaleHeight);
-  monitor_->FitToCanvas(fit.scaleHeight);
+  // Only the size: the position may be in the middle of a drag. Resizes
+  // only when the size differs, so the fixed size mode's fit on every tick
+  // costs a comparison.
+  monitor_->FitToCanvas(engine_->composed().width(), fit.scaleHeight);
   applyingGeometry_ = false;
 }
 

@@ -42,6 +42,11 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // The monitor sends a few changed rows a second. Over the X socket they
+  // need no reply; through shared memory Qt waits for the server to finish
+  // the previous picture before every paint, a round trip that wakes the
+  // program twice more each tick.
+  if (!qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM")) qputenv("QT_XCB_NO_MITSHM", "1");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("mirel9x"));
   // Ties the windows to the installed desktop entry (task bars, Wayland).

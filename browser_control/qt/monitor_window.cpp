@@ -3,7 +3,9 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScreen>
 #include <QTimer>
 #include <QWindow>
@@ -30,28 +32,80 @@ MonitorWindow::MonitorWindow(QWidget* parent)
   setMouseTracking(false);
 }
 
-void MonitorWindow::ShowCanvas(const Canvas& canvas, int height) {
+void MonitorWindow::ShowCanvas(const Canvas& canvas, int height,
+                               const std::vector<RowSpan>* changed) {
+  const int clamped = std::clamp(height, 0, canvas.height());
+  const bool same = canvas_ == &canvas && canvasHeight_ == clamped && oneToOne_ &&
+                    DeviceSize() == QSize(canvas.width(), clamped);
   canvas_ = &canvas;
-  canvasHeight_ = std::clamp(height, 0, canvas.height());
-  Rescale();
+  canvasHeight_ = clamped;
+  if (changed == nullptr || !same) {
+    Rescale();
+    return;
+  }
+  // Painted from the canvas itself: only the rows that changed go to the
+  // screen (at a ratio of 1, rows and window pixels are the same), as one
+  // region so that the repaint manager is asked once.
+  QRegion rows;
+  for (const RowSpan& span : *changed) {
+    const int top = std::max(span.top, 0);
+    const int bottom = std::min(span.bottom, canvasHeight_);
+    if (bottom > top) rows += QRect(0, top, width(), bottom - top);
+  }
+  if (!rows.isEmpty()) update(rows);
+}
+
+qreal MonitorWindow::PixelRatio() const {
+  return devicePixelRatioF();
 }
 
 void MonitorWindow::Rescale() {
+  Restretch();
+  update();
+}
+
+QSize MonitorWindow::DeviceSize() const {
+  const qreal ratio = PixelRatio();
+  return QSize(static_cast<int>(std::lround(width() * ratio)),
+               static_cast<int>(std::lround(height() * ratio)));
+}
+
+void MonitorWindow::Restretch() {
+  oneToOne_ = false;
   if (canvas_ == nullptr || canvasHeight_ <= 0 || canvas_->width() <= 0 || width() <= 0 ||
-      height() <= 0) {
-    scaled_ = QImage();
-    update();
+      height() <= 0 || noDrawingArea_) {
+    scaled_.Resize(0, 0);
     return;
   }
-  // The const-data constructor wraps the canvas buffer without copying it.
-  const QImage source(reinterpret_cast<const uchar*>(canvas_->data()), canvas_->width(),
-                      canvasHeight_, canvas_->width() * 4, QImage::Format_RGB32);
-  if (source.size() == size()) {
-    scaled_ = source.copy();  // the canvas changes under a wrapped image
+  // The window's size in device pixels: the stack is scaled straight to
+  // them, so the painter copies it unscaled and nothing smooths it.
+  const QSize device = DeviceSize();
+  if (device == QSize(canvas_->width(), canvasHeight_)) {
+    oneToOne_ = true;  // painted from the canvas itself: no copy at all
+    scaled_.Resize(0, 0);
   } else {
-    scaled_ = source.scaled(size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    if (scaled_.width() != device.width() || scaled_.height() != device.height())
+      scaled_.Resize(device.width(), device.height());
+    scaled_.StretchFrom(*canvas_, canvas_->width(), canvasHeight_);
   }
-  update();
+}
+
+QImage MonitorWindow::Shown() const {
+  QImage image;
+  if (oneToOne_ && canvas_ != nullptr) {
+    // The const-data constructor wraps the buffer without copying it.
+    image = QImage(reinterpret_cast<const uchar*>(canvas_->data()), canvas_->width(), canvasHeight_,
+                   canvas_->width() * 4, QImage::Format_RGB32);
+  } else if (scaled_.width() > 0 && scaled_.height() > 0) {
+    image = QImage(reinterpret_cast<const uchar*>(scaled_.data()), scaled_.width(),
+                   scaled_.height(), scaled_.width() * 4, QImage::Format_RGB32);
+  }
+  if (!image.isNull()) image.setDevicePixelRatio(PixelRatio());
+  return image;
+}
+
+QImage MonitorWindow::displayed() const {
+  return Shown().copy();
 }
 
 void MonitorWindow::SetAlwaysOnTop(bool onTop) {
@@ -73,8 +127,9 @@ DisplayGeometry MonitorWindow::GeometryTwips() const {
   d.left = g.x() * 15;
   d.top = g.y() * 15;
   d.width = g.width() * 15 + kBorderWidthTwips;
-  d.height = g.height() * 15 + kBorderHeightTwips;
-  d.scaleHeight = g.height();
+  const int drawn = noDrawingArea_ ? 0 : g.height();
+  d.height = drawn * 15 + kBorderHeightTwips;
+  d.scaleHeight = drawn;
   return d;
 }
 
@@ -90,10 +145,28 @@ bool MonitorWindow::KeepOnAScreen() {
   return true;
 }
 
-void MonitorWindow::FitToCanvas(int height) {
-  if (canvas_ == nullptr || height <= 0) return;
-  const QSize want(canvas_->width(), height);
-  if (size() != want) resize(want);
+void MonitorWindow::FitToCanvas(int width, int height) {
+  if (width <= 0) return;
+  // No strip at all: the window keeps no drawing area, only the thinnest
+  // height a window can have, and shows nothing.
+  const bool empty = height <= 0;
+  const QSize want(width, empty ? 1 : height);
+  const bool changed = empty != noDrawingArea_;
+  noDrawingArea_ = empty;
+  if (size() != want) {
+    resize(want);  // rescales through the resize event
+  } else if (changed) {
+    Rescale();
+  }
+}
+
+bool MonitorWindow::ShownOnScreen() const {
+  return isVisible() && !(windowState() & Qt::WindowMinimized);
+}
+
+void MonitorWindow::ShowRestored() {
+  if (windowState() & Qt::WindowMinimized) setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
 }
 
 void MonitorWindow::ReapplyPosition() {
@@ -106,18 +179,35 @@ void MonitorWindow::ReapplyPosition() {
   });
 }
 
-std::uint32_t MonitorWindow::ColourAt(QPoint pos) const {
-  if (!scaled_.valid(pos)) return 0;
-  return ToColour(static_cast<std::uint32_t>(scaled_.pixel(pos)) & 0x00FFFFFFu);
+std::uint32_t MonitorWindow::ColourAt(QPointF pos) const {
+  // The device pixel under the position: at a ratio of 2 a press at 100.5
+  // is device pixel 201, the right half of the stack's pixel 100.
+  const qreal ratio = PixelRatio();
+  const int x = static_cast<int>(std::floor(pos.x() * ratio));
+  const int y = static_cast<int>(std::floor(pos.y() * ratio));
+  if (oneToOne_ && canvas_ != nullptr) {
+    if (x < 0 || y < 0 || x >= canvas_->width() || y >= canvasHeight_) return 0;
+    return canvas_->GetPixel(x, y);
+  }
+  return scaled_.GetPixel(x, y);
 }
 
-void MonitorWindow::paintEvent(QPaintEvent*) {
+void MonitorWindow::paintEvent(QPaintEvent* e) {
+  // Moved to a screen of another pixel ratio since the last tick.
+  const QSize device = DeviceSize();
+  const QSize shown =
+      oneToOne_ ? QSize(canvas_->width(), canvasHeight_) : QSize(scaled_.width(), scaled_.height());
+  if (canvas_ != nullptr && !noDrawingArea_ && canvasHeight_ > 0 && shown != device) Restretch();
   QPainter p(this);
-  if (scaled_.isNull()) {
-    p.fillRect(rect(), Qt::black);
+  const QImage image = Shown();
+  if (image.isNull()) {
+    p.fillRect(e->rect(), Qt::black);
     return;
   }
-  p.drawImage(0, 0, scaled_);
+  // Only the exposed part; the image matches the device pixels, so this is
+  // a plain copy.
+  p.drawImage(e->rect(), image,
+              QRectF(e->rect().topLeft() * PixelRatio(), e->rect().size() * PixelRatio()));
 }
 
 Qt::Edges MonitorWindow::EdgesAt(QPoint pos) const {
@@ -138,7 +228,9 @@ void MonitorWindow::mousePressEvent(QMouseEvent* e) {
 
   const QPoint pos = e->position().toPoint();
   const bool toggle = buttons == Qt::LeftButton;
-  pressColour_ = ColourAt(pos);
+  // The window-relative position keeps its fraction at a pixel ratio of 2
+  // (device pixel 253 is 126.5), where position() arrives rounded.
+  pressColour_ = ColourAt(e->scenePosition());
   pressGlobal_ = e->globalPosition().toPoint();
   pressGeometry_ = geometry();
 

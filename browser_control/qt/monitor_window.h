@@ -8,9 +8,11 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "app/settings_model.h"
 #include "monitor/canvas.h"
+#include "monitor/graph.h"
 
 namespace mirel {
 
@@ -21,9 +23,13 @@ class MonitorWindow : public QWidget {
   explicit MonitorWindow(QWidget* parent = nullptr);
 
   // Shows the top `height` rows of canvas stretched to the window. The canvas
-  // is wrapped, not copied, and must outlive the next call.
-  void ShowCanvas(const Canvas& canvas, int height);
-  // Rebuilds the displayed image from the last canvas (after a resize).
+  // is painted from directly where it fits the window pixel for pixel, so it
+  // must outlive the next call and change only before the next call. With
+  // changed given (the rows that differ from the last call's canvas), only
+  // those rows are repainted where that is possible.
+  void ShowCanvas(const Canvas& canvas, int height, const std::vector<RowSpan>* changed = nullptr);
+  // Rebuilds the displayed image from the last canvas (after a resize or a
+  // change of the device pixel ratio).
   void Rescale();
 
   void SetAlwaysOnTop(bool onTop);
@@ -44,15 +50,25 @@ class MonitorWindow : public QWidget {
   // since the settings were saved) comes back to the primary screen's corner.
   // Returns whether it moved.
   bool KeepOnAScreen();
-  // Fits the window to the canvas pixel for pixel.
-  void FitToCanvas(int height);
+  // Fits the window to a stack of width × height pixels, pixel for pixel. An
+  // empty stack leaves no drawing area: the window keeps only the thinnest
+  // height a window can have.
+  void FitToCanvas(int width, int height);
+  bool hasDrawingArea() const { return !noDrawingArea_; }
   // Re-applies the position of the last ApplyGeometryTwips after show():
   // some window managers move a window that is shown at negative coordinates.
   void ReapplyPosition();
 
-  // The colour value (0x00BBGGRR) of the displayed pixel at a window position.
-  std::uint32_t ColourAt(QPoint pos) const;
-  const QImage& displayed() const { return scaled_; }
+  // Shown and not minimised: what the user can see of it, whatever covers it.
+  bool ShownOnScreen() const;
+  // Shows the window, restoring it first when it is minimised.
+  void ShowRestored();
+
+  // The colour value (0x00BBGGRR) of the displayed pixel at a window
+  // position (device-independent pixels, as mouse events give them).
+  std::uint32_t ColourAt(QPointF pos) const;
+  // What the window shows, in device pixels (a copy, for inspection).
+  QImage displayed() const;
 
   // Left press released (after any drag), with the colour under the press.
   std::function<void(std::uint32_t colour)> onLeftClick;
@@ -74,9 +90,20 @@ class MonitorWindow : public QWidget {
   enum class Drag { kNone, kSystem, kManualMove, kManualResize };
   Qt::Edges EdgesAt(QPoint pos) const;
 
+  // The image painted: the canvas itself when it fits the window's device
+  // pixels one to one, else scaled_. Wraps, never copies.
+  QImage Shown() const;
+  qreal PixelRatio() const;
+  QSize DeviceSize() const;
+  void Restretch();
+
   const Canvas* canvas_ = nullptr;
   int canvasHeight_ = 0;
-  QImage scaled_;
+  bool oneToOne_ = false;
+  // The stack scaled to the window's device pixels with nearest-neighbour
+  // sampling; kept between ticks so that no tick allocates.
+  Canvas scaled_;
+  bool noDrawingArea_ = false;
   bool resizable_ = true;
   QPoint placed_;  // position from the settings
 

@@ -21,6 +21,18 @@ std::vector<std::string_view> Fields(std::string_view line) {
   return out;
 }
 
+// The next blank-separated field of line, which moves past it; empty at the
+// end of the line.
+std::string_view NextField(std::string_view& line) {
+  std::size_t i = 0;
+  while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+  std::size_t start = i;
+  while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+  std::string_view field = line.substr(start, i - start);
+  line.remove_prefix(i);
+  return field;
+}
+
 template <typename Fn>
 void ForEachLine(std::string_view text, Fn fn) {
   while (!text.empty()) {
@@ -61,20 +73,22 @@ std::string Unescape(std::string_view text) {
 }  // namespace
 
 std::optional<CpuTimes> ParseCpuTimes(std::string_view procStat) {
+  // Read on every tick: the aggregate line is walked in place, field by
+  // field, and the rest of the file (per-processor lines, interrupt counts)
+  // is never looked at.
   std::optional<CpuTimes> result;
   ForEachLine(procStat, [&](std::string_view line) {
-    std::vector<std::string_view> f = Fields(line);
-    if (f.empty() || f[0] != "cpu") return true;
+    if (NextField(line) != "cpu") return true;
     // user nice system idle iowait irq softirq steal; guest time is already
     // part of user and nice, so it is not added again.
     std::uint64_t values[8] = {};
-    std::size_t n = std::min<std::size_t>(f.size() - 1, 8);
-    if (n < 4) return false;
-    for (std::size_t i = 0; i < n; ++i) {
-      std::optional<std::uint64_t> v = Number(f[i + 1]);
+    std::size_t n = 0;
+    for (std::string_view f = NextField(line); !f.empty() && n < 8; f = NextField(line)) {
+      std::optional<std::uint64_t> v = Number(f);
       if (!v) return false;
-      values[i] = *v;
+      values[n++] = *v;
     }
+    if (n < 4) return false;
     CpuTimes t;
     for (std::uint64_t v : values) t.total += v;
     t.busy = t.total - values[3] - values[4];  // idle and iowait are not busy
@@ -85,23 +99,29 @@ std::optional<CpuTimes> ParseCpuTimes(std::string_view procStat) {
 }
 
 MemInfo ParseMeminfo(std::string_view text) {
+  // Read on every tick: only the name of each line is compared, and the
+  // walk ends as soon as MemTotal and MemAvailable (lines 1 and 3 of every
+  // kernel that has them) are known.
   std::optional<std::uint64_t> total, avail, freeKb, buffers, cached;
   ForEachLine(text, [&](std::string_view line) {
-    std::vector<std::string_view> f = Fields(line);
-    if (f.size() < 2) return true;
-    std::optional<std::uint64_t> kb = Number(f[1]);
-    if (!kb) return true;
-    if (f[0] == "MemTotal:")
-      total = kb;
-    else if (f[0] == "MemAvailable:")
-      avail = kb;
-    else if (f[0] == "MemFree:")
-      freeKb = kb;
-    else if (f[0] == "Buffers:")
-      buffers = kb;
-    else if (f[0] == "Cached:")
-      cached = kb;
-    return true;
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) return true;
+    const std::string_view name = line.substr(0, colon);
+    std::optional<std::uint64_t>* slot = nullptr;
+    if (name == "MemTotal")
+      slot = &total;
+    else if (name == "MemAvailable")
+      slot = &avail;
+    else if (name == "MemFree")
+      slot = &freeKb;
+    else if (name == "Buffers")
+      slot = &buffers;
+    else if (name == "Cached")
+      slot = &cached;
+    if (slot == nullptr) return true;
+    line.remove_prefix(colon + 1);
+    if (std::optional<std::uint64_t> kb = Number(NextField(line))) *slot = kb;
+    return !(total && avail);
   });
   MemInfo m;
   m.totalBytes = total.value_or(0) * 1024;

@@ -118,6 +118,43 @@ TEST(CompositionTest, EmptyAndUnknownRows) {
   ExpectBand(canvas, 0, 13, SlotColour(3));
 }
 
+TEST(CompositionTest, ChangedRowsAreExactlyTheRowsThatDiffer) {
+  Parts parts;
+  Canvas canvas;
+  std::vector<RowSpan> changed;
+  auto items = Rows({{"100", true}, {"113", true}, {"101", true}, {"104", true}});
+  // A new canvas: all of it.
+  EXPECT_EQ(ComposeStack(canvas, items, {}, parts.Stack(false), &changed), 72);
+  EXPECT_EQ(changed, std::vector<RowSpan>({{0, 72}}));
+  // The same parts again: nothing.
+  ComposeStack(canvas, items, {}, parts.Stack(false), &changed);
+  EXPECT_TRUE(changed.empty());
+
+  // One pixel of the graph and the last row of the memory strip.
+  parts.graph.SetPixel(154, 3, kLine);
+  parts.strips[1].SetPixel(0, 12, kLine);
+  ComposeStack(canvas, items, {}, parts.Stack(false), &changed);
+  EXPECT_EQ(changed, std::vector<RowSpan>({{14 + 3, 14 + 4}, {44 + 12, 44 + 13}}));
+  EXPECT_EQ(canvas.GetPixel(154, 17), kLine);
+
+  // A strip that moves up: its rows and every row below that differ.
+  items[1].checked = false;
+  EXPECT_EQ(ComposeStack(canvas, items, {}, parts.Stack(false), &changed), 42);
+  ASSERT_FALSE(changed.empty());
+  EXPECT_EQ(changed.front().top, 13 + 1);
+  // The old rows under the stack are cleared; the last was a black line.
+  EXPECT_EQ(changed.back().bottom, 71);
+  for (std::size_t i = 1; i < changed.size(); ++i)
+    EXPECT_GT(changed[i].top, changed[i - 1].bottom);  // ordered, merged
+  ExpectBand(canvas, 14, 26, SlotColour(1));
+  ExpectBand(canvas, 42, 72, kCanvasBackColour);
+  // Compared with a composition from scratch, every row is the same.
+  Canvas fresh;
+  ComposeStack(fresh, items, {}, parts.Stack(false));
+  for (int y = 0; y < 72; ++y)
+    for (int x = 0; x < kComposedWidth; ++x) ASSERT_EQ(canvas.GetPixel(x, y), fresh.GetPixel(x, y));
+}
+
 TEST(GraphTest, NewestSegmentAfterAFullSample) {
   Canvas graph(kGraphPictureWidth, kGraphPictureHeight, kBack), scratch;
   DrawGraphSegment(graph, 29, 0, kLine);
@@ -320,6 +357,51 @@ TEST(EngineTest, CheckedDrivesAndToolbarCaption) {
     Font().Draw(expected, x, 1, text, kWhite);
   for (int y = 0; y < kStripHeight; ++y)
     for (int x = 0; x < kStripWidth; ++x) ASSERT_EQ(rig.At(x, y), expected.GetPixel(x, y));
+}
+
+TEST(EngineTest, AStripIsDrawnAgainWhenAnyOfItsInputsChanges) {
+  EngineRig rig({{"100", true}, {"112", true}});
+  rig.system.cpuPercent = 50;
+  rig.system.drives = {{40000ull << 20, 14800ull << 20, "/"}};
+  rig.model.drives = {{"/", "ハードディスク", "0", "16777215", true}};
+  RenderAllGradients(rig.model, rig.gradients);
+  rig.Tick();
+  rig.Tick();
+  // Every strip the same as on the tick before: no row changed.
+  EXPECT_TRUE(rig.engine->changedRows().empty());
+  // Both drawn exactly as a fresh engine draws them.
+  auto expectAsFresh = [&](const char* what) {
+    MonitorEngine fresh(rig.model, rig.sources, rig.gradients, Font());
+    fresh.Tick(1000, rig.now + 1000);  // a first tick has no processor reading yet
+    fresh.Tick(1000, rig.now + 2000);
+    for (int y = 0; y < 28; ++y)
+      for (int x = 0; x < kStripWidth; ++x)
+        ASSERT_EQ(rig.At(x, y), fresh.composed().GetPixel(x, y)) << what << " " << x << "," << y;
+  };
+  expectAsFresh("unchanged");
+
+  // The bar colours only (same value texts and widths): both bars repainted.
+  rig.model.items[0].startColor = std::to_string(Rgb(255, 0, 0));
+  rig.model.drives[0].startColor = std::to_string(Rgb(0, 255, 0));
+  RenderAllGradients(rig.model, rig.gradients);
+  rig.Tick();
+  EXPECT_EQ(rig.At(0, 5), Rgb(255, 0, 0));
+  EXPECT_EQ(rig.At(0, 14 + 5), Rgb(0, 255, 0));
+  expectAsFresh("gradients");
+
+  // The back and text colours.
+  rig.model.record[SettingsRecord::kBackColor] = std::to_string(Rgb(1, 2, 3));
+  rig.model.record[SettingsRecord::kTextColor] = std::to_string(Rgb(200, 0, 200));
+  rig.Tick();
+  EXPECT_EQ(rig.At(150, 5), Rgb(1, 2, 3));
+  expectAsFresh("colours");
+
+  // A value and a bar width; the unit of the disk texts.
+  rig.system.cpuPercent = 51;
+  rig.model.record[SettingsRecord::kHddUnit] = "1";
+  rig.Tick();
+  EXPECT_EQ(rig.engine->state().Text(100), "51%");
+  expectAsFresh("values");
 }
 
 TEST(EngineTest, ClearingTheGraphStartsFromTheBackColour) {

@@ -1,6 +1,7 @@
 #include "monitor/strip_font.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -169,6 +170,57 @@ TEST(StripFontTest, FontsFromAFolderAreTheSameFonts) {
   EXPECT_TRUE(std::equal(a.data(), a.data() + 160 * 13, b.data()));
   EXPECT_GT(InkCount(b), 0);
   fs::remove_all(dir);
+}
+
+TEST(StripFontTest, CompressedFontsAreInflatedOnceIntoTheCacheAndMappedFromThere) {
+  const auto cache =
+      std::filesystem::temp_directory_path() / ("mirel_font_cache_" + std::to_string(::getpid()));
+  std::filesystem::remove_all(cache);
+  auto open = [&] {
+    return StripFont::Open(kAsciiFontPath, kAsciiFontPackage, kFallbackFontPath,
+                           kFallbackFontPackage, cache);
+  };
+  auto draw = [](const StripFont& font) {
+    Canvas c(157, 13, 0);
+    font.Draw(c, 0, 1, "ＣＰＵ使用率 37% 受信量", Rgb(255, 255, 255));
+    return std::vector<std::uint32_t>(c.data(), c.data() + 157 * 13);
+  };
+  auto cachedFiles = [&] {
+    std::vector<std::filesystem::path> files;
+    for (const auto& e : std::filesystem::directory_iterator(cache)) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    return files;
+  };
+
+  StripFontLoad first = open();
+  ASSERT_NE(first.font, nullptr) << first.error;
+  const std::vector<std::filesystem::path> files = cachedFiles();
+  ASSERT_EQ(files.size(), 2u);  // one inflated copy per font, no temporary left
+  EXPECT_GT(std::filesystem::file_size(files[0]), 100000u);  // b12, inflated
+  EXPECT_EQ(files[0].filename().string().rfind("b12.pcf-", 0), 0u);
+  EXPECT_EQ(files[1].filename().string().rfind("shnm6x12a.pcf-", 0), 0u);
+
+  // Opened from the copy: the same glyphs.
+  StripFontLoad second = open();
+  ASSERT_NE(second.font, nullptr) << second.error;
+  EXPECT_EQ(draw(*second.font), draw(*first.font));
+  EXPECT_EQ(cachedFiles(), files);
+
+  // A damaged copy is not used, and is made again.
+  { std::ofstream(files[0], std::ios::trunc) << "damaged"; }
+  StripFontLoad third = open();
+  ASSERT_NE(third.font, nullptr) << third.error;
+  EXPECT_EQ(draw(*third.font), draw(*first.font));
+  EXPECT_GT(std::filesystem::file_size(files[0]), 100000u);
+
+  // A folder that cannot hold the copy (a file is in the way): the font
+  // still opens, from memory.
+  std::filesystem::remove_all(cache);
+  { std::ofstream(cache) << "in the way"; }
+  StripFontLoad fourth = open();
+  ASSERT_NE(fourth.font, nullptr) << fourth.error;
+  EXPECT_EQ(draw(*fourth.font), draw(*first.font));
+  std::filesystem::remove(cache);
 }
 
 }  // namespace

@@ -428,6 +428,47 @@ TEST_F(ShellAppTest, OptionsListsTheDrivesMountedNow) {
   app->Exit();
 }
 
+TEST_F(ShellAppTest, FixedSizeWithNoItemLeavesNoDrawingArea) {
+  // Fixed size (line 20) with processor, memory and the graph shown.
+  std::string text = SettingsText(158, 41, {});
+  text.replace(0, 15, "110000000000010");
+  const std::size_t line20 = [&] {
+    std::size_t at = 0;
+    for (int i = 0; i < 19; ++i) at = text.find("\r\n", at) + 2;
+    return at;
+  }();
+  ASSERT_EQ(text.substr(line20, 3), "0\r\n");
+  text[line20] = '1';
+  auto app = Make(text);
+  ASSERT_EQ(app->Start(), std::nullopt);
+  MonitorWindow& window = app->monitor();
+  app->RefreshTick();
+  EXPECT_EQ(window.size(), QSize(158, 14 + 14 + 30));
+  EXPECT_EQ(app->model().display.height, 58 * 15 + 128);
+
+  // Every check mark off: 128 twips, that is no drawing area at all, and
+  // nothing of the last stack is painted.
+  for (ItemRow& row : app->model().items) row.checked = false;
+  app->RefreshTick();
+  EXPECT_EQ(app->engine()->composedHeight(), 0);
+  EXPECT_EQ(app->model().display.height, 128);
+  EXPECT_EQ(app->model().display.scaleHeight, 0);
+  EXPECT_FALSE(window.hasDrawingArea());
+  EXPECT_LE(window.height(), 1);  // the least a window can have
+  EXPECT_EQ(window.width(), 158);
+  EXPECT_TRUE(window.displayed().isNull());
+  EXPECT_EQ(window.GeometryTwips().height, 128);
+  EXPECT_TRUE(window.isVisible());
+
+  // One item back: the window fits it again.
+  app->model().items[0].checked = true;
+  app->RefreshTick();
+  EXPECT_TRUE(window.hasDrawingArea());
+  EXPECT_EQ(window.size(), QSize(158, 14));
+  EXPECT_EQ(window.displayed().size(), QSize(158, 14));
+  app->Exit();
+}
+
 TEST_F(ShellAppTest, TheChoiceAndTheLanAddressFollowTheNetworkWhileRunning) {
   FakeSystem* system = nullptr;
   auto app = Make(SettingsText(158, 41, {}), &system);  // automatic choice on
