@@ -145,11 +145,12 @@ struct StripFont::Impl {
     std::error_code ec;
     if (!std::filesystem::exists(file, ec)) {
 #ifdef _WIN32
-      return "The strip font " + PathText(file) + " is missing; copy " + PathText(file.filename()) +
-             " of the package " + package + " into " + PathText(file.parent_path()) + ".";
+      return "表示用のフォント " + PathText(file) + " がありません。パッケージ " + package +
+             " の " + PathText(file.filename()) + " を " + PathText(file.parent_path()) +
+             " にコピーしてください。";
 #else
-      return "The strip font " + PathText(file) + " is missing; install the package " + package +
-             " (apt install " + package + ").";
+      return "表示用のフォント " + PathText(file) + " がありません。パッケージ " + package +
+             " をインストールしてください (apt install " + package + ")。";
 #endif
     }
     // FreeType maps a font it opens from a file: its pages are shared and
@@ -162,14 +163,14 @@ struct StripFont::Impl {
     }
     f.face = nullptr;
     if (!InflateFile(file, f.data)) {
-      return "The strip font " + PathText(file) + " cannot be read; reinstall the package " +
-             package + ".";
+      return "表示用のフォント " + PathText(file) + " を読み込めません。パッケージ " + package +
+             " を入れ直してください。";
     }
     if (FT_New_Memory_Face(library, f.data.data(), static_cast<FT_Long>(f.data.size()), 0,
                            &f.face) != 0) {
       f.face = nullptr;
-      return "The strip font " + PathText(file) + " is not a usable font; reinstall the package " +
-             package + ".";
+      return "表示用のフォント " + PathText(file) + " はフォントとして使えません。パッケージ " +
+             package + " を入れ直してください。";
     }
     // A usable font: keep the inflated copy and map it from there from now
     // on (unless the folder cannot be written: then it stays in memory).
@@ -263,7 +264,7 @@ StripFontLoad StripFont::Open(const std::filesystem::path& asciiFont,
   auto impl = std::make_unique<Impl>();
   if (FT_Init_FreeType(&impl->library) != 0) {
     impl->library = nullptr;
-    return {nullptr, "FreeType could not be initialised."};
+    return {nullptr, "フォントを扱う FreeType を初期化できません。"};
   }
   std::string error = impl->OpenFace(impl->faces[0], asciiFont, asciiPackage, cache);
   if (error.empty()) error = impl->OpenFace(impl->faces[1], fallbackFont, fallbackPackage, cache);

@@ -28,8 +28,9 @@ int main(int argc, char** argv) {
     case mirel::CommandLine::Action::kAutostart:
 #ifdef _WIN32
       // The entry it writes is the freedesktop one, which Windows does not read.
-      std::cerr << "mirel9x: --autostart is for Linux desktops; on Windows put a shortcut to "
-                   "the program into the Startup folder (shell:startup).\n";
+      std::cerr << "mirel9x: --autostart は Linux のデスクトップ用です。Windows では、"
+                   "スタートアップ フォルダ (shell:startup) にこのプログラムのショートカットを"
+                   "置いてください。\n";
       return 2;
 #else
       return mirel::RunAutostart(line.autostart, mirel::UserConfigDir().parent_path(),

@@ -387,20 +387,43 @@ class DesktopProxy {
     g_object_get(proxy_, "settings-schema", &schema, nullptr);
     hasSameKey_ = schema != nullptr && g_settings_schema_has_key(schema, "use-same-proxy");
     if (schema != nullptr) g_settings_schema_unref(schema);
+    g_signal_connect(proxy_, "changed", G_CALLBACK(&DesktopProxy::OnChanged), this);
+    for (GSettings* s : parts_) {
+      g_signal_connect(s, "changed", G_CALLBACK(&DesktopProxy::OnChanged), this);
+    }
   }
   ~DesktopProxy() {
+    g_signal_handlers_disconnect_by_data(proxy_, this);
     g_object_unref(proxy_);
-    for (GSettings* s : parts_) g_object_unref(s);
+    for (GSettings* s : parts_) {
+      g_signal_handlers_disconnect_by_data(s, this);
+      g_object_unref(s);
+    }
   }
   DesktopProxy(const DesktopProxy&) = delete;
   DesktopProxy& operator=(const DesktopProxy&) = delete;
 
-  bool Manual() const { return Mode() == "manual"; }
+  // What the tick reads. Inside the default main loop, which delivers
+  // GSettings' change notices (the shell's event loop is that loop), the
+  // values last read stand until a notice says otherwise: a tick then costs
+  // no GSettings lookup. Elsewhere (the command-line tool, a test calling
+  // directly) nothing would deliver the notices, so every read is fresh.
+  bool Manual() {
+    if (!MainLoopDeliversNotices()) return Mode() == "manual";
+    if (!mode_) mode_ = Mode();
+    return *mode_ == "manual";
+  }
+  ProxyParts CurrentParts() {
+    if (!MainLoopDeliversNotices()) return Parts();
+    if (!parts_cache_) parts_cache_ = Parts();
+    return *parts_cache_;
+  }
 
   // false also when the backend did not keep the change (dconf without a
   // session bus, a read-only configuration folder): GLib reports success
   // there and only warns.
   bool SetEnabled(bool on) {
+    Forget();
     bool ok = true;
     std::string want = Mode();
     if (on) {
@@ -422,6 +445,7 @@ class DesktopProxy {
   // Writes every protocol; false for a text the desktop cannot hold (then
   // nothing is written) and when the backend did not keep what was written.
   bool SetParts(const ProxyParts& p) {
+    Forget();
     bool ok = true;
     for (std::size_t k = 0; k < kProtocols.size(); ++k) ok = Write(parts_[k], p[k]) && ok;
     const bool same = OneProxyForAll(p);
@@ -434,6 +458,19 @@ class DesktopProxy {
   }
 
  private:
+  static void OnChanged(GSettings*, gchar*, gpointer self) {
+    static_cast<DesktopProxy*>(self)->Forget();
+  }
+  void Forget() {
+    mode_.reset();
+    parts_cache_.reset();
+  }
+  // True while this thread runs an iteration of the default main context,
+  // as a handler dispatched by the shell's event loop does.
+  static bool MainLoopDeliversNotices() {
+    return g_main_context_is_owner(g_main_context_default()) != FALSE;
+  }
+
   static GSettings* New(const char* id, GSettingsBackend* backend) {
     GSettingsSchema* schema =
         g_settings_schema_source_lookup(g_settings_schema_source_get_default(), id, TRUE);
@@ -475,6 +512,8 @@ class DesktopProxy {
   GSettings* proxy_ = nullptr;
   std::array<GSettings*, kProtocols.size()> parts_{};
   bool hasSameKey_ = false;
+  std::optional<std::string> mode_;
+  std::optional<ProxyParts> parts_cache_;
 };
 
 // --- The store ---------------------------------------------------------------
@@ -563,7 +602,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
   }
 
   std::string DesktopServerText() {
-    const ProxyParts parts = desktop_->Parts();
+    const ProxyParts parts = desktop_->CurrentParts();
     const reg::Data& kept = file_.Load();
     const RegValue* text = kept.Find(kKeptTextKey, kKeptText);
     const RegValue* fingerprint = kept.Find(kKeptTextKey, kKeptFingerprint);

@@ -218,6 +218,42 @@ TEST_F(DesktopProxyTest, SwitchFollowsTheMode) {
   }
 }
 
+// Inside the main loop (as the shell's ticks run) the store may keep what it
+// read: a change made elsewhere must still show once its notice has come.
+TEST_F(DesktopProxyTest, InsideTheMainLoopChangesElsewhereShowOnceNoticed) {
+  GMainContext* loop = g_main_context_default();
+  ASSERT_TRUE(g_main_context_acquire(loop));
+  auto settle = [loop] {
+    while (g_main_context_iteration(loop, FALSE)) {
+    }
+  };
+  RegistryAccess registry(*store_);
+  ASSERT_TRUE(store_->SetString(kInternetSettingsKey, "ProxyServer", "a.example:8080 会社"));
+  for (int round = 0; round < 2; ++round) {  // the second round reads what the first kept
+    EXPECT_EQ(ServerText(), "a.example:8080 会社");
+    EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "ProxyEnable"), "0");
+  }
+
+  g_settings_set_string(https_, "host", "b.example");
+  settle();
+  EXPECT_EQ(ServerText(), "http=a.example:8080;https=b.example:8080;ftp=a.example:8080");
+  g_settings_set_string(proxy_, "mode", "manual");
+  settle();
+  EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "ProxyEnable"), "1");
+
+  // Its own writes show at once, without waiting for their notices.
+  ASSERT_TRUE(store_->SetString(kInternetSettingsKey, "ProxyServer", "c.example:3128"));
+  EXPECT_EQ(ServerText(), "c.example:3128");
+  ASSERT_TRUE(registry.WriteRegDword(kInternetSettingsKey, "ProxyEnable", 0));
+  EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "ProxyEnable"), "0");
+  settle();
+  g_settings_set_string(http_, "host", "");
+  for (GSettings* s : parts_) g_settings_set_string(s, "host", "");
+  settle();
+  EXPECT_EQ(ServerText(), "");
+  g_main_context_release(loop);
+}
+
 TEST_F(DesktopProxyTest, KeyExistsWithTheSchemaAndOtherValuesUseTheFile) {
   EXPECT_EQ(store_->CreateKey(kInternetSettingsKey), KeyDisposition::kOpenedExisting);
   EXPECT_EQ(store_->CreateKey("software\\microsoft"), KeyDisposition::kOpenedExisting);
