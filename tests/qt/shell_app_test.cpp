@@ -2,6 +2,7 @@
 // the real browser-settings store (GSettings in memory): start-up results,
 // the menus, proxy switching, the "変更" buttons and the clipboard.
 #include <fcntl.h>
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "app/qt/tray_icon.h"
 #include "browser_control/qt/monitor_window.h"
 #include "monitor/monitor_engine.h"
+#include "platform/linux/browser_store_linux.h"
 #include "settings_dialog/qt/settings_dialog.h"
 
 namespace mirel {
@@ -255,6 +257,37 @@ TEST_F(ShellAppTest, AdapterErrorsShowTheirMessageAndStartUpGoesOn) {
     EXPECT_TRUE(app->refreshTimer().isActive());
     app->Exit();
   }
+}
+
+// While the event loop runs, the proxy readouts follow a change the desktop
+// makes elsewhere, at the next tick.
+TEST_F(ShellAppTest, ProxyReadoutsFollowTheDesktopWhileTheLoopRuns) {
+  if (!DesktopProxyAvailable()) GTEST_SKIP() << "org.gnome.system.proxy is not installed";
+  auto app = Make(SettingsText(158, 41, {}));
+  ASSERT_EQ(app->Start(), std::nullopt);
+  for (ItemRow& row : app->model().items) {
+    if (row.key == "106") row.checked = true;
+  }
+  ASSERT_TRUE(
+      app->registry().store().SetString(kInternetSettingsKey, "ProxyServer", "a.test:8080"));
+  app->refreshTimer().setInterval(10);
+  const MonitorState& state = app->engine()->state();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return state.Text(106) == "a.test:8080"; }, 2000))
+      << state.Text(106);
+  EXPECT_EQ(state.Text(107), "OFF");
+
+  GSettings* http = g_settings_new("org.gnome.system.proxy.http");
+  GSettings* proxy = g_settings_new("org.gnome.system.proxy");
+  g_settings_set_string(http, "host", "b.test");
+  g_settings_set_string(proxy, "mode", "manual");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return state.Text(106) == "http=b.test:8080;https=a.test:8080;ftp=a.test:8080"; },
+      2000))
+      << state.Text(106);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return state.Text(107) == "ON"; }, 2000));
+  g_object_unref(http);
+  g_object_unref(proxy);
+  app->Exit();
 }
 
 TEST_F(ShellAppTest, ProxyEntriesAreMarkedAndChoosingOneStoresIt) {
