@@ -74,25 +74,27 @@ class OpenFiles {
   OpenFiles(const OpenFiles&) = delete;
   OpenFiles& operator=(const OpenFiles&) = delete;
   ~OpenFiles() {
-    for (auto& [path, fd] : fds_) ::close(fd);
+    for (auto& [path, file] : files_) ::close(file.fd);
   }
 
   std::string Read(const fs::path& path, std::size_t limit) {
     std::string out;
     for (int attempt = 0; attempt < 2 && out.empty(); ++attempt) {
-      int fd = Get(path);
-      if (fd < 0) return out;
+      const File* file = Get(path);
+      if (file == nullptr) return out;
       char buffer[4096];
       bool failed = false;
       while (out.size() < limit) {
-        ssize_t n = ::pread(fd, buffer, std::min(sizeof buffer, limit - out.size()),
+        ssize_t n = ::pread(file->fd, buffer, std::min(sizeof buffer, limit - out.size()),
                             static_cast<off_t>(out.size()));
         if (n < 0) failed = true;
         if (n <= 0) break;
         out.append(buffer, static_cast<std::size_t>(n));
       }
+      // A kernel file whose object is gone fails the read; a plain file (a
+      // fixture tree) is replaced instead, which only its link count tells.
       struct stat st {};
-      if (failed || ::fstat(fd, &st) != 0 || st.st_nlink == 0) {
+      if (failed || (!file->kernelMade && (::fstat(file->fd, &st) != 0 || st.st_nlink == 0))) {
         Drop(path);
         out.clear();
       } else {
@@ -103,21 +105,30 @@ class OpenFiles {
   }
 
  private:
-  int Get(const fs::path& path) {
-    auto it = fds_.find(path.native());
-    if (it != fds_.end()) return it->second;
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0) fds_.emplace(path.native(), fd);
-    return fd;
+  struct File {
+    int fd = -1;
+    bool kernelMade = false;  // procfs or sysfs
+  };
+
+  const File* Get(const fs::path& path) {
+    auto it = files_.find(path.native());
+    if (it != files_.end()) return &it->second;
+    File file;
+    file.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file.fd < 0) return nullptr;
+    struct statfs fsInfo {};
+    file.kernelMade = ::fstatfs(file.fd, &fsInfo) == 0 &&
+                      (fsInfo.f_type == PROC_SUPER_MAGIC || fsInfo.f_type == SYSFS_MAGIC);
+    return &files_.emplace(path.native(), file).first->second;
   }
   void Drop(const fs::path& path) {
-    auto it = fds_.find(path.native());
-    if (it == fds_.end()) return;
-    ::close(it->second);
-    fds_.erase(it);
+    auto it = files_.find(path.native());
+    if (it == files_.end()) return;
+    ::close(it->second.fd);
+    files_.erase(it);
   }
 
-  std::unordered_map<std::string, int> fds_;
+  std::unordered_map<std::string, File> files_;
 };
 
 // The mount points of this process's mount table. The kernel's mountinfo
