@@ -282,7 +282,18 @@ int StripFont::Draw(Canvas& canvas, int x, int y, std::string_view text, std::ui
   while (pos < text.size()) {
     const Glyph& g = impl_->Get(NextCodePoint(text, pos));
     const int gx = x + g.left;
-    if (gx < right && gx + g.width > 0) {
+    const int gy = y + g.top;
+    const int rows = static_cast<int>(g.rows.size());
+    if (gx >= 0 && gx + g.width <= right && gy >= 0 && gy + rows <= h) {
+      // Wholly inside, as nearly every glyph is: no edge to test per pixel.
+      std::uint32_t* line = data + static_cast<std::ptrdiff_t>(gy) * w + gx;
+      for (int r = 0; r < rows; ++r, line += w) {
+        for (std::uint32_t mask = g.rows[static_cast<std::size_t>(r)]; mask != 0;
+             mask &= mask - 1) {
+          line[__builtin_ctz(mask)] = pixel;
+        }
+      }
+    } else if (gx < right && gx + g.width > 0) {
       for (std::size_t r = 0; r < g.rows.size(); ++r) {
         const int py = y + g.top + static_cast<int>(r);
         if (py < 0 || py >= h) continue;
