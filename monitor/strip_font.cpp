@@ -3,6 +3,9 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include <fcntl.h>
+#ifndef _WIN32
+#include <sys/mman.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -127,6 +130,8 @@ struct StripFont::Impl {
   FT_Library library = nullptr;
   struct Face {
     std::vector<unsigned char> data;  // must outlive the face
+    void* mapped = nullptr;           // so must the mapped cache copy
+    std::size_t mappedSize = 0;
     FT_Face face = nullptr;
     int ascent = 0;
   };
@@ -135,8 +140,10 @@ struct StripFont::Impl {
   mutable std::array<const Glyph*, 128> ascii{};
 
   ~Impl() {
-    for (auto& f : faces)
+    for (auto& f : faces) {
       if (f.face) FT_Done_Face(f.face);
+      Unmap(f);
+    }
     if (library) FT_Done_FreeType(library);
   }
 
@@ -157,11 +164,11 @@ struct StripFont::Impl {
     // only those read are resident, where an inflated copy in memory would be
     // private memory for as long as the program runs.
     const std::filesystem::path cached = CachedFontPath(file, cacheDir);
-    if (!cached.empty() && FT_New_Face(library, cached.string().c_str(), 0, &f.face) == 0) {
+    if (!cached.empty() && OpenMapped(f, cached)) {
       FinishFace(f);
+      ReleaseMappedPages(f);
       return {};
     }
-    f.face = nullptr;
     if (!InflateFile(file, f.data)) {
       return "表示用のフォント " + PathText(file) + " を読み込めません。パッケージ " + package +
              " を入れ直してください。";
@@ -175,15 +182,67 @@ struct StripFont::Impl {
     // A usable font: keep the inflated copy and map it from there from now
     // on (unless the folder cannot be written: then it stays in memory).
     if (!cached.empty() && WriteCache(cached, f.data)) {
-      FT_Face mapped = nullptr;
-      if (FT_New_Face(library, cached.string().c_str(), 0, &mapped) == 0) {
+      Face mapped;
+      if (OpenMapped(mapped, cached)) {
         FT_Done_Face(f.face);
-        f.face = mapped;
+        f.face = mapped.face;
+        f.mapped = mapped.mapped;
+        f.mappedSize = mapped.mappedSize;
         std::vector<unsigned char>().swap(f.data);
       }
     }
     FinishFace(f);
+    ReleaseMappedPages(f);
     return {};
+  }
+
+  // The cached copy mapped by us rather than by FreeType, so that the pages
+  // it read while opening the face can be let go (below).
+  bool OpenMapped(Face& f, const std::filesystem::path& file) {
+#ifdef _WIN32
+    if (FT_New_Face(library, file.string().c_str(), 0, &f.face) == 0) return true;
+    f.face = nullptr;
+    return false;
+#else
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    void* map = MAP_FAILED;
+    if (::fstat(fd, &st) == 0 && st.st_size > 0) {
+      map = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+    }
+    ::close(fd);
+    if (map == MAP_FAILED) return false;
+    f.mapped = map;
+    f.mappedSize = static_cast<std::size_t>(st.st_size);
+    if (FT_New_Memory_Face(library, static_cast<const FT_Byte*>(map),
+                           static_cast<FT_Long>(f.mappedSize), 0, &f.face) != 0) {
+      f.face = nullptr;
+      Unmap(f);
+      return false;
+    }
+    return true;
+#endif
+  }
+
+  // Opening a face reads its tables from end to end; afterwards only a glyph
+  // not drawn before is read again, and the glyph cache keeps it. The pages
+  // come back from the file when they are read, so the program need not keep
+  // the font resident.
+  static void ReleaseMappedPages(Face& f) {
+#ifndef _WIN32
+    if (f.mapped != nullptr) ::madvise(f.mapped, f.mappedSize, MADV_DONTNEED);
+#else
+    (void)f;
+#endif
+  }
+
+  static void Unmap(Face& f) {
+#ifndef _WIN32
+    if (f.mapped != nullptr) ::munmap(f.mapped, f.mappedSize);
+#endif
+    f.mapped = nullptr;
+    f.mappedSize = 0;
   }
 
   static void FinishFace(Face& f) {
@@ -226,10 +285,15 @@ struct StripFont::Impl {
     return BoxGlyph(cp);
   }
 
-  const Glyph& Get(char32_t cp) const {
+  const Glyph& Get(char32_t cp) {
     if (cp < 128 && ascii[cp]) return *ascii[cp];
     auto it = cache.find(cp);
-    if (it == cache.end()) it = cache.emplace(cp, Load(cp)).first;
+    if (it == cache.end()) {
+      it = cache.emplace(cp, Load(cp)).first;
+      // The glyph is kept here now: what the font's file gave for it (a page,
+      // and the kernel's read-around of it) need not stay resident.
+      for (Face& f : faces) ReleaseMappedPages(f);
+    }
     if (cp < 128) ascii[cp] = &it->second;  // node addresses are stable
     return it->second;
   }

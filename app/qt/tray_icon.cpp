@@ -2,6 +2,8 @@
 
 #include <QCursor>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
 
 #include "app/settings_model.h"
 
@@ -15,7 +17,9 @@ namespace mirel {
 
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
   InitResources();
-  icon_.setIcon(QIcon(QStringLiteral(":/icons/mirel9x.png")));
+  // Read as PNG by name: left to guess, Qt would load every image format
+  // plug-in and the icon engines first, a few milliseconds of every start.
+  icon_.setIcon(QIcon(QPixmap::fromImage(QImage(QStringLiteral(":/icons/mirel9x.png"), "PNG"))));
   icon_.setToolTip(QString::fromUtf8(kProgramTitle));
   // No context menu is attached: Qt would then open it by itself on a right
   // press, while the left press would not. Both reach the menu through here.
