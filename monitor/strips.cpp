@@ -263,16 +263,22 @@ void DrawDiskStrip(Canvas& strip, const StripFont& font, const DiskTexts& texts,
     return;
   }
   const int totalLength = CharacterCount(texts.total);
-  const int freeX = (hddUnit == 1 ? 47 : 50) - 6 * CharacterCount(texts.free);
+  const int totalX = (hddUnit == 1 ? 107 : 100) - 6 * totalLength;
+  const int freeLength = CharacterCount(texts.free);
+  // The layout leaves room for figures below 1000 GB; a larger free figure
+  // moves left just enough to end where the total begins, so the two stay
+  // apart ("1149.7GB/8726.0GB").
+  const int freeX =
+      std::min((hddUnit == 1 ? 47 : 50) - 6 * freeLength, totalX - 6 * (freeLength + 3));
   // The layout was made for a two-character name ("C:"); a longer one ends
   // half a character before the figures, so the two do not read as one word.
   font.Draw(strip, nameX, kTextTop,
             FitDiskName(font, texts.name, freeX - nameX - kHalfWidthAdvance / 2), colours.text);
   if (hddUnit == 1) {
-    font.Draw(strip, 107 - 6 * totalLength, kTextTop, texts.total + "MB", colours.text);
+    font.Draw(strip, totalX, kTextTop, texts.total + "MB", colours.text);
     font.Draw(strip, freeX, kTextTop, texts.free + "MB/", colours.text);
   } else {
-    font.Draw(strip, 100 - 6 * totalLength, kTextTop, texts.total + "GB", colours.text);
+    font.Draw(strip, totalX, kTextTop, texts.total + "GB", colours.text);
     font.Draw(strip, freeX, kTextTop, texts.free + "GB/", colours.text);
   }
   font.Draw(strip, 150 - 6 * CharacterCount(texts.percent), kTextTop, texts.percent, colours.text);

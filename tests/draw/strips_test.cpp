@@ -326,6 +326,12 @@ TEST(StripsTest, DiskStripOfALongMountPointAndOfAGoneDrive) {
   DrawDiskStrip(strip, Font(), mb, 1, kColours, nullptr, 0);
   ExpectSame(strip, Reference({{1, "bac"}, {77, "40000MB"}, {23, "1234MB/"}, {138, "3%"}}));
 
+  // 1000 GB or more free: the free figure ends where the total begins, and
+  // the name makes room for it.
+  DiskTexts big{" /mnt/backup", "1149.7", "8726.0", "69%", 69};
+  DrawDiskStrip(strip, Font(), big, 0, kColours, nullptr, 0);
+  ExpectSame(strip, Reference({{0, "b"}, {64, "8726.0GB"}, {10, "1149.7GB/"}, {132, "69%"}}));
+
   // Gone: its name and nothing else, no bar.
   Canvas gradient(kStripWidth, kStripHeight, Rgb(0, 90, 0));
   DiskTexts gone{" /mnt/backup", "", "", "", 0, false};
