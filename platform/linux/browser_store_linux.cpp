@@ -31,27 +31,15 @@ constexpr int kDefaultProxyPort = 80;
 
 // --- Text helpers ------------------------------------------------------------
 
+using reg::AsciiLower;
 using reg::NormalKey;
 using reg::SameName;
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+using reg::Trim;
 
 std::string Fold(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = AsciiLower(c);
   return out;
-}
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
 }
 
 // true when `key` is `path` itself or one of its ancestors (both normal).

@@ -4,23 +4,20 @@
 
 namespace mirel::reg {
 
-namespace {
-
-constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
-
 char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  while (!s.empty() && blank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && blank(s.back())) s.remove_suffix(1);
   return s;
 }
+
+namespace {
+
+constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
 
 // Reads a quoted string at the start of s (which begins with '"'); moves s
 // past the closing quote. nullopt when the quote is not closed.

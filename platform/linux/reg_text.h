@@ -47,6 +47,11 @@ struct Data {
 // Letter case aside, as the registry compares names.
 bool SameName(std::string_view a, std::string_view b);
 
+// ASCII letters in lower case, the form in which names are compared.
+char AsciiLower(char c);
+// Without blanks, tabs and line ends at either end.
+std::string_view Trim(std::string_view s);
+
 // A key path with empty components dropped: "Software\\X\\" -> "Software\\X".
 std::string NormalKey(std::string_view path);
 

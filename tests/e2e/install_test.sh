@@ -6,12 +6,8 @@
 # there with an empty configuration folder.
 set -uo pipefail
 
-for tool in desktop-file-validate appstreamcli file python3 cmp; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is missing (scripts/install-deps installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+require_tools desktop-file-validate appstreamcli file python3 cmp
 : "${MIREL_BUILD_DIR:?}" "${MIREL_SOURCE_DIR:?}"
 . "$MIREL_SOURCE_DIR/tests/e2e/installed_program.sh"
 

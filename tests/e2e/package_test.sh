@@ -4,12 +4,8 @@
 # packages), and the program started from the unpacked tree.
 set -uo pipefail
 
-for tool in cpack dpkg-deb dpkg-shlibdeps dpkg-query file ldd readelf python3 cmp; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is missing (scripts/install-deps installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+require_tools cpack dpkg-deb dpkg-shlibdeps dpkg-query file ldd readelf python3 cmp
 : "${MIREL_BUILD_DIR:?}" "${MIREL_SOURCE_DIR:?}"
 . "$MIREL_SOURCE_DIR/tests/e2e/installed_program.sh"
 

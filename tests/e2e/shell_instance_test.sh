@@ -7,12 +7,8 @@
 # blocking the next start.
 set -uo pipefail
 
-for tool in Xvfb jwm xdotool xwininfo xprop xmessage iconv python3; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is missing (scripts/install-deps installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+require_tools Xvfb jwm xdotool xwininfo xprop xmessage iconv python3
 : "${MIREL_BIN:?}" "${MIREL_SOURCE_DIR:?}"
 
 . "$MIREL_SOURCE_DIR/scripts/headless.sh"

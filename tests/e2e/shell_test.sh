@@ -6,12 +6,8 @@
 # status 0 and no icon left.
 set -uo pipefail
 
-for tool in Xvfb jwm xdotool xwininfo import convert iconv; do
-  if ! command -v "$tool" >/dev/null 2>&1; then
-    echo "SKIP: $tool is missing (scripts/install-deps installs it)"
-    exit 77
-  fi
-done
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+require_tools Xvfb jwm xdotool xwininfo import convert iconv
 : "${MIREL_BIN:?}" "${MIREL_TOOL:?}" "${MIREL_SOURCE_DIR:?}"
 
 . "$MIREL_SOURCE_DIR/scripts/headless.sh"
