@@ -61,8 +61,10 @@ std::unique_ptr<TextCodec> MakeAnsiCodec() {
 }
 
 std::filesystem::path UserConfigDir() {
+  // A relative XDG_CONFIG_HOME is not valid and is passed over, as the base
+  // directory rules say: it would name another folder in every working folder.
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) return std::filesystem::path(xdg) / "mirel9x";
+  if (xdg && *xdg == '/') return std::filesystem::path(xdg) / "mirel9x";
   const char* home = std::getenv("HOME");
   return std::filesystem::path(home && *home ? home : "/tmp") / ".config" / "mirel9x";
 }

@@ -657,5 +657,31 @@ TEST(DateLineTest, ShorterFormsOfTheSameInstant) {
   freelocale(ja);
 }
 
+// The per-user folder: XDG_CONFIG_HOME when it is an absolute path, else
+// ~/.config (a relative one is not valid and would follow the working folder).
+TEST(UserConfigDirTest, AbsoluteXdgConfigHomeOrTheHomeFolder) {
+  const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
+  const std::string keptXdg = savedXdg ? savedXdg : "";
+  const char* savedHome = std::getenv("HOME");
+  const std::string keptHome = savedHome ? savedHome : "";
+  setenv("HOME", "/home/someone", 1);
+  setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
+  EXPECT_EQ(UserConfigDir(), fs::path("/tmp/cfg/mirel9x"));
+  for (const char* unusable : {"", "cfg", "./cfg"}) {
+    setenv("XDG_CONFIG_HOME", unusable, 1);
+    EXPECT_EQ(UserConfigDir(), fs::path("/home/someone/.config/mirel9x")) << unusable;
+  }
+  if (savedXdg) {
+    setenv("XDG_CONFIG_HOME", keptXdg.c_str(), 1);
+  } else {
+    unsetenv("XDG_CONFIG_HOME");
+  }
+  if (savedHome) {
+    setenv("HOME", keptHome.c_str(), 1);
+  } else {
+    unsetenv("HOME");
+  }
+}
+
 }  // namespace
 }  // namespace mirel
