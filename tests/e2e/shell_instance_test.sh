@@ -57,25 +57,7 @@ echo "ok: --help, --version and bad addresses"
 # --- The running program ----------------------------------------------------
 # Not always on top, the address item shown, the version check on, the
 # monitor at 300,100.
-{
-  printf '111100010000000\r\n'
-  printf '107108109100101102103104105106110111112113114\r\n'
-  for _ in $(seq 15); do printf '%-12s' 16777215; done; printf '\r\n'
-  for _ in $(seq 15); do printf '%-12s' 8421376; done; printf '\r\n'
-  printf '\r\n'
-  printf ' 0 \r\n 1 \r\n 1 \r\n'
-  printf ' 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n'
-  printf '0\r\n1\r\n0\r\n0\r\n'
-  printf ' 0 \r\n'
-  printf '0\r\n1\r\n'
-  printf ' 1 \r\n'
-  printf '\r\n\r\n'
-  printf '0\r\n16777215\r\n0\r\n0\r\n0\r\n0\r\n65280\r\n0\r\n'
-  printf ' 24 \r\n 2 \r\n 8 \r\n'
-  printf ' 4500 \r\n 1500 \r\n 758 \r\n 2496 \r\n 42 \r\n'
-  printf ' 0 \r\n 0 \r\n'
-  printf ' 0 \r\n'
-} | iconv -f UTF-8 -t CP932 >"$work/app/設定.ini"
+write_monitor_settings "$work/app/設定.ini" 111100010000000 1
 
 python3 "$MIREL_SOURCE_DIR/tests/e2e/webcheck_bad_site.py" "$work/requests" >"$work/port" 2>"$work/site.log" &
 pids+=($!)

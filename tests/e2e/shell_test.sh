@@ -33,26 +33,8 @@ fail() {
 # its own with a settings file made for this test.
 mkdir -p "$work/app" "$work/config"
 cp "$MIREL_BIN" "$work/app/mirel9x"
-{
-  # Items: the proxy switch, Active Scripting and Java applet strips first.
-  printf '111100000000000\r\n'
-  printf '107108109100101102103104105106110111112113114\r\n'
-  for _ in $(seq 15); do printf '%-12s' 16777215; done; printf '\r\n'
-  for _ in $(seq 15); do printf '%-12s' 8421376; done; printf '\r\n'
-  printf '\r\n'                       # 5 drive end colours
-  printf ' 0 \r\n 1 \r\n 1 \r\n'      # 6-8 IP copy, auto adapter, proxy menu
-  printf ' 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n'  # 9-13 toolbar
-  printf '0\r\n1\r\n0\r\n0\r\n'       # 14-17 Kbyte, not topmost, no graph, no mouse-over
-  printf ' 0 \r\n'                    # 18 adapter index
-  printf '0\r\n1\r\n'                 # 19-20 GB, fixed size (fitted to the stack)
-  printf ' 0 \r\n'                    # 21 no version check
-  printf '\r\n\r\n'                   # 22-23 drives
-  printf '0\r\n16777215\r\n0\r\n0\r\n0\r\n0\r\n65280\r\n0\r\n'  # 24-31 colours
-  printf ' 24 \r\n 2 \r\n 8 \r\n'     # 32-34 sliders: 1 s refresh
-  printf ' 4500 \r\n 1500 \r\n 758 \r\n 2496 \r\n 42 \r\n'  # 35-39 at 300,100 px
-  printf ' 0 \r\n 0 \r\n'             # 40-41 dialog
-  printf ' 2 \r\nproxy.test:8080\r\nother.test:3128 remark\r\n'
-} | iconv -f UTF-8 -t CP932 >"$work/app/設定.ini"
+# Items: the proxy switch, Active Scripting and Java applet strips first.
+write_monitor_settings "$work/app/設定.ini" 111100000000000 0 proxy.test:8080 "other.test:3128 remark"
 
 if ! headless_have; then
   echo "SKIP: Xvfb or jwm is missing"

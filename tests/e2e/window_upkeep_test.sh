@@ -33,25 +33,7 @@ fail() {
 # program, device pixels times the ratio), 1 s refresh, no mouse-over.
 mkdir -p "$work/app" "$work/config"
 cp "$MIREL_BIN" "$work/app/mirel9x"
-{
-  printf '111100000000000\r\n'
-  printf '107108109100101102103104105106110111112113114\r\n'
-  for _ in $(seq 15); do printf '%-12s' 16777215; done; printf '\r\n'
-  for _ in $(seq 15); do printf '%-12s' 8421376; done; printf '\r\n'
-  printf '\r\n'
-  printf ' 0 \r\n 1 \r\n 1 \r\n'
-  printf ' 0 \r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n'
-  printf '0\r\n1\r\n0\r\n0\r\n'
-  printf ' 0 \r\n'
-  printf '0\r\n1\r\n'
-  printf ' 0 \r\n'
-  printf '\r\n\r\n'
-  printf '0\r\n16777215\r\n0\r\n0\r\n0\r\n0\r\n65280\r\n0\r\n'
-  printf ' 24 \r\n 2 \r\n 8 \r\n'
-  printf ' 4500 \r\n 1500 \r\n 758 \r\n 2496 \r\n 42 \r\n'
-  printf ' 0 \r\n 0 \r\n'
-  printf ' 0 \r\n'
-} | iconv -f UTF-8 -t CP932 >"$work/app/設定.ini"
+write_monitor_settings "$work/app/設定.ini" 111100000000000 0
 
 if ! headless_have; then
   echo "SKIP: Xvfb or jwm is missing"
