@@ -16,9 +16,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "browser_control/registry.h"
 #include "platform/linux/browser_store_linux.h"
 #include "platform/linux/reg_text.h"
+#include "readings/registry.h"
 
 namespace mirel {
 namespace {

@@ -7,13 +7,13 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/item_catalogue.h"
-#include "browser_control/registry.h"
-#include "monitor/fixed_sources.h"
-#include "monitor/gradient.h"
-#include "monitor/monitor_engine.h"
-#include "monitor/strip_font.h"
-#include "webcheck/web_check_results.h"
+#include "drawing/gradient.h"
+#include "drawing/monitor_engine.h"
+#include "drawing/strip_font.h"
+#include "readings/fixed_sources.h"
+#include "readings/registry.h"
+#include "readings/web_check_results.h"
+#include "settings/item_catalogue.h"
 
 namespace mirel {
 namespace {

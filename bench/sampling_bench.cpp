@@ -8,7 +8,7 @@
 #include <fstream>
 #include <map>
 
-#include "monitor/sampling.h"
+#include "readings/sampling.h"
 
 namespace mirel {
 namespace {

@@ -6,7 +6,7 @@ file(GLOB mirel_platform_sources CONFIGURE_DEPENDS
 add_library(mirel9x_platform STATIC ${mirel_platform_sources})
 # IP Helper and WinINet are loaded when first needed (the 64-bit interface
 # calls may be missing; WinINet only matters after a proxy change).
-target_link_libraries(mirel9x_platform PUBLIC mirel9x_core shell32 ole32)
+target_link_libraries(mirel9x_platform PUBLIC shell32 ole32)
 # What the Windows sources (the layer and its tests) are compiled with: wide
 # Win32 calls, no min/max macros, Windows 7 declarations.
 set(mirel_windows_definitions UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)

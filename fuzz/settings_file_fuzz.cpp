@@ -6,9 +6,9 @@
 #include <sstream>
 #include <string>
 
-#include "app/char_text.h"
-#include "app/item_catalogue.h"
-#include "app/settings_file.h"
+#include "settings/char_text.h"
+#include "settings/item_catalogue.h"
+#include "settings/settings_file.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "webcheck/web_check.h"
+#include "readings/web_check.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Replacing a file through a temporary one: what a failure leaves behind.
-#include "app/atomic_file.h"
+#include "platform/atomic_file.h"
 
 #include <gtest/gtest.h>
 

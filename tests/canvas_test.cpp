@@ -1,4 +1,4 @@
-#include "monitor/canvas.h"
+#include "drawing/canvas.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/char_text.h"
+#include "settings/char_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "monitor/gradient.h"
+#include "drawing/gradient.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/item_catalogue.h"
+#include "settings/item_catalogue.h"
 
 #include <gtest/gtest.h>
 

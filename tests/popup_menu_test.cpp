@@ -1,11 +1,11 @@
-#include "browser_control/popup_menu.h"
+#include "behaviour/popup_menu.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "fake_browser_store.h"
-#include "webcheck/web_check_results.h"
+#include "readings/web_check_results.h"
 #ifdef __linux__
 #include <unistd.h>
 

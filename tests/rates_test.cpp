@@ -1,8 +1,8 @@
-#include "monitor/rates.h"
+#include "readings/rates.h"
 
 #include <gtest/gtest.h>
 
-#include "monitor/counters.h"
+#include "readings/counters.h"
 
 namespace mirel {
 namespace {

@@ -1,4 +1,4 @@
-#include "browser_control/registry.h"
+#include "readings/registry.h"
 
 #include <gtest/gtest.h>
 

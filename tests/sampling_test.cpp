@@ -1,11 +1,11 @@
-#include "monitor/sampling.h"
+#include "readings/sampling.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "monitor/counters.h"
-#include "monitor/rates.h"
+#include "readings/counters.h"
+#include "readings/rates.h"
 
 namespace mirel {
 namespace {

@@ -1,4 +1,4 @@
-#include "settings_dialog/settings_commands.h"
+#include "behaviour/settings_commands.h"
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "app/atomic_file.h"
-#include "app/settings_file.h"
+#include "platform/atomic_file.h"
+#include "settings/settings_file.h"
 #include "tests/settings_test_support.h"
 
 namespace mirel {

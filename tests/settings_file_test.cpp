@@ -1,4 +1,4 @@
-#include "app/settings_file.h"
+#include "settings/settings_file.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +15,9 @@
 #include <csignal>
 #endif
 
-#include "app/atomic_file.h"
-#include "app/char_text.h"
-#include "app/item_catalogue.h"
+#include "platform/atomic_file.h"
+#include "settings/char_text.h"
+#include "settings/item_catalogue.h"
 #include "tests/settings_test_support.h"
 
 namespace mirel {

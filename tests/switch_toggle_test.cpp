@@ -1,10 +1,10 @@
-#include "browser_control/switch_toggle.h"
+#include "behaviour/switch_toggle.h"
 
 #include <gtest/gtest.h>
 
-#include "app/settings_model.h"
+#include "drawing/canvas.h"
 #include "fake_browser_store.h"
-#include "monitor/canvas.h"
+#include "settings/settings_model.h"
 
 namespace mirel {
 namespace {

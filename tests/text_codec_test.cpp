@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/atomic_file.h"
-#include "app/settings_file.h"
+#include "platform/atomic_file.h"
 #include "platform/platform.h"
+#include "settings/settings_file.h"
 
 namespace mirel {
 namespace {

@@ -1,4 +1,4 @@
-#include "monitor/toolbar_caption.h"
+#include "drawing/toolbar_caption.h"
 
 #include <gtest/gtest.h>
 

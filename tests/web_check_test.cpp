@@ -1,4 +1,4 @@
-#include "webcheck/web_check.h"
+#include "readings/web_check.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/window_upkeep_rule.h"
+#include "behaviour/window_upkeep_rule.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <iostream>
 
-#include "browser_control/registry.h"
 #include "platform/platform.h"
+#include "readings/registry.h"
 #include "tools/tool_command.h"
 
 namespace mirel::tool {

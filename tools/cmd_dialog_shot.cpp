@@ -10,12 +10,12 @@
 #include <charconv>
 #include <iostream>
 
-#include "app/item_catalogue.h"
-#include "app/qt/qt_translation.h"
-#include "app/settings_file.h"
-#include "monitor/gradient.h"
+#include "drawing/gradient.h"
 #include "platform/platform.h"
-#include "settings_dialog/qt/settings_dialog.h"
+#include "settings/item_catalogue.h"
+#include "settings/settings_file.h"
+#include "shell/qt/qt_translation.h"
+#include "shell/qt/settings_dialog.h"
 #include "tools/tool_command.h"
 
 namespace mirel::tool {

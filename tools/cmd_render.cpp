@@ -11,15 +11,15 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 
-#include "app/item_catalogue.h"
-#include "app/settings_file.h"
-#include "browser_control/registry.h"
-#include "monitor/fixed_sources.h"
-#include "monitor/gradient.h"
-#include "monitor/monitor_engine.h"
-#include "monitor/strip_font.h"
+#include "drawing/gradient.h"
+#include "drawing/monitor_engine.h"
+#include "drawing/strip_font.h"
+#include "readings/fixed_sources.h"
+#include "readings/registry.h"
+#include "readings/web_check_results.h"
+#include "settings/item_catalogue.h"
+#include "settings/settings_file.h"
 #include "tools/tool_command.h"
-#include "webcheck/web_check_results.h"
 
 namespace mirel::tool {
 

@@ -6,9 +6,9 @@
 
 #include <iostream>
 
-#include "app/item_catalogue.h"
-#include "app/settings_file.h"
-#include "monitor/sampling.h"
+#include "readings/sampling.h"
+#include "settings/item_catalogue.h"
+#include "settings/settings_file.h"
 #include "tools/tool_command.h"
 
 namespace mirel::tool {

@@ -2,10 +2,10 @@
 // mirel9x-tool settings roundtrip IN OUT
 #include <iostream>
 
-#include "app/char_text.h"
-#include "app/item_catalogue.h"
-#include "app/settings_file.h"
 #include "platform/platform.h"
+#include "settings/char_text.h"
+#include "settings/item_catalogue.h"
+#include "settings/settings_file.h"
 #include "tools/tool_command.h"
 
 namespace mirel::tool {

@@ -6,12 +6,12 @@
 #include <iostream>
 #include <memory>
 
-#include "app/item_catalogue.h"
-#include "app/settings_file.h"
 #include "platform/platform.h"
+#include "readings/web_check.h"
+#include "settings/item_catalogue.h"
+#include "settings/settings_file.h"
+#include "shell/qt/http_fetcher.h"
 #include "tools/tool_command.h"
-#include "webcheck/qt/http_fetcher.h"
-#include "webcheck/web_check.h"
 
 namespace mirel::tool {
 

@@ -18,7 +18,7 @@
 #include <system_error>
 #include <vector>
 
-#include "app/atomic_file.h"
+#include "platform/atomic_file.h"
 #include "platform/linux/reg_text.h"
 
 namespace mirel {

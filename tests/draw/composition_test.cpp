@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "browser_control/registry.h"
-#include "monitor/fixed_sources.h"
-#include "monitor/gradient.h"
-#include "monitor/graph.h"
-#include "monitor/monitor_engine.h"
-#include "monitor/strip_font.h"
-#include "monitor/strips.h"
-#include "webcheck/web_check_results.h"
+#include "drawing/gradient.h"
+#include "drawing/graph.h"
+#include "drawing/monitor_engine.h"
+#include "drawing/strip_font.h"
+#include "drawing/strips.h"
+#include "readings/fixed_sources.h"
+#include "readings/registry.h"
+#include "readings/web_check_results.h"
 
 namespace mirel {
 namespace {

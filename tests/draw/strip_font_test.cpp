@@ -1,4 +1,4 @@
-#include "monitor/strip_font.h"
+#include "drawing/strip_font.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,11 +1,11 @@
-#include "monitor/strips.h"
+#include "drawing/strips.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "browser_control/switch_toggle.h"
-#include "monitor/gradient.h"
+#include "behaviour/switch_toggle.h"
+#include "drawing/gradient.h"
 
 namespace mirel {
 namespace {

@@ -82,7 +82,7 @@ all_requests="$version_page $version_counter $version_log $address_page $address
 pages="$work/pages"
 run="$work/run"  # pid, logs and temporary files of this nginx only
 mkdir -p "$pages" "$run"
-cp "$src/webcheck/pages/Mirel9xCheck.htm" "$pages/"
+cp "$src/data/webcheck-pages/Mirel9xCheck.htm" "$pages/"
 # The server needs no privileges: when the test runs as root, nginx runs as
 # nobody (setpriv execs, so $! stays nginx's own pid).
 as_user=()
@@ -94,7 +94,7 @@ started=""
 for attempt in 1 2 3; do
   port=$(free_port)
   sed -e "s|@ADDRESS@|127.0.0.1|g; s|@PORT@|$port|g; s|@PAGES@|$pages|g; s|@RUNDIR@|$run|g" \
-    "$src/webcheck/pages/nginx.conf.in" > "$work/nginx.conf"
+    "$src/data/webcheck-pages/nginx.conf.in" > "$work/nginx.conf"
   "${as_user[@]}" "$nginx" -p "$run" -c "$work/nginx.conf" -e "$run/error.log" -g 'daemon off;' &
   nginx_pid=$!
   if wait_for_port "$port" && kill -0 "$nginx_pid" 2>/dev/null; then
@@ -128,7 +128,7 @@ GET $address_counter 200"
 
 # A page offering 319 carries its notice; built from the reference page so
 # the file's layout and encoding are what a host would serve.
-iconv -f CP932 -t UTF-8 "$src/webcheck/pages/Mirel9xCheck.htm" |
+iconv -f CP932 -t UTF-8 "$src/data/webcheck-pages/Mirel9xCheck.htm" |
   sed -e 's/----------318/----------319/' \
     -e 's/++++++++++[^*]*\*\*\*\*\*\*\*\*\*\*/++++++++++Ver3.19 を公開しました**********/' |
   iconv -f UTF-8 -t CP932 > "$pages/Mirel9xCheck.htm"

@@ -1,4 +1,4 @@
-#include "app/autostart.h"
+#include "behaviour/autostart.h"
 
 #include <gtest/gtest.h>
 

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "browser_control/popup_menu.h"
-#include "browser_control/registry.h"
+#include "behaviour/popup_menu.h"
 #include "platform/linux/browser_store_linux.h"
+#include "readings/registry.h"
 #include "tests/settings_test_support.h"
 
 namespace mirel {

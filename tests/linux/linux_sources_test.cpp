@@ -9,13 +9,13 @@
 #include <map>
 #include <sstream>
 
-#include "monitor/fixed_sources.h"
-#include "monitor/sampling.h"
 #include "platform/linux/adapter_table.h"
 #include "platform/linux/date_line.h"
 #include "platform/linux/proc_parsers.h"
 #include "platform/linux/system_source_linux.h"
 #include "platform/platform.h"
+#include "readings/fixed_sources.h"
+#include "readings/sampling.h"
 
 namespace mirel {
 namespace {

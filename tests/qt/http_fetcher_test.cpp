@@ -1,4 +1,4 @@
-#include "webcheck/qt/http_fetcher.h"
+#include "shell/qt/http_fetcher.h"
 
 #include <gtest/gtest.h>
 

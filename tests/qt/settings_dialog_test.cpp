@@ -1,4 +1,4 @@
-#include "settings_dialog/qt/settings_dialog.h"
+#include "shell/qt/settings_dialog.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -25,10 +25,10 @@
 #include <iterator>
 #include <vector>
 
-#include "app/item_catalogue.h"
-#include "app/settings_model.h"
-#include "monitor/gradient.h"
-#include "settings_dialog/qt/status_line.h"
+#include "drawing/gradient.h"
+#include "settings/item_catalogue.h"
+#include "settings/settings_model.h"
+#include "shell/qt/status_line.h"
 
 namespace mirel {
 namespace {

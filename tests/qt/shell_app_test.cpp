@@ -14,12 +14,12 @@
 #include <QTreeWidget>
 #include <fstream>
 
-#include "app/qt/application.h"
-#include "app/qt/tray_icon.h"
-#include "browser_control/qt/monitor_window.h"
-#include "monitor/monitor_engine.h"
+#include "drawing/monitor_engine.h"
 #include "platform/linux/browser_store_linux.h"
-#include "settings_dialog/qt/settings_dialog.h"
+#include "shell/qt/application.h"
+#include "shell/qt/monitor_window.h"
+#include "shell/qt/settings_dialog.h"
+#include "shell/qt/tray_icon.h"
 
 namespace mirel {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <map>
 
-#include "app/qt/command_line.h"
-#include "webcheck/web_check.h"
+#include "readings/web_check.h"
+#include "shell/qt/command_line.h"
 
 namespace mirel {
 namespace {

@@ -5,8 +5,8 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/qt/tray_icon.h"
-#include "browser_control/qt/popup_menu_qt.h"
+#include "shell/qt/popup_menu_qt.h"
+#include "shell/qt/tray_icon.h"
 
 namespace mirel {
 namespace {

@@ -6,8 +6,8 @@
 #include <QScreen>
 #include <QTest>
 
-#include "app/qt/toolbar_window.h"
-#include "browser_control/qt/monitor_window.h"
+#include "shell/qt/monitor_window.h"
+#include "shell/qt/toolbar_window.h"
 
 namespace mirel {
 namespace {

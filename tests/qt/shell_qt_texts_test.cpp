@@ -15,8 +15,8 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "app/qt/application.h"
-#include "app/qt/qt_translation.h"
+#include "shell/qt/application.h"
+#include "shell/qt/qt_translation.h"
 
 namespace mirel {
 namespace {

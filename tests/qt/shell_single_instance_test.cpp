@@ -12,7 +12,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "app/qt/single_instance.h"
+#include "shell/qt/single_instance.h"
 
 namespace mirel {
 namespace {

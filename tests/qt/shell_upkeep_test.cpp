@@ -3,8 +3,8 @@
 
 #include <QTest>
 
-#include "app/qt/window_upkeep.h"
-#include "browser_control/qt/monitor_window.h"
+#include "shell/qt/monitor_window.h"
+#include "shell/qt/window_upkeep.h"
 
 namespace mirel {
 namespace {

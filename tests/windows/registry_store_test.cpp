@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "browser_control/popup_menu.h"
-#include "browser_control/registry.h"
+#include "behaviour/popup_menu.h"
 #include "platform/platform.h"
 #include "platform/windows/browser_store_windows.h"
+#include "readings/registry.h"
 
 namespace mirel {
 namespace {

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/settings_model.h"
 #include "platform/windows/wide_text.h"
+#include "settings/settings_model.h"
 
 namespace mirel {
 namespace {

@@ -14,10 +14,10 @@
 #include <sstream>
 #include <thread>
 
-#include "monitor/sampling.h"
 #include "platform/windows/system_library.h"
 #include "platform/windows/system_source_windows.h"
 #include "platform/windows/wide_text.h"
+#include "readings/sampling.h"
 
 namespace mirel {
 namespace {

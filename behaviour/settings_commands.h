@@ -1,0 +1,139 @@
+// Every command of the settings dialog as a function of the live settings
+// model, so the dialog stays a thin view and each rule can be tested without
+// a widget. Effects outside the model (the toolbar window, the graph image,
+// the refresh timer) are handed in as callbacks.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "drawing/gradient.h"
+#include "platform/platform.h"
+#include "readings/monitor_state.h"
+#include "settings/settings_model.h"
+
+namespace mirel {
+
+// Asks the user for a colour, starting from `initial` (0x00BBGGRR); nullopt
+// when the user cancelled.
+using ColourChooser = std::function<std::optional<std::uint32_t>(std::uint32_t initial)>;
+
+// Which colour of a row a colour button sets.
+enum class RowColour { kStart = 0, kEnd = 1, kBoth = 2 };
+
+// Status texts.
+inline constexpr const char* kSavedText = "設定を保存しました";
+inline constexpr const char* kSizeResetText = "ウインドウサイズを初期化しました";
+inline constexpr const char* kPositionResetText = "ウインドウ位置を初期化しました";
+inline constexpr const char* kProxyAddedSuffix = "をプロキシリストに追加しました";
+inline constexpr const char* kProxyRemovedSuffix = "をプロキシリストから削除しました";
+inline constexpr const char* kReceiveCaptionPrefix = "受信速度設定  ";
+inline constexpr const char* kSendCaptionPrefix = "送信速度設定  ";
+inline constexpr const char* kIntervalCaptionPrefix = "更新間隔  ";
+
+// Slider ranges.
+inline constexpr int kReceiveSpeedMax = 192;
+inline constexpr int kSendSpeedMax = 128;
+inline constexpr int kIntervalMax = 20;
+
+// --- Item list ------------------------------------------------------------
+
+// Moves the selected row (all of its fields) one place up or down and keeps
+// it selected. Nothing happens at the edge or without a selection. Returns
+// whether the rows moved.
+bool MoveItemUp(SettingsModel& model);
+bool MoveItemDown(SettingsModel& model);
+
+// After the tick of item row `row` changed in the model: ticks it again when
+// no row is left ticked, re-applies the menu rules and asks the monitor to
+// re-fit its window.
+void ItemTickChanged(SettingsModel& model, int row);
+
+// After a click on "右クリックにIPアドレスコピーを表示" (ipCopyMenuShown
+// already holds the new state).
+void IpCopyCheckClicked(SettingsModel& model);
+
+// --- Colours --------------------------------------------------------------
+
+// A new selection in the item list: repaints its preview and image, or shows
+// "色変更不可" for items without a bar.
+void ItemRowSelected(SettingsModel& model, GradientImages& images);
+
+// Colour button of the item list. Items other than 100-103 open no chooser
+// (their buttons read "色変更不可"). A cancel changes nothing.
+void ChangeItemColour(SettingsModel& model, GradientImages& images, RowColour which,
+                      const ColourChooser& choose);
+
+// A click on (or key release in) the drive list: an empty start colour
+// becomes white, then the drive's preview and image are repainted.
+void DriveRowSelected(SettingsModel& model, GradientImages& images);
+
+// Colour button of the drive list; without a selected drive no chooser opens.
+void ChangeDriveColour(SettingsModel& model, GradientImages& images, RowColour which,
+                       const ColourChooser& choose);
+
+// After the tick of drive row `row` changed: at least one drive stays ticked.
+void DriveTickChanged(SettingsModel& model, int row);
+
+// Swatch i (0..7): the colour is stored as decimal text in record field
+// kBackColor + i. Returns whether a colour was chosen.
+bool ChangeSingleColour(SettingsModel& model, int i, const ColourChooser& choose);
+
+// --- Sliders and options --------------------------------------------------
+
+// "受信速度設定  192Kbyte/秒" or, in Kbit mode, "受信速度設定  12288Kbit/秒".
+std::string SpeedCaption(const char* prefix, int value, int rateUnit);
+std::string ReceiveSpeedCaption(const SettingsModel& model);
+std::string SendSpeedCaption(const SettingsModel& model);
+// "更新間隔  0.5秒", "更新間隔  1秒" ... "更新間隔  10秒".
+std::string IntervalCaption(int value);
+
+// Slider2 moved: stores the value (clamped to 1..20) and returns the
+// refresh interval in milliseconds.
+int IntervalChanged(SettingsModel& model, int value);
+
+// Option groups store the clicked index as decimal text in their field.
+void RateUnitClicked(SettingsModel& model, int i);     // Option1
+void AlwaysOnTopClicked(SettingsModel& model, int i);  // Option2
+void MouseOverClicked(SettingsModel& model, int i);    // Option4
+void HddUnitClicked(SettingsModel& model, int i);      // Option6
+void DrawModeClicked(SettingsModel& model, int i);     // Option7
+// Option3: the graph starts again from nothing with the new source.
+void GraphSourceClicked(SettingsModel& model, int i, const std::function<void()>& clearGraph);
+// Option5: sets both speed sliders; nothing is stored.
+void SpeedPresetClicked(SettingsModel& model, int i);
+
+// Check2(0) "右クリックにプロキシメニューを表示する" (proxyMenuShown already
+// holds the new state).
+void ProxyMenuCheckClicked(SettingsModel& model);
+// Check2(1) "ツールバーに表示する" (toolbarShown already holds the new
+// state): unticking clears and greys out the four reading boxes and hides
+// the toolbar window; ticking enables them, still unticked, and shows it.
+void ToolbarCheckClicked(SettingsModel& model, const std::function<void(bool)>& setWindowShown);
+
+// --- Proxy list -----------------------------------------------------------
+
+// Adds the entry box's text without its leading blanks. Returns whether an
+// entry was added.
+bool AddProxy(SettingsModel& model);
+// Removes the selected entry. Returns whether one was removed.
+bool RemoveProxy(SettingsModel& model);
+
+// --- Save and reset -------------------------------------------------------
+
+// Writes the settings file; the status line tells the result.
+bool SaveCommand(SettingsModel& model, const std::filesystem::path& file, const TextCodec& codec);
+// The monitor window back to the height of the composed stack and the
+// default width.
+void ResetWindowSize(SettingsModel& model, int composedHeight);
+// The monitor window to the screen's top-left corner, size unchanged.
+void ResetWindowPosition(SettingsModel& model);
+
+// Total buttons: 0 and 1 start the received / sent total again from 0,
+// 2 and 3 show the whole running total again.
+void ResetTotal(MonitorState& state, int which);
+
+}  // namespace mirel

@@ -1,0 +1,66 @@
+// The start-up web check: learns the newest version and its notice from the
+// version page, and the caller's global address from the address page. The
+// HTTP transfer is injected, so the same algorithm runs against the Qt
+// client, a test double or the command-line tool.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "readings/web_check_results.h"
+#include "settings/settings_model.h"
+
+namespace mirel {
+
+#ifndef MIREL_WEBCHECK_BASE
+#define MIREL_WEBCHECK_BASE "http://mirel9x.example"
+#endif
+// Where the pages live unless told otherwise (a build setting).
+inline constexpr const char* kDefaultWebCheckBase = MIREL_WEBCHECK_BASE;
+
+// Paths below the base address (scheme, host and folder before "/cgi-bin/").
+inline constexpr const char* kVersionPagePath = "/cgi-bin/Mirel9xCgi/Mirel9xCheck/Mirel9xCheck.htm";
+inline constexpr const char* kVersionCounterPath = "/cgi-bin/Mirel9xCgi/Mirel9xCheck/dayx.cgi?gif";
+inline constexpr const char* kAddressPagePath = "/cgi-bin/Mirel9xCgi/MirelCgi/dlcount.cgi?f=1_1";
+inline constexpr const char* kAddressCounterPath = "/cgi-bin/Mirel9xCgi/Mirel3Cgi/dayx.cgi?gif";
+// The access log of the version check, carrying our own version number.
+std::string VersionLogPath(int versionNumber = kVersionNumber);
+
+inline constexpr const char* kVersionPageTitle = "Mirel君9x最新版確認ページ";
+inline constexpr const char* kIpItemKey = "104";
+
+// A reply body larger than this is refused: the pages are a few hundred
+// bytes, and whatever we keep ends up in a strip text.
+inline constexpr std::size_t kMaxReplyBytes = 1024 * 1024;
+// The longest address text we accept (an IPv6 address with a zone fits).
+inline constexpr std::size_t kMaxGlobalIpChars = 64;
+
+struct FetchReply {
+  bool ok = false;
+  std::string body;   // the raw reply bytes when ok
+  std::string error;  // what went wrong, for diagnostics, when !ok
+};
+
+// One blocking GET of base + path. asText tells whether the body is going to
+// be read as text (the two pages) or only discarded (the counters).
+using Fetch = std::function<FetchReply(const std::string& path, bool asText)>;
+
+struct WebCheckReport {
+  std::vector<std::string> requests;  // every path asked for, in order
+  bool addressRequested = false;
+  bool failed = false;  // the run ended at the guard ("接続不能")
+  std::string failure;  // why, when failed
+};
+
+// Runs the whole check once and fills `results`. Any failed request, any reply
+// that is too large, does not decode as code page 932 or does not have the
+// expected shape sets globalIp to "接続不能" and ends the run; whatever was set
+// before that stays. `model` is read once before the first request; `fetch`
+// may run an event loop.
+WebCheckReport RunWebCheck(const SettingsModel& model, const TextCodec& codec, const Fetch& fetch,
+                           WebCheckResults& results);
+
+}  // namespace mirel

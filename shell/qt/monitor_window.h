@@ -1,0 +1,119 @@
+// The window the user sees: the composed strips stretched onto a frameless,
+// caption-less window without a task-bar entry. Mouse: left press drags (and,
+// on a "変更" button, toggles after the drag), right press opens the menu.
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "drawing/canvas.h"
+#include "drawing/graph.h"
+#include "settings/settings_model.h"
+
+namespace mirel {
+
+class MonitorWindow : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit MonitorWindow(QWidget* parent = nullptr);
+
+  // Shows the top `height` rows of canvas stretched to the window. The canvas
+  // is painted from directly where it fits the window pixel for pixel, so it
+  // must outlive the next call and change only before the next call. With
+  // changed given (the rows that differ from the last call's canvas), only
+  // those rows are repainted where that is possible.
+  void ShowCanvas(const Canvas& canvas, int height, const std::vector<RowSpan>* changed = nullptr);
+  // Rebuilds the displayed image from the last canvas (after a resize or a
+  // change of the device pixel ratio).
+  void Rescale();
+
+  void SetAlwaysOnTop(bool onTop);
+  // In the resizable mode the lower and right edges resize the window.
+  void SetResizable(bool resizable) { resizable_ = resizable; }
+
+  // The settings file holds the outer size of a window with a thin border;
+  // this window has none, so that border is taken off: 2496 twips wide is
+  // the 158 pixels of the stack, and 15 × h + 128 twips high is h pixels.
+  static constexpr int kBorderWidthTwips = 126;
+  static constexpr int kBorderHeightTwips = 128;
+
+  // Position and size from twips (15 per pixel).
+  void ApplyGeometryTwips(const DisplayGeometry& g);
+  // The window's position and size as the settings file stores them.
+  DisplayGeometry GeometryTwips() const;
+  // A window that lies wholly outside every screen (a monitor that is gone
+  // since the settings were saved) comes back to the primary screen's corner.
+  // Returns whether it moved.
+  bool KeepOnAScreen();
+  // Fits the window to a stack of width × height pixels, pixel for pixel. An
+  // empty stack leaves no drawing area: the window keeps only the thinnest
+  // height a window can have.
+  void FitToCanvas(int width, int height);
+  bool hasDrawingArea() const { return !noDrawingArea_; }
+  // Re-applies the position of the last ApplyGeometryTwips after show():
+  // some window managers move a window that is shown at negative coordinates.
+  void ReapplyPosition();
+
+  // Shown and not minimised: what the user can see of it, whatever covers it.
+  bool ShownOnScreen() const;
+  // Shows the window, restoring it first when it is minimised.
+  void ShowRestored();
+
+  // The colour value (0x00BBGGRR) of the displayed pixel at a window
+  // position (device-independent pixels, as mouse events give them).
+  std::uint32_t ColourAt(QPointF pos) const;
+  // What the window shows, in device pixels (a copy, for inspection).
+  QImage displayed() const;
+
+  // Left press released (after any drag), with the colour under the press.
+  std::function<void(std::uint32_t colour)> onLeftClick;
+  std::function<void(QPoint globalPos)> onRightPress;
+  // Moved or resized by the user or the window manager.
+  std::function<void()> onGeometryChanged;
+  std::function<void()> onClose;
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+  void mousePressEvent(QMouseEvent* e) override;
+  void mouseMoveEvent(QMouseEvent* e) override;
+  void mouseReleaseEvent(QMouseEvent* e) override;
+  void resizeEvent(QResizeEvent*) override;
+  void moveEvent(QMoveEvent*) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  enum class Drag { kNone, kSystem, kManualMove, kManualResize };
+  Qt::Edges EdgesAt(QPoint pos) const;
+
+  // The image painted: the canvas itself when it fits the window's device
+  // pixels one to one, else scaled_. Wraps, never copies.
+  QImage Shown() const;
+  qreal PixelRatio() const;
+  QSize DeviceSize() const;
+  void Restretch();
+
+  const Canvas* canvas_ = nullptr;
+  int canvasHeight_ = 0;
+  bool oneToOne_ = false;
+  // The stack scaled to the window's device pixels with nearest-neighbour
+  // sampling; kept between ticks so that no tick allocates.
+  Canvas scaled_;
+  bool noDrawingArea_ = false;
+  bool resizable_ = true;
+  QPoint placed_;  // position from the settings
+
+  Drag drag_ = Drag::kNone;
+  std::uint32_t pressColour_ = 0;
+  QPoint pressGlobal_;
+  QRect pressGeometry_;
+  Qt::Edges resizeEdges_;
+};
+
+int TwipsToPixels(int twips);
+
+}  // namespace mirel
