@@ -56,6 +56,26 @@ struct OctetCounters {
   bool wide = true;
 };
 
+// The counters of one interface among all of them, as the traffic history
+// reads them.
+struct InterfaceCounters {
+  std::string name;  // as InterfaceRow::description: what the history files it under
+  // The system's own handle of the device (the interface index on Linux,
+  // the LUID on Windows): it stays when the interface is renamed, within
+  // one boot. 0 when unknown.
+  std::uint64_t identity = 0;
+  OctetCounters counters;
+  bool loopback = false;
+};
+
+// This boot of the machine.
+struct BootInfo {
+  // Changes at every boot; empty where the system has no such id (then the
+  // boot time alone tells a reboot).
+  std::string id;
+  std::int64_t bootTimeMs = 0;  // wall clock at boot, milliseconds since 1970
+};
+
 // Result of reading the adapter table for the LAN address.
 enum class AdapterTableStatus {
   kOk,
@@ -132,6 +152,11 @@ class SystemSource {
       const std::vector<InterfaceRow>& rows) = 0;
   // Counters of one interface; nullopt when it cannot be read.
   virtual std::optional<OctetCounters> ReadCounters(const InterfaceRow& row) = 0;
+  // The counters of every interface the machine has now, in one go (the
+  // history records them all); empty when they cannot be read.
+  virtual std::vector<InterfaceCounters> ReadAllCounters();
+  // Which boot this is; asked once at start-up.
+  virtual BootInfo ReadBoot() { return {}; }
 
   virtual AdapterTable LoadAdapterTable() = 0;
 
@@ -194,5 +219,8 @@ std::unique_ptr<BrowserSettingsStore> MakeBrowserSettingsStore(
 
 // The per-user configuration folder ($XDG_CONFIG_HOME/mirel9x).
 std::filesystem::path UserConfigDir();
+// The per-user data folder, where the traffic history is kept
+// ($XDG_DATA_HOME/mirel9x, ~/.local/share/mirel9x; %LOCALAPPDATA%\mirel9x).
+std::filesystem::path UserDataDir();
 
 }  // namespace mirel

@@ -209,6 +209,28 @@ struct BestRoute {
 
 }  // namespace
 
+std::vector<NetDevLine> ParseNetDev(std::string_view text) {
+  std::vector<NetDevLine> out;
+  ForEachLine(text, [&](std::string_view line) {
+    // The header lines have a "|" before any ":"; an interface name cannot
+    // hold a ":" of its own (the kernel refuses it).
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos ||
+        line.substr(0, colon).find('|') != std::string_view::npos)
+      return true;
+    std::string_view name = line.substr(0, colon);
+    while (!name.empty() && name.front() == ' ') name.remove_prefix(1);
+    std::vector<std::string_view> fields = Fields(line.substr(colon + 1));
+    // bytes packets errs drop fifo frame compressed multicast | bytes ...
+    if (name.empty() || fields.size() < 9) return true;
+    std::optional<std::uint64_t> rx = Number(fields[0]);
+    std::optional<std::uint64_t> tx = Number(fields[8]);
+    if (rx && tx) out.push_back({std::string(name), *rx, *tx});
+    return true;
+  });
+  return out;
+}
+
 std::optional<std::string> Ipv4DefaultRouteInterface(std::string_view procNetRoute) {
   BestRoute best;
   bool header = true;

@@ -39,6 +39,15 @@ bool NaturalNameLess(std::string_view a, std::string_view b);
 std::optional<std::string> Ipv4DefaultRouteInterface(std::string_view procNetRoute);
 std::optional<std::string> Ipv6DefaultRouteInterface(std::string_view procNetIpv6Route);
 
+// Received and sent octets of every interface in /proc/net/dev, in the
+// file's order ("  eth0: 1234 ..." lines after the two header lines).
+struct NetDevLine {
+  std::string name;
+  std::uint64_t rx = 0;
+  std::uint64_t tx = 0;
+};
+std::vector<NetDevLine> ParseNetDev(std::string_view text);
+
 // One line of /proc/self/mountinfo.
 struct MountEntry {
   std::string majorMinor;  // "8:1"

@@ -291,6 +291,37 @@ class LinuxSystemSource final : public SystemSource {
     return OctetCounters{*rx, *tx, true};
   }
 
+  // One read of /proc/net/dev, the same 64-bit counters that statistics/
+  // rx_bytes and tx_bytes show, for every interface at once.
+  std::vector<InterfaceCounters> ReadAllCounters() override {
+    std::vector<InterfaceCounters> all;
+    for (NetDevLine& line : ParseNetDev(open_.Read(roots_.proc / "net/dev", 4 * 1024 * 1024))) {
+      InterfaceCounters c;
+      c.identity = static_cast<std::uint64_t>(std::max(
+          0LL, ReadNumberFile(roots_.sys / "class/net" / line.name / "ifindex").value_or(0)));
+      // Every network namespace has its loopback device, and it is always "lo".
+      c.loopback = line.name == "lo";
+      c.counters = {line.rx, line.tx, true};
+      c.name = std::move(line.name);
+      all.push_back(std::move(c));
+    }
+    return all;
+  }
+
+  BootInfo ReadBoot() override {
+    BootInfo boot;
+    boot.id = ReadSmallFile(roots_.proc / "sys/kernel/random/boot_id", 128);
+    while (!boot.id.empty() && (boot.id.back() == '\n' || boot.id.back() == ' '))
+      boot.id.pop_back();
+    timespec wall{}, sinceBoot{};
+    if (clock_gettime(CLOCK_REALTIME, &wall) == 0 &&
+        clock_gettime(CLOCK_BOOTTIME, &sinceBoot) == 0) {
+      boot.bootTimeMs = (static_cast<std::int64_t>(wall.tv_sec) - sinceBoot.tv_sec) * 1000 +
+                        (wall.tv_nsec - sinceBoot.tv_nsec) / 1000000;
+    }
+    return boot;
+  }
+
   AdapterTable LoadAdapterTable() override {
     std::optional<std::vector<InterfaceAddress>> records = ReadInterfaceAddresses();
     if (!records) return {AdapterTableStatus::kOtherFailure, {}};

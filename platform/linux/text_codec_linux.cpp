@@ -69,4 +69,12 @@ std::filesystem::path UserConfigDir() {
   return std::filesystem::path(home && *home ? home : "/tmp") / ".config" / "mirel9x";
 }
 
+std::filesystem::path UserDataDir() {
+  // As for the configuration folder: a relative XDG_DATA_HOME is passed over.
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  if (xdg && *xdg == '/') return std::filesystem::path(xdg) / "mirel9x";
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home && *home ? home : "/tmp") / ".local" / "share" / "mirel9x";
+}
+
 }  // namespace mirel

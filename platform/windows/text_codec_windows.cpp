@@ -85,4 +85,19 @@ std::filesystem::path UserConfigDir() {
   return dir;
 }
 
+// Where the traffic history is kept: the local (not roaming) application
+// data, since a database has no business travelling with a roaming profile.
+std::filesystem::path UserDataDir() {
+  for (const KNOWNFOLDERID& id : {FOLDERID_LocalAppData, FOLDERID_RoamingAppData}) {
+    PWSTR folder = nullptr;
+    std::filesystem::path dir;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_DEFAULT, nullptr, &folder)))
+      dir = std::filesystem::path(folder) / L"mirel9x";
+    CoTaskMemFree(folder);
+    if (!dir.empty()) return dir;
+  }
+  std::error_code ec;
+  return std::filesystem::temp_directory_path(ec) / L"mirel9x";
+}
+
 }  // namespace mirel
