@@ -16,6 +16,12 @@ void TrackWrap(std::uint32_t reading, bool& highHalf, std::uint64_t& wraps) {
   if (value < 0) highHalf = true;
 }
 
+CounterStep StepBetween(std::uint64_t previous, std::uint64_t now, bool wide) {
+  if (now >= previous) return {now - previous, false};
+  if (!wide && previous <= 0xFFFFFFFFull) return {now + (0x100000000ull - previous), false};
+  return {now, true};
+}
+
 bool IsSamplingPause(std::int64_t elapsedMs, int intervalMs) {
   std::int64_t interval = std::max(intervalMs, 1);
   return elapsedMs > std::max<std::int64_t>(3 * interval, interval + 2000);
@@ -51,7 +57,7 @@ void Feed(Direction d, std::uint64_t reading, bool wide, bool haveBaseline, bool
     raw = d.wraps * 4294967296ull + d.counter;
   }
   std::uint64_t total = raw + d.offset;
-  bool reset = haveBaseline && total < d.prevTotal;
+  const bool reset = haveBaseline && StepBetween(d.prevTotal, total, true).reset;
   if (reset) {
     // Carry on from the previous total; the octets since the reset are lost,
     // which is better than a negative rate or a total that jumps back.

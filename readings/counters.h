@@ -14,6 +14,17 @@ namespace mirel {
 // counts nothing (a failed read looks like that).
 void TrackWrap(std::uint32_t reading, bool& highHalf, std::uint64_t& wraps);
 
+// How far a counter moved between two readings. A 64-bit counter that went
+// backwards was reset (a driver reload, an interface made anew) and counts
+// from zero again, so what it holds now is what moved since; a 32-bit one
+// that went backwards wrapped once. The rates and the history both go by
+// this rule.
+struct CounterStep {
+  std::uint64_t octets = 0;
+  bool reset = false;
+};
+CounterStep StepBetween(std::uint64_t previous, std::uint64_t now, bool wide);
+
 // Wall time after which the previous counter reading no longer belongs to the
 // last interval (suspend, a stalled event loop): the next tick re-baselines.
 bool IsSamplingPause(std::int64_t elapsedMs, int intervalMs);

@@ -22,6 +22,9 @@ class FixedSystemSource : public SystemSource {
   AdapterTable adapters;
   std::vector<DriveSpace> drives;  // listed by name, in order
   std::string dateLine;
+  // What the traffic history reads: every interface at once, and the boot.
+  std::vector<InterfaceCounters> allCounters;
+  BootInfo boot;
 
   int cpuReads = 0;
   int counterReads = 0;
@@ -35,6 +38,8 @@ class FixedSystemSource : public SystemSource {
   std::vector<std::string> ListFixedDrives() override;
   std::optional<DriveSpace> ReadDriveSpace(const std::string& drive) override;
   std::string DateLine() override { return dateLine; }
+  std::vector<InterfaceCounters> ReadAllCounters() override { return allCounters; }
+  BootInfo ReadBoot() override { return boot; }
 };
 
 // Browser settings held in memory, keyed by key path and value name.

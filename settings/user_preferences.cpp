@@ -1,5 +1,6 @@
 #include "settings/user_preferences.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 #include <system_error>
@@ -88,6 +89,15 @@ bool UserPreferences::Set(std::string_view key, std::string_view value) {
 
 void UserPreferences::Remove(std::string_view key) {
   std::erase_if(lines_, [key](const Line& l) { return l.key == key; });
+}
+
+std::vector<std::string> UserPreferences::Keys() const {
+  std::vector<std::string> keys;
+  for (const Line& l : lines_) {
+    if (!l.key.empty() && std::find(keys.begin(), keys.end(), l.key) == keys.end())
+      keys.push_back(l.key);
+  }
+  return keys;
 }
 
 std::string UserPreferences::Text() const {

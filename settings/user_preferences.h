@@ -32,6 +32,8 @@ class UserPreferences {
   bool Set(std::string_view key, std::string_view value);
   // Removes a key (the file then has no line for it).
   void Remove(std::string_view key);
+  // Every key the file has, in file order, each once.
+  std::vector<std::string> Keys() const;
 
   // The file's text as Save writes it (LF line ends).
   std::string Text() const;

@@ -1,0 +1,86 @@
+// The traffic history while the program runs: reads every interface's
+// counters at start, at the first tick of every minute and at exit, writes
+// each reading's octets to the store in one batch, prunes old buckets once
+// an hour and watches the limits. A tick in between costs one comparison.
+//
+// When the history cannot be kept (a folder that cannot be written, a full
+// disk) the user gets one message and the monitor goes on without it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "readings/history_recorder.h"
+#include "readings/history_settings.h"
+#include "readings/history_store.h"
+
+namespace mirel {
+
+// What the shell should tell the user.
+struct HistoryMessage {
+  enum class Kind {
+    kProblem,  // the history's file: kept aside, or no history from now on
+    kLimit,    // a limit's notice
+  };
+  Kind kind = Kind::kProblem;
+  std::string text;
+};
+
+// Milliseconds of the wall clock since 1970: what buckets are made of.
+std::int64_t WallClockNowMs();
+
+class HistoryKeeper {
+ public:
+  // Opens (or starts) the file and takes the first reading.
+  HistoryKeeper(SystemSource& system, std::filesystem::path file, HistorySettings settings,
+                std::int64_t nowMs);
+  ~HistoryKeeper();
+  HistoryKeeper(const HistoryKeeper&) = delete;
+  HistoryKeeper& operator=(const HistoryKeeper&) = delete;
+
+  // On every refresh tick.
+  void Tick(std::int64_t nowMs);
+  // Reads and writes now, so a view shows the figures up to this moment.
+  void Flush(std::int64_t nowMs);
+  // At exit: the last reading and batch; nothing is recorded after it.
+  void Close(std::int64_t nowMs);
+
+  std::vector<HistoryMessage> TakeMessages();
+  bool recording() const { return store_ != nullptr; }
+  // Null when there is no history.
+  HistoryStore* store() { return store_.get(); }
+  const std::filesystem::path& file() const { return file_; }
+
+  const HistorySettings& settings() const { return settings_; }
+  // New choices (from the history window); the limits are looked at again.
+  void SetSettings(HistorySettings settings, std::int64_t nowMs);
+
+  // Whether a limit that covers this interface (its own or all summed) is
+  // used up, as of the last batch.
+  bool OverLimit(const std::string& interfaceName) const;
+  // Counts the batches written: a view refreshes when it changes.
+  std::uint64_t batches() const { return batches_; }
+
+ private:
+  void ReadAndWrite(std::int64_t nowMs);
+  void GiveUp(const std::string& reason);
+  void CheckLimits(std::int64_t nowMs);
+
+  SystemSource& system_;
+  std::filesystem::path file_;
+  HistorySettings settings_;
+  std::unique_ptr<HistoryStore> store_;
+  std::unique_ptr<HistoryRecorder> recorder_;
+  std::vector<HistoryMessage> messages_;
+  std::int64_t lastMinute_ = 0;
+  std::int64_t lastPruneHour_ = 0;
+  std::set<std::string> overScopes_;
+  std::uint64_t batches_ = 0;
+};
+
+}  // namespace mirel
