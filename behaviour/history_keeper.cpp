@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "platform/atomic_file.h"
+#include "platform/file_lock.h"
 #include "platform/local_time.h"
 
 namespace mirel {
@@ -32,6 +33,28 @@ std::int64_t WallClockNowMs() {
 HistoryKeeper::HistoryKeeper(SystemSource& system, std::filesystem::path file,
                              HistorySettings settings, std::int64_t nowMs)
     : system_(system), file_(std::move(file)), settings_(std::move(settings)) {
+  Start(nowMs);
+}
+
+HistoryKeeper::~HistoryKeeper() = default;
+
+void HistoryKeeper::Start(std::int64_t nowMs) {
+  lastMinute_ = FloorBy(nowMs, kMinuteMs);
+  std::error_code ec;
+  std::filesystem::create_directories(file_.parent_path(), ec);  // the store says what fails
+  std::filesystem::path lockFile = file_;
+  lockFile += ".lock";
+  FileLock::Result locked = FileLock::Result::kFailed;
+  lock_ = FileLock::TryLock(lockFile, locked);
+  if (locked == FileLock::Result::kHeldElsewhere) {
+    // Another monitor of this user records: this one shows what it wrote
+    // and takes over when it ends.
+    passive_ = true;
+    if (!store_) store_ = HistoryStore::OpenForReading(file_).store;
+    return;
+  }
+  passive_ = false;
+  store_.reset();
   HistoryOpen opened = HistoryStore::OpenForWriting(file_);
   switch (opened.status) {
     case HistoryOpen::Status::kKeptAside:
@@ -42,7 +65,9 @@ HistoryKeeper::HistoryKeeper(SystemSource& system, std::filesystem::path file,
       break;
     case HistoryOpen::Status::kMissing:
     case HistoryOpen::Status::kFailed:
-      messages_.push_back({HistoryMessage::Kind::kProblem, opened.message + kGoingOn});
+      problem_ = opened.message + kGoingOn;
+      messages_.push_back({HistoryMessage::Kind::kProblem, problem_});
+      lock_.reset();
       return;
   }
   recorder_ = std::make_unique<HistoryRecorder>(system_.ReadBoot(), store_->LastReadings());
@@ -55,13 +80,16 @@ HistoryKeeper::HistoryKeeper(SystemSource& system, std::filesystem::path file,
   ReadAndWrite(nowMs);
 }
 
-HistoryKeeper::~HistoryKeeper() = default;
-
 void HistoryKeeper::Tick(std::int64_t nowMs) {
-  if (!store_ || FloorBy(nowMs, kMinuteMs) == lastMinute_) return;
+  if (FloorBy(nowMs, kMinuteMs) == lastMinute_) return;
+  if (passive_) {
+    Start(nowMs);  // once a minute: is the other monitor gone?
+    return;
+  }
+  if (!recorder_) return;
   ReadAndWrite(nowMs);
   const std::int64_t hour = FloorBy(nowMs, kHourMs);
-  if (store_ && hour != lastPruneHour_) {
+  if (recorder_ && hour != lastPruneHour_) {
     lastPruneHour_ = hour;
     if (std::string error = store_->Prune(settings_.retention, FloorBy(nowMs, 1000));
         !error.empty())
@@ -70,13 +98,19 @@ void HistoryKeeper::Tick(std::int64_t nowMs) {
 }
 
 void HistoryKeeper::Flush(std::int64_t nowMs) {
-  if (store_) ReadAndWrite(nowMs);
+  if (recorder_) ReadAndWrite(nowMs);
 }
 
 void HistoryKeeper::Close(std::int64_t nowMs) {
-  if (!store_) return;
-  ReadAndWrite(nowMs);
+  if (recorder_) ReadAndWrite(nowMs);
+  recorder_.reset();
   store_.reset();  // closing checkpoints the log into the file
+  lock_.reset();
+}
+
+std::string HistoryKeeper::Unavailable() const {
+  if (passive_) return "通信履歴は、ほかに起動しているモニタが記録しています。";
+  return problem_;
 }
 
 void HistoryKeeper::ReadAndWrite(std::int64_t nowMs) {
@@ -112,7 +146,7 @@ std::vector<HistoryMessage> HistoryKeeper::TakeMessages() {
 
 void HistoryKeeper::SetSettings(HistorySettings settings, std::int64_t nowMs) {
   settings_ = std::move(settings);
-  if (store_) CheckLimits(nowMs);
+  if (recorder_) CheckLimits(nowMs);
 }
 
 bool HistoryKeeper::OverLimit(const std::string& interfaceName) const {

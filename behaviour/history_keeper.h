@@ -4,7 +4,9 @@
 // an hour and watches the limits. A tick in between costs one comparison.
 //
 // When the history cannot be kept (a folder that cannot be written, a full
-// disk) the user gets one message and the monitor goes on without it.
+// disk) the user gets one message and the monitor goes on without it. Of
+// two monitors of one user (two sessions) the first records; the other
+// shows what it wrote and takes over when it ends.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "platform/platform.h"
 #include "readings/history_recorder.h"
 #include "readings/history_settings.h"
@@ -51,9 +54,11 @@ class HistoryKeeper {
   void Close(std::int64_t nowMs);
 
   std::vector<HistoryMessage> TakeMessages();
-  bool recording() const { return store_ != nullptr; }
-  // Null when there is no history.
+  bool recording() const { return recorder_ != nullptr; }
+  // The history to show (read only while another monitor records); null
+  // when there is none, and Unavailable() says why.
   HistoryStore* store() { return store_.get(); }
+  std::string Unavailable() const;
   const std::filesystem::path& file() const { return file_; }
 
   const HistorySettings& settings() const { return settings_; }
@@ -67,6 +72,7 @@ class HistoryKeeper {
   std::uint64_t batches() const { return batches_; }
 
  private:
+  void Start(std::int64_t nowMs);
   void ReadAndWrite(std::int64_t nowMs);
   void GiveUp(const std::string& reason);
   void CheckLimits(std::int64_t nowMs);
@@ -74,12 +80,15 @@ class HistoryKeeper {
   SystemSource& system_;
   std::filesystem::path file_;
   HistorySettings settings_;
+  std::unique_ptr<FileLock> lock_;
   std::unique_ptr<HistoryStore> store_;
   std::unique_ptr<HistoryRecorder> recorder_;
   std::vector<HistoryMessage> messages_;
   std::int64_t lastMinute_ = 0;
   std::int64_t lastPruneHour_ = 0;
   std::set<std::string> overScopes_;
+  bool passive_ = false;  // another monitor of this user records
+  std::string problem_;   // why there is no history
   std::uint64_t batches_ = 0;
 };
 

@@ -247,6 +247,18 @@ TEST_F(HistoryFile, KeeperWritesAMinuteABatchAndGivesEachLimitNoticeOnce) {
   EXPECT_EQ(TodayUsage(*keeper.store(), {"eth0"}, now / 1000).rx, rx);
   // Loopback is not in "all summed".
   EXPECT_EQ(TodayUsage(*keeper.store(), {}, now / 1000).rx, rx);
+
+  // A second monitor of the same user (another session) only reads, and
+  // records once the first is gone.
+  HistoryKeeper second(system, file_, settings, now + 30'000);
+  EXPECT_FALSE(second.recording());
+  ASSERT_NE(second.store(), nullptr);
+  EXPECT_EQ(TodayUsage(*second.store(), {"eth0"}, now / 1000).rx, rx);
+  EXPECT_NE(second.Unavailable().find("ほかに起動しているモニタ"), std::string::npos);
+  keeper.Close(now + 40'000);
+  second.Tick(now + 90'000);
+  EXPECT_TRUE(second.recording());
+  EXPECT_TRUE(second.TakeMessages().empty());
 }
 
 // A writer killed with SIGKILL between or inside its batches leaves a file
