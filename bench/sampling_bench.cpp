@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 
+#include "behaviour/history_keeper.h"
 #include "readings/sampling.h"
 
 namespace mirel {
@@ -62,7 +63,9 @@ fs::path MakeFixtureTree() {
   return root;
 }
 
-void RunTicks(benchmark::State& bench, SystemSource& system) {
+// With a history, the wall clock moves a second a tick: every 60th tick
+// reads all counters and writes a batch.
+void RunTicks(benchmark::State& bench, SystemSource& system, bool history = false) {
   MemoryStore store;
   store.SetString(kInternetSettingsKey, "ProxyServer", "proxy.example:8080");
   store.SetDword(kInternetSettingsKey, "ProxyEnable", 1);
@@ -77,10 +80,21 @@ void RunTicks(benchmark::State& bench, SystemSource& system) {
   LoadInterfaceTable(model, sources);
   MonitorState state;
   std::int64_t now = 0;
+  std::int64_t wall = WallClockNowMs();
+  std::unique_ptr<HistoryKeeper> keeper;
+  fs::path historyDir = fs::temp_directory_path() / ("mirel9x-bench-" + std::to_string(::getpid()));
+  if (history)
+    keeper = std::make_unique<HistoryKeeper>(system, historyDir / "tick.sqlite", HistorySettings{},
+                                             wall);
   for (auto _ : bench) {
     now += 1000;
     SampleTick(state, model, sources, 1000, now);
+    if (keeper) keeper->Tick(wall += 1000);
     benchmark::DoNotOptimize(state.valueText);
+  }
+  if (keeper) {
+    keeper.reset();
+    fs::remove_all(historyDir);
   }
 }
 
@@ -89,6 +103,19 @@ void BM_SampleTickThisMachine(benchmark::State& bench) {
   RunTicks(bench, *system);
 }
 BENCHMARK(BM_SampleTickThisMachine)->Unit(benchmark::kMicrosecond);
+
+void BM_SampleTickThisMachineWithHistory(benchmark::State& bench) {
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  RunTicks(bench, *system, true);
+}
+BENCHMARK(BM_SampleTickThisMachineWithHistory)->Unit(benchmark::kMicrosecond);
+
+// Reading every interface's counters, as the history does once a minute.
+void BM_ReadAllCounters(benchmark::State& bench) {
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  for (auto _ : bench) benchmark::DoNotOptimize(system->ReadAllCounters());
+}
+BENCHMARK(BM_ReadAllCounters)->Unit(benchmark::kMicrosecond);
 
 void BM_SampleTickFixtureTree(benchmark::State& bench) {
   fs::path root = MakeFixtureTree();

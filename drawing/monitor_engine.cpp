@@ -175,8 +175,13 @@ void MonitorEngine::Draw() {
         break;
     }
     if (key <= 103) gradient = &gradients_.items[static_cast<std::size_t>(key - 100)];
+    const bool mark = state_.overLimit && (key == 102 || key == 103);
     const std::string& text = state_.Text(key);
-    if (surfaces_->stripMemos[static_cast<std::size_t>(key - 100)].Same(text, colours, gradient,
+    // The memo tells a marked strip from the same strip without the mark.
+    std::string marked;
+    std::string_view memoText = text;
+    if (mark) memoText = marked = text + '\x01';
+    if (surfaces_->stripMemos[static_cast<std::size_t>(key - 100)].Same(memoText, colours, gradient,
                                                                         bar))
       continue;  // the strip already shows exactly this
     Canvas& strip = surfaces_->strips[static_cast<std::size_t>(key - 100)];
@@ -185,6 +190,7 @@ void MonitorEngine::Draw() {
       continue;
     }
     DrawItemStrip(strip, font_, key, text, colours, gradient, bar, switchImage);
+    if (mark) DrawLimitMark(strip);
   }
 
   surfaces_->driveStrips.resize(model_.drives.size());

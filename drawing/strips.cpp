@@ -242,6 +242,13 @@ void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_vi
     strip.BitBlt(kSwitchX, 0, switchImage->width(), switchImage->height(), *switchImage, 0, 0);
 }
 
+void DrawLimitMark(Canvas& strip) {
+  for (int row = 0; row < kLimitMarkSize; ++row) {
+    const int width = kLimitMarkSize - row;
+    strip.FillRect(strip.width() - width, row, width, 1, kLimitMarkColour);
+  }
+}
+
 void DrawDateStrip(Canvas& strip, const StripFont& font, const DateLineForms& forms,
                    StripColours colours) {
   if (strip.width() != kStripWidth || strip.height() != kStripHeight)

@@ -43,6 +43,12 @@ void DrawItemStrip(Canvas& strip, const StripFont& font, int key, std::string_vi
                    StripColours colours, const Canvas* gradient = nullptr, int barWidth = 0,
                    const Canvas* switchImage = nullptr);
 
+// A traffic limit is used up: a small red corner at the top right of the
+// receive and send strips, beside the values' end (they end at x 150).
+inline constexpr std::uint32_t kLimitMarkColour = Rgb(232, 32, 32);
+inline constexpr int kLimitMarkSize = 5;
+void DrawLimitMark(Canvas& strip);
+
 // The date strip (key 114): the full line, or a shorter form of it where the
 // full one does not fit.
 void DrawDateStrip(Canvas& strip, const StripFont& font, const DateLineForms& forms,

@@ -104,6 +104,13 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+// Whether two readings say the same of their interface's counters (the
+// time alone moved on).
+bool SameCounters(const LastReading& a, const LastReading& b) {
+  return a.counters.rx == b.counters.rx && a.counters.tx == b.counters.tx &&
+         a.counters.wide == b.counters.wide && a.identity == b.identity && a.bootId == b.bootId;
+}
+
 int Exec(sqlite3* db, const char* sql) {
   return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
 }
@@ -144,6 +151,7 @@ struct HistoryStore::Impl {
   Statement upsert, lookupInterface, insertInterface, setLoopback, setLast, selectLast, deleteOld;
   Statement queryOne, queryAll, noteGet, noteSet;
   std::unordered_map<std::string, std::pair<std::int64_t, bool>> interfaces;  // id, loopback
+  std::unordered_map<std::string, LastReading> kept;  // the last readings as written
 
   int PrepareAll() {
     struct {
@@ -434,6 +442,7 @@ std::string HistoryStore::Commit(const HistoryBatch& batch) {
   auto fail = [&](int code) {
     Exec(db, "ROLLBACK");
     impl_->interfaces.clear();  // ids made in the transaction are gone with it
+    impl_->kept.clear();
     return Reason(code);
   };
   if (rc != SQLITE_OK) return fail(rc);
@@ -457,6 +466,9 @@ std::string HistoryStore::Commit(const HistoryBatch& batch) {
     if (rc != SQLITE_DONE) return fail(rc);
   }
   for (const auto& [name, last] : batch.last) {
+    // An idle interface's reading is the one already kept.
+    auto kept = impl_->kept.find(name);
+    if (kept != impl_->kept.end() && SameCounters(kept->second, last)) continue;
     auto known = batch.loopback.find(name);
     const std::int64_t id =
         impl_->InterfaceId(name, known != batch.loopback.end() && known->second, rc);
@@ -474,6 +486,7 @@ std::string HistoryStore::Commit(const HistoryBatch& batch) {
   }
   rc = Exec(db, "COMMIT");
   if (rc != SQLITE_OK) return fail(rc);
+  for (const auto& [name, last] : batch.last) impl_->kept[name] = last;
   return {};
 }
 

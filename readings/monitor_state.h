@@ -59,6 +59,9 @@ struct MonitorState {
   std::int64_t lastCounterMs = 0;      // monotonic time of that read
   std::uint32_t counterInterface = 0;  // index of the interface it read
   std::string counterInterfaceName;    // and its name
+  // A traffic limit that covers the shown interface is used up: the receive
+  // and send strips carry a mark.
+  bool overLimit = false;
   // One value text per item slot (key - 100).
   std::array<std::string, kItemCount> valueText;
   // Rebuilt at the start of every tick.

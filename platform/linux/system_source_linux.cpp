@@ -295,16 +295,26 @@ class LinuxSystemSource final : public SystemSource {
   // rx_bytes and tx_bytes show, for every interface at once.
   std::vector<InterfaceCounters> ReadAllCounters() override {
     std::vector<InterfaceCounters> all;
+    std::unordered_map<std::string, std::uint64_t> indexes;
     for (NetDevLine& line : ParseNetDev(open_.Read(roots_.proc / "net/dev", 4 * 1024 * 1024))) {
       InterfaceCounters c;
-      c.identity = static_cast<std::uint64_t>(std::max(
-          0LL, ReadNumberFile(roots_.sys / "class/net" / line.name / "ifindex").value_or(0)));
+      // The index of a name is asked when the name appears; a device made
+      // anew under a name that stayed shows by its counters going back.
+      auto known = ifindexes_.find(line.name);
+      c.identity =
+          known != ifindexes_.end()
+              ? known->second
+              : static_cast<std::uint64_t>(std::max(
+                    0LL,
+                    ReadNumberFile(roots_.sys / "class/net" / line.name / "ifindex").value_or(0)));
+      indexes.emplace(line.name, c.identity);
       // Every network namespace has its loopback device, and it is always "lo".
       c.loopback = line.name == "lo";
       c.counters = {line.rx, line.tx, true};
       c.name = std::move(line.name);
       all.push_back(std::move(c));
     }
+    ifindexes_ = std::move(indexes);
     return all;
   }
 
@@ -403,6 +413,7 @@ class LinuxSystemSource final : public SystemSource {
   StatvfsCall statvfs_;
   MountPoints mountPoints_;
   std::unordered_map<std::string, unsigned long> mountedIds_;  // drive -> f_fsid
+  std::unordered_map<std::string, std::uint64_t> ifindexes_;   // of the last ReadAllCounters
   OpenFiles open_;
   std::optional<CpuTimes> previousCpu_;
   locale_t locale_ = static_cast<locale_t>(0);

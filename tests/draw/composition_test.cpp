@@ -287,6 +287,27 @@ TEST(EngineTest, ProcessorGraphMemoryTick) {
   EXPECT_EQ(rig.engine->fit->scaleHeight, 58);
 }
 
+// A used-up traffic limit marks the receive and send strips, and only while
+// it holds.
+TEST(EngineTest, LimitMarkOnTheRateStripsWhileOver) {
+  EngineRig rig({{"102", true}, {"103", true}, {"100", true}});
+  rig.Tick();
+  const int right = kStripWidth - 1;
+  for (int y : {0, 14, 28}) EXPECT_EQ(rig.At(right, y), kBack) << y;
+  rig.engine->state().overLimit = true;
+  rig.Tick();
+  EXPECT_EQ(rig.At(right, 0), kLimitMarkColour);
+  EXPECT_EQ(rig.At(right - kLimitMarkSize + 1, 0), kLimitMarkColour);
+  EXPECT_EQ(rig.At(right - kLimitMarkSize, 0), kBack);
+  EXPECT_EQ(rig.At(right, kLimitMarkSize - 1), kLimitMarkColour);
+  EXPECT_EQ(rig.At(right, kLimitMarkSize), kBack);
+  EXPECT_EQ(rig.At(right, 14), kLimitMarkColour);  // the send strip
+  EXPECT_EQ(rig.At(right, 28), kBack);             // not the processor's
+  rig.engine->state().overLimit = false;
+  rig.Tick();
+  for (int y : {0, 14}) EXPECT_EQ(rig.At(right, y), kBack) << y;
+}
+
 TEST(EngineTest, IdleProcessorStillDrawsOnePixel) {
   EngineRig rig({{"113", true}});
   rig.model.record[SettingsRecord::kGraphSource] = "1";
