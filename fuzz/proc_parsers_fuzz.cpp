@@ -27,6 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)UeventSaysWireless(text);
   (void)Ipv4DefaultRouteInterface(text);
   (void)Ipv6DefaultRouteInterface(text);
+  for (const NetDevLine& line : ParseNetDev(text)) {
+    if (line.name.empty() || line.name.find(':') != std::string::npos) std::abort();
+  }
 
   std::vector<MountEntry> mounts = ParseMountinfo(text);
   for (const MountEntry& m : mounts) (void)IsLocalDiskFileSystem(m);

@@ -189,6 +189,33 @@ TEST_F(FixtureTree, CountersAreSixtyFourBit) {
   EXPECT_FALSE(source->ReadCounters(rows[0]));
 }
 
+// Every interface at once, as the history reads them: /proc/net/dev with
+// the index of each name from sysfs, the same counters the rates read.
+TEST_F(FixtureTree, AllCountersFromNetDevWithTheirIndexes) {
+  Interface("lo", 1, 772, "", 40, 40);
+  Interface("eth0", 2, 1, "", 6'000'000'000ull, 5);
+  Write(roots_.proc / "net/dev",
+        "Inter-|   Receive                                                |  Transmit\n"
+        " face |bytes    packets errs drop fifo frame compressed multicast|bytes    packets "
+        "errs drop fifo colls carrier compressed\n"
+        "    lo:      40       1    0    0    0     0          0         0       40       1    "
+        "0    0    0     0       0          0\n"
+        "  eth0: 6000000000 9 0 0 0 0 0 0 5 1 0 0 0 0 0 0\n"
+        "  eth1: 12 bad\n");
+  auto source = MakeSystemSource(roots_);
+  std::vector<InterfaceCounters> all = source->ReadAllCounters();
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].name, "lo");
+  EXPECT_TRUE(all[0].loopback);
+  EXPECT_EQ(all[1].name, "eth0");
+  EXPECT_EQ(all[1].identity, 2u);
+  EXPECT_EQ(all[1].counters.rx, 6'000'000'000ull);
+  EXPECT_EQ(all[1].counters.tx, 5u);
+  EXPECT_FALSE(all[1].loopback);
+  auto rows = source->LoadInterfaceTable();
+  EXPECT_EQ(source->ReadCounters(rows[1])->rx, all[1].counters.rx);
+}
+
 constexpr const char* kRouteHeader =
     "Iface\tDestination\tGateway \tFlags\tRefCnt\tUse\tMetric\tMask\t\tMTU\tWindow\tIRTT\n";
 
