@@ -70,7 +70,7 @@ if ! headless_have; then
   exit 77
 fi
 headless_start || fail "no X display"
-export XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/run" GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" XDG_RUNTIME_DIR="$work/run" GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8
 
 # The program's visible window at 300,100.
 find_monitor() {  # pid

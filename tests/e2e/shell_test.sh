@@ -45,7 +45,7 @@ headless_start || fail "no X display"
 # The browser settings of this test: the desktop proxy in a GSettings key
 # file and the rest in the program's own store, all under a temporary
 # XDG_CONFIG_HOME. The tool reads them through the same store.
-export XDG_CONFIG_HOME="$work/config" GSETTINGS_BACKEND=keyfile LC_ALL=C.UTF-8
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" GSETTINGS_BACKEND=keyfile LC_ALL=C.UTF-8
 inet='Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 zone3='Software\Microsoft\Windows\CurrentVersion\Internet Settings\Zones\3'
 reg_get() { "$MIREL_TOOL" browser get "$1" "$2"; }

@@ -40,7 +40,7 @@ if ! headless_have; then
   exit 77
 fi
 headless_start || fail "no X display"
-export XDG_CONFIG_HOME="$work/config" GSETTINGS_BACKEND=keyfile LC_ALL=C.UTF-8
+export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data" GSETTINGS_BACKEND=keyfile LC_ALL=C.UTF-8
 inet='Software\Microsoft\Windows\CurrentVersion\Internet Settings'
 "$MIREL_TOOL" browser set-dword "$inet" ProxyEnable 0 || fail "cannot prepare the switch"
 proxy_enable() { "$MIREL_TOOL" browser get "$inet" ProxyEnable; }
