@@ -1,0 +1,61 @@
+// What the traffic history asks of Windows: every interface's counters at
+// once, the boot, the data folder, local time and the lock of one recorder.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "platform/file_lock.h"
+#include "platform/local_time.h"
+#include "platform/platform.h"
+
+namespace mirel {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(HistoryPlatformWindows, CountersBootFolderTimeAndLock) {
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  // Every row of the table with 64-bit counters, named as the table names it.
+  const std::vector<InterfaceCounters> all = system->ReadAllCounters();
+  std::vector<std::string> names;
+  for (const InterfaceRow& row : system->LoadInterfaceTable()) names.push_back(row.description);
+  EXPECT_FALSE(all.empty());  // Wine has its loopback at least
+  for (const InterfaceCounters& c : all) {
+    EXPECT_NE(std::find(names.begin(), names.end(), c.name), names.end()) << c.name;
+    EXPECT_TRUE(c.counters.wide);
+    EXPECT_NE(c.identity, 0u);
+  }
+
+  // No boot id on Windows: the boot time, in the past, within a day here.
+  const BootInfo boot = system->ReadBoot();
+  EXPECT_TRUE(boot.id.empty());
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  EXPECT_LE(boot.bootTimeMs, now);
+  EXPECT_GT(boot.bootTimeMs, 1'000'000'000'000);
+
+  EXPECT_EQ(UserDataDir().filename(), fs::path(L"mirel9x"));
+  std::tm local{};
+  ASSERT_TRUE(LocalTimeOf(86400 * 365, local));
+  EXPECT_EQ(local.tm_year + 1900, 1971);
+
+  // A second lock of the same file (another monitor) is refused until the
+  // first is let go.
+  const fs::path dir = fs::temp_directory_path() / L"mirel9x-履歴-lock";
+  fs::create_directories(dir);
+  FileLock::Result first = FileLock::Result::kFailed, second = FileLock::Result::kFailed;
+  std::unique_ptr<FileLock> held = FileLock::TryLock(dir / L"history.sqlite.lock", first);
+  EXPECT_EQ(first, FileLock::Result::kLocked);
+  EXPECT_FALSE(FileLock::TryLock(dir / L"history.sqlite.lock", second));
+  EXPECT_EQ(second, FileLock::Result::kHeldElsewhere);
+  held.reset();
+  EXPECT_TRUE(FileLock::TryLock(dir / L"history.sqlite.lock", second));
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
+}  // namespace
+}  // namespace mirel
