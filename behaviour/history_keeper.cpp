@@ -5,6 +5,7 @@
 #include "platform/atomic_file.h"
 #include "platform/file_lock.h"
 #include "platform/local_time.h"
+#include "readings/counters.h"
 
 namespace mirel {
 
@@ -147,6 +148,29 @@ std::vector<HistoryMessage> HistoryKeeper::TakeMessages() {
 void HistoryKeeper::SetSettings(HistorySettings settings, std::int64_t nowMs) {
   settings_ = std::move(settings);
   if (recorder_) CheckLimits(nowMs);
+}
+
+std::optional<std::pair<std::uint64_t, std::uint64_t>> HistoryKeeper::TotalsFigure(
+    const InterfaceRow& row, std::int64_t nowMs) {
+  if (settings_.totals == TotalsSource::kSession || !recorder_) return std::nullopt;
+  const std::int64_t now = FloorBy(nowMs, 1000);
+  const bool today = settings_.totals == TotalsSource::kToday;
+  const Span period = today ? DayPeriod(now) : MonthPeriod(now, settings_.monthStartDay);
+  if (written_.name != row.description || written_.source != settings_.totals ||
+      written_.batches != batches_ || written_.periodBegin != period.begin) {
+    const HistoryScope scope{row.description};
+    written_ = {row.description, settings_.totals, batches_, period.begin,
+                today ? TodayUsage(*store_, scope, now)
+                      : MonthUsage(*store_, scope, now, settings_.monthStartDay)};
+  }
+  std::uint64_t rx = written_.usage.rx, tx = written_.usage.tx;
+  const LastReading* last = recorder_->LastOf(row.description);
+  if (std::optional<OctetCounters> counters = system_.ReadCounters(row); counters && last) {
+    const bool wide = counters->wide && last->counters.wide;
+    rx += StepBetween(last->counters.rx, counters->rx, wide).octets;
+    tx += StepBetween(last->counters.tx, counters->tx, wide).octets;
+  }
+  return std::pair{rx, tx};
 }
 
 bool HistoryKeeper::OverLimit(const std::string& interfaceName) const {

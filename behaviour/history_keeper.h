@@ -68,6 +68,11 @@ class HistoryKeeper {
   // Whether a limit that covers this interface (its own or all summed) is
   // used up, as of the last batch.
   bool OverLimit(const std::string& interfaceName) const;
+  // Today's or this month's octets of an interface, as "総受信量"/"総送信量"
+  // show them when the user chose so (nullopt: the session's, as always):
+  // what is written plus what its counters moved since the last reading.
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> TotalsFigure(const InterfaceRow& row,
+                                                                      std::int64_t nowMs);
   // Counts the batches written: a view refreshes when it changes.
   std::uint64_t batches() const { return batches_; }
 
@@ -87,6 +92,14 @@ class HistoryKeeper {
   std::int64_t lastMinute_ = 0;
   std::int64_t lastPruneHour_ = 0;
   std::set<std::string> overScopes_;
+  // The written part of TotalsFigure, asked again after each batch.
+  struct WrittenTotals {
+    std::string name;
+    TotalsSource source = TotalsSource::kSession;
+    std::uint64_t batches = 0;
+    std::int64_t periodBegin = 0;
+    Usage usage;
+  } written_;
   bool passive_ = false;  // another monitor of this user records
   std::string problem_;   // why there is no history
   std::uint64_t batches_ = 0;

@@ -148,6 +148,11 @@ void HistoryRecorder::AddAt(const std::string& name, std::int64_t seconds, int f
   }
 }
 
+const LastReading* HistoryRecorder::LastOf(const std::string& name) const {
+  auto it = known_.find(name);
+  return it != known_.end() && it->second.present ? &it->second.reading : nullptr;
+}
+
 HistoryBatch HistoryRecorder::TakeBatch() {
   HistoryBatch taken = std::move(batch_);
   batch_ = HistoryBatch{};

@@ -70,6 +70,8 @@ class HistoryRecorder {
   // The octets and readings since the last call; the next batch starts empty.
   HistoryBatch TakeBatch();
   const HistoryBatch& pending() const { return batch_; }
+  // The last reading of an interface there at the last feed; null if none.
+  const LastReading* LastOf(const std::string& name) const;
 
   // Octets that no bucket could hold (a gap across a year's end).
   std::uint64_t unplaced() const { return unplaced_; }

@@ -110,6 +110,11 @@ std::string SwitchText(const std::string& value, const char* onValue, bool onMea
 
 void ReadStatusTexts(MonitorState& state, const SettingsModel& model, TickSources& sources) {
   static constexpr int kOrder[] = {105, 106, 107, 108, 109, 110, 111, 104, 114};
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> history;
+  if (sources.historyTotals && (Shown(state, 110) || Shown(state, 111))) {
+    if (const InterfaceRow* row = ChosenRow(model, sources); row != nullptr && row->index != 0)
+      history = sources.historyTotals(*row);
+  }
   for (int key : kOrder) {
     if (!Shown(state, key)) continue;
     std::string& text = state.Text(key);
@@ -132,12 +137,16 @@ void ReadStatusTexts(MonitorState& state, const SettingsModel& model, TickSource
                           "3", false);
         break;
       case 110:
-        text =
-            TotalText(state.rxTotal >= state.rxStartTotal ? state.rxTotal - state.rxStartTotal : 0);
+        text = history ? TotalText(history->first)
+                       : TotalText(state.rxTotal >= state.rxStartTotal
+                                       ? state.rxTotal - state.rxStartTotal
+                                       : 0);
         break;
       case 111:
-        text =
-            TotalText(state.txTotal >= state.txStartTotal ? state.txTotal - state.txStartTotal : 0);
+        text = history ? TotalText(history->second)
+                       : TotalText(state.txTotal >= state.txStartTotal
+                                       ? state.txTotal - state.txStartTotal
+                                       : 0);
         break;
       case 104:
         text = sources.web.globalIp;

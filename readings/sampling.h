@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -24,6 +27,11 @@ struct TickSources {
   std::vector<InterfaceRow> interfaces;  // model.interfaceList is their names
   AdapterTable adapters;
   std::string routedInterface = {};  // the interface of the default route; empty: none
+  // What "総受信量" and "総送信量" show instead of this session's totals when
+  // the user chose the history's today or this month: received and sent of
+  // the chosen interface; nullopt (or no function) keeps the session's.
+  std::function<std::optional<std::pair<std::uint64_t, std::uint64_t>>(const InterfaceRow& row)>
+      historyTotals = {};
 };
 
 // Captures the interface table into sources.interfaces and fills the

@@ -229,6 +229,17 @@ TEST_F(SamplingTest, RatesTotalsAndTheirStartTexts) {
   Tick(500);
   EXPECT_EQ(state.Text(110), "1.000MB");
   EXPECT_EQ(state.Text(111), "0");
+
+  // With the history's figure chosen the items show it, of the chosen interface.
+  std::string asked;
+  sources.historyTotals = [&](const InterfaceRow& row) {
+    asked = row.description;
+    return std::optional<std::pair<std::uint64_t, std::uint64_t>>({3 * 1048576, 0});
+  };
+  Tick(500);
+  EXPECT_EQ(asked, "eth0");
+  EXPECT_EQ(state.Text(110), "3.000MB");
+  EXPECT_EQ(state.Text(111), "0");
 }
 
 TEST_F(SamplingTest, NoInterfaceToSampleIsHarmless) {

@@ -236,6 +236,16 @@ TEST_F(HistoryFile, KeeperWritesAMinuteABatchAndGivesEachLimitNoticeOnce) {
     ASSERT_EQ(notices.size(), 2u);
     EXPECT_EQ(notices[0].text, "今日の通信量が上限の80%を超えました (eth0: 8.30 KB / 9.77 KB)");
     EXPECT_EQ(notices[1].text, "今日の通信量が上限に達しました (eth0: 10.3 KB / 9.77 KB)");
+    // "総受信量" as today's figure: what is written and what moved since.
+    HistorySettings today = settings;
+    today.totals = TotalsSource::kToday;
+    keeper.SetSettings(today, now);
+    system.counters = {rx + 300, 0, true};
+    const auto figure = keeper.TotalsFigure({2, kIfTypeEthernet, "eth0"}, now + 1000);
+    ASSERT_TRUE(figure);
+    EXPECT_EQ(figure->first, rx + 300);
+    keeper.SetSettings(settings, now);
+    EXPECT_FALSE(keeper.TotalsFigure({2, kIfTypeEthernet, "eth0"}, now + 1000));
     rx += 100;
     counters();
     keeper.Close(now + 5000);  // the last octets at exit
