@@ -241,6 +241,12 @@ void Limit(sqlite3* db) {
 // Opens, checks and (for writing) prepares the file as it is.
 Attempt TryOpen(const fs::path& file, bool writing) {
   Attempt a;
+  // The statements need 3.24 (upserts); an older library must not take the
+  // file for damaged.
+  if (sqlite3_libversion_number() < 3024000) {
+    a.code = SQLITE_MISUSE;
+    return a;
+  }
   auto impl = std::make_unique<HistoryStore::Impl>();
   const std::string name = PathText(file);
   const int flags = writing ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
@@ -257,7 +263,7 @@ Attempt TryOpen(const fs::path& file, bool writing) {
   const std::string version =
       rc == SQLITE_OK ? PragmaValue(impl->db, "PRAGMA user_version", rc) : std::string();
   const std::string tables = rc == SQLITE_OK
-                                 ? PragmaValue(impl->db, "SELECT count(*) FROM sqlite_schema", rc)
+                                 ? PragmaValue(impl->db, "SELECT count(*) FROM sqlite_master", rc)
                                  : std::string();
   if (rc != SQLITE_OK) {
     a.code = rc;
