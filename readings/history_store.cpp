@@ -371,7 +371,7 @@ HistoryStore::~HistoryStore() = default;
 HistoryOpen HistoryStore::OpenForWriting(const fs::path& file) {
   HistoryOpen result;
   std::error_code ec;
-  fs::create_directories(file.parent_path(), ec);
+  if (!file.parent_path().empty()) fs::create_directories(file.parent_path(), ec);
   if (ec) {
     result.message = "通信履歴のフォルダを作れません (" + PathText(file.parent_path()) + ": " +
                      ec.message() + ")";
