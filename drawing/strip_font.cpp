@@ -260,6 +260,9 @@ struct Face {
   void Finish() {
     if (face->num_fixed_sizes > 0) FT_Select_Size(face, 0);
     ascent = static_cast<int>(face->size->metrics.ascender >> 6);
+    // Opening read the tables a few bytes at a time; a glyph is a few dozen.
+    std::vector<unsigned char>(2048).swap(window);
+    windowLength = 0;
   }
 
   std::string Open(FT_Library library) {
