@@ -14,6 +14,7 @@
 #include "platform/atomic_file.h"
 #include "platform/linux/browser_store_linux.h"
 #include "settings/settings_file.h"
+#include "settings/user_preferences.h"
 #include "tests/settings_test_support.h"
 
 namespace mirel {
@@ -64,6 +65,14 @@ TEST(HostileFilesTest, NoReaderBlocksOrReadsWhatIsNotARealFile) {
     const bool tooLarge = loaded.error.find("大きすぎます") != std::string::npos;
     const bool notAFile = loaded.error.find("通常のファイルではありません") != std::string::npos;
     EXPECT_TRUE(tooLarge || notAFile) << shape << ": " << loaded.error;
+  });
+
+  const fs::path preferences = folder.path() / "preferences.conf";
+  ForEachHostileShape(preferences, [&](const char* shape) {
+    const auto start = std::chrono::steady_clock::now();
+    const PreferencesLoad loaded = LoadUserPreferences(preferences);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500)) << shape;
+    EXPECT_NE(loaded.error.find(PathText(preferences)), std::string::npos) << shape;
   });
 
   // The browser settings: read as empty, and kept aside before a write
