@@ -204,6 +204,8 @@ void Application::WatchNetwork() {
                                                    QSocketNotifier::Read);
   connect(netNotifier_.get(), &QSocketNotifier::activated, this, [this] { NetworkChanged(); });
   netBurstTimer_.setSingleShot(true);
+  // A coarse timer may fire a little early, before the burst is due.
+  netBurstTimer_.setTimerType(Qt::PreciseTimer);
   connect(&netBurstTimer_, &QTimer::timeout, this, [this] { NetworkChanged(); });
 }
 
