@@ -222,5 +222,8 @@ std::filesystem::path UserConfigDir();
 // The per-user data folder, where the traffic history is kept
 // ($XDG_DATA_HOME/mirel9x, ~/.local/share/mirel9x; %LOCALAPPDATA%\mirel9x).
 std::filesystem::path UserDataDir();
+// The per-user folder for what can be made again (the inflated strip fonts):
+// $XDG_CACHE_HOME/mirel9x, %LOCALAPPDATA%\mirel9x; empty when none is known.
+std::filesystem::path UserCacheDir();
 
 }  // namespace mirel

@@ -377,6 +377,11 @@ HistoryOpen HistoryStore::OpenForWriting(const fs::path& file) {
                      ec.message() + ")";
     return result;
   }
+  // A pipe or a device under the file's name is neither opened nor moved.
+  if (fs::exists(file, ec) && !fs::is_regular_file(file, ec)) {
+    result.message = "通信履歴のファイルが通常のファイルではありません (" + PathText(file) + ")";
+    return result;
+  }
   Attempt a = TryOpen(file, true);
   if (a.verdict == Verdict::kDamaged || a.verdict == Verdict::kNewer) {
     const bool newer = a.verdict == Verdict::kNewer;

@@ -100,4 +100,14 @@ std::filesystem::path UserDataDir() {
   return std::filesystem::temp_directory_path(ec) / L"mirel9x";
 }
 
+std::filesystem::path UserCacheDir() {
+  PWSTR local = nullptr;
+  std::filesystem::path dir;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &local))) {
+    dir = std::filesystem::path(local) / L"mirel9x";
+  }
+  CoTaskMemFree(local);
+  return dir;
+}
+
 }  // namespace mirel
