@@ -66,8 +66,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MIREL_HOME_PAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The strip fonts, and Qt's Japanese texts (the colour chooser, edit menus).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xfonts-shinonome, xfonts-efont-unicode, qt6-translations-l10n")
+# The strip fonts, Qt's Japanese texts (the colour chooser, edit menus), and a
+# session bus, without which the desktop's proxy settings cannot be written.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "xfonts-shinonome, xfonts-efont-unicode, qt6-translations-l10n, default-dbus-session-bus | dbus-session-bus")
 # The desktop proxy settings live under this GSettings schema; without it the
 # program keeps the proxy in its own file.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gsettings-desktop-schemas")

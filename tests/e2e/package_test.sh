@@ -55,9 +55,20 @@ scripts=$(cd "$work/control" && ls | grep -v -x -e control -e md5sums)
 # load, the package that holds it.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//' | sort -u)
+# Alternatives ("a | b") are checked apart, below; names are the plain ones.
+alternatives=$(tr ',' '\n' <<<"$depends" | grep '|' | sed 's/([^)]*)//g; s/ //g')
+names=$(tr ',' '\n' <<<"$depends" | grep -v '|' | sed 's/^ *//; s/[ (].*//' | sort -u)
 for needed in xfonts-shinonome xfonts-efont-unicode qt6-translations-l10n; do
   grep -qxF "$needed" <<<"$names" || fail "Depends lacks $needed"
+done
+grep -qxF 'default-dbus-session-bus|dbus-session-bus' <<<"$alternatives" ||
+  fail "Depends lacks a session bus (GNOME's settings are written over it)"
+provided=$(dpkg-query -W -f='${db:Status-Abbrev}|${Package},${Provides}\n' |
+  sed -n 's/^ii *|//p' | tr ',' '\n' | sed 's/^ *//; s/[ (].*//')
+for group in $alternatives; do
+  met=""
+  for name in ${group//|/ }; do grep -qxF "$name" <<<"$provided" && met=1; done
+  [ -n "$met" ] || fail "no installed package here meets the dependency $group"
 done
 dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x"
 owner_of() {  # a library path -> its package, trying the merged /usr paths too
