@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/linux/kde_proxy.h"
 #include "platform/linux/proxy_text.h"
 #include "platform/linux/reg_text.h"
 
@@ -315,11 +316,7 @@ class DesktopProxy {
     mode_.reset();
     parts_cache_.reset();
   }
-  // True while this thread runs an iteration of the default main context,
-  // as a handler dispatched by the shell's event loop does.
-  static bool MainLoopDeliversNotices() {
-    return g_main_context_is_owner(g_main_context_default()) != FALSE;
-  }
+  static bool MainLoopDeliversNotices() { return GLibNoticesDelivered(); }
 
   static GSettings* New(const char* id, GSettingsBackend* backend) {
     GSettingsSchema* schema =
@@ -379,11 +376,13 @@ constexpr std::string_view kKeptFingerprint = "DesktopSettings";
 class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
  public:
   LinuxBrowserSettingsStore(const std::filesystem::path& configDir, DesktopProxyUse use,
-                            GSettingsBackend* backend)
+                            GSettingsBackend* backend,
+                            const std::optional<std::filesystem::path>& kioslaverc)
       : file_(BrowserSettingsFile(configDir)) {
     if (backend != nullptr || (use == DesktopProxyUse::kWhenAvailable && DesktopProxyAvailable())) {
       desktop_ = std::make_unique<DesktopProxy>(backend);
     }
+    if (kioslaverc) kde_ = std::make_unique<KdeProxyFile>(*kioslaverc);
   }
 
   std::optional<RegValue> Query(std::string_view keyPath, std::string_view valueName) override {
@@ -392,7 +391,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
       RegValue v;
       if (SameName(valueName, "ProxyEnable")) {
         v.kind = RegValue::Kind::kDword;
-        v.dword = desktop_->Manual() ? 1 : 0;
+        v.dword = (kde_ ? kde_->Current().type == kKdeProxyManual : desktop_->Manual()) ? 1 : 0;
       } else {
         v.kind = RegValue::Kind::kString;
         v.text = DesktopServerText();
@@ -406,7 +405,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
 
   KeyDisposition CreateKey(std::string_view keyPath) override {
     std::string key = NormalKey(keyPath);
-    if (desktop_ && IsSelfOrAncestor(key, kInternetSettings))
+    if ((desktop_ || kde_) && IsSelfOrAncestor(key, kInternetSettings))
       return KeyDisposition::kOpenedExisting;
     if (key.empty()) return KeyDisposition::kOpenedExisting;  // the root itself
     if (!reg::Writable(key)) return KeyDisposition::kFailed;
@@ -437,7 +436,9 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
     std::string key = NormalKey(keyPath);
     if (IsDesktopValue(key, valueName)) {
       if (!SameName(valueName, "ProxyEnable")) return false;  // the server is a text
-      return desktop_->SetEnabled(value != 0);
+      // KDE first: a file it cannot write leaves GNOME's settings alone too.
+      if (kde_ && !kde_->SetEnabled(value != 0)) return false;
+      return !desktop_ || desktop_->SetEnabled(value != 0);
     }
     RegValue v;
     v.kind = RegValue::Kind::kDword;
@@ -447,12 +448,20 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
 
  private:
   bool IsDesktopValue(std::string_view key, std::string_view valueName) const {
-    return desktop_ && SameName(key, kInternetSettings) &&
+    return (desktop_ || kde_) && SameName(key, kInternetSettings) &&
            (SameName(valueName, "ProxyServer") || SameName(valueName, "ProxyEnable"));
   }
 
+  // On KDE the readout is KDE's: what its browsers use.
   std::string DesktopServerText() {
-    const ProxyParts parts = desktop_->CurrentParts();
+    ProxyParts parts;
+    if (kde_) {
+      const KdeProxy kde = kde_->Current();
+      if (std::optional<std::string> type = KdeTypeText(kde)) return *type;
+      parts = kde.parts;
+    } else {
+      parts = desktop_->CurrentParts();
+    }
     const reg::Data& kept = file_.Load();
     const RegValue* text = kept.Find(kKeptTextKey, kKeptText);
     const RegValue* fingerprint = kept.Find(kKeptTextKey, kKeptFingerprint);
@@ -465,7 +474,8 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
   bool SetDesktopServer(std::string_view text) {
     std::optional<ProxyParts> parts = ParseServer(text);
     if (!parts || !reg::Writable(text)) return false;
-    if (!desktop_->SetParts(*parts)) return false;
+    if (kde_ && !kde_->SetParts(*parts)) return false;
+    if (desktop_ && !desktop_->SetParts(*parts)) return false;
     // The desktop has the proxy now; should keeping the text fail, it reads
     // back in the desktop's own form, which still names the same proxy.
     reg::Data data = file_.Load();
@@ -485,6 +495,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
 
   RegFile file_;
   std::unique_ptr<DesktopProxy> desktop_;
+  std::unique_ptr<KdeProxyFile> kde_;
 };
 
 }  // namespace
@@ -498,19 +509,22 @@ bool DesktopProxyAvailable() {
 }
 
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
-    const std::filesystem::path& configDir, DesktopProxyUse use) {
-  return std::make_unique<LinuxBrowserSettingsStore>(configDir, use, nullptr);
+    const std::filesystem::path& configDir, DesktopProxyUse use,
+    const std::optional<std::filesystem::path>& kioslaverc) {
+  return std::make_unique<LinuxBrowserSettingsStore>(configDir, use, nullptr, kioslaverc);
 }
 
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
-    const std::filesystem::path& configDir, GSettingsBackend* backend) {
+    const std::filesystem::path& configDir, GSettingsBackend* backend,
+    const std::optional<std::filesystem::path>& kioslaverc) {
   return std::make_unique<LinuxBrowserSettingsStore>(configDir, DesktopProxyUse::kWhenAvailable,
-                                                     backend);
+                                                     backend, kioslaverc);
 }
 
 std::unique_ptr<BrowserSettingsStore> MakeBrowserSettingsStore(
     const std::filesystem::path& configDir) {
-  return MakeLinuxBrowserSettingsStore(configDir, DesktopProxyUse::kWhenAvailable);
+  return MakeLinuxBrowserSettingsStore(configDir, DesktopProxyUse::kWhenAvailable,
+                                       KdeProxyFileForSession());
 }
 
 }  // namespace mirel
