@@ -285,12 +285,17 @@ std::optional<std::string> EditKioslaverc(std::string_view text, const KdeEntrie
     if (!found[e]) added += entries[e].first + "=" + Escape(entries[e].second) + newline;
   }
   if (!added.empty()) {
+    // A last line without its end gets one first; a CR it already has
+    // stays the start of that end.
+    auto ending = [&](std::string_view body) {
+      return crlf && !body.empty() && body.back() == '\r' ? std::string("\n") : newline;
+    };
     if (haveGroup) {
-      if (lines[insertAfter].end.empty()) out[insertAfter] += newline;
+      if (lines[insertAfter].end.empty()) out[insertAfter] += ending(lines[insertAfter].body);
       out[insertAfter] += added;
     } else {
       std::string tail;
-      if (!text.empty() && text.back() != '\n') tail += newline;
+      if (!text.empty() && text.back() != '\n') tail += ending(text);
       if (!text.empty()) tail += newline;  // a blank line between groups, as KConfig writes them
       out.push_back(tail + std::string(kGroup) + newline + added);
     }
