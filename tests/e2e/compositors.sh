@@ -54,12 +54,27 @@ comp_prepare() {
   comp_session_script
 }
 
-# sway with its bar (whose tray is a StatusNotifierItem host) on one headless
-# 1280x800 output, software rendering.
+# sway with its bar (whose tray is a StatusNotifierItem host) on one
+# 1280x800 output, software rendering. Its headless backend has no input
+# devices, so no client would ever see the pointer enter or leave: sway runs
+# on its X11 backend inside a private Xvfb instead, whose pointer
+# (comp_pointer) is sway's.
 sway_start() {
   comp_prepare || return 1
+  exec 9>"$COMP_DIR/xvfb.display"
+  Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp >"$COMP_DIR/xvfb.log" 2>&1 &
+  COMP_PIDS+=($!)
+  exec 9>&-
+  local n
+  for n in $(seq 1 100); do
+    COMP_XVFB=$(cat "$COMP_DIR/xvfb.display" 2>/dev/null)
+    [ -n "$COMP_XVFB" ] && break
+    sleep 0.1
+  done
+  [ -n "$COMP_XVFB" ] || { echo "Xvfb did not start"; return 1; }
+  COMP_XVFB=":$COMP_XVFB"
   cat >"$COMP_DIR/sway.conf" <<EOF
-output HEADLESS-1 resolution 1280x800 position 0 0
+output X11-1 resolution 1280x800 position 0 0
 xwayland enable
 bar {
   position top
@@ -67,18 +82,22 @@ bar {
 }
 exec $COMP_DIR/session.sh
 EOF
-  WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman \
+  DISPLAY=$COMP_XVFB WLR_BACKENDS=x11 WLR_X11_OUTPUTS=1 WLR_RENDERER=pixman \
     sway -c "$COMP_DIR/sway.conf" >"$COMP_DIR/compositor.log" 2>&1 &
   COMP_PIDS+=($!)
   comp_wait_session || return 1
   # The bar's tray registers the host a moment after the bar maps.
-  local n
   for n in $(seq 1 50); do
     comp_sni_host && return 0
     sleep 0.1
   done
   echo "swaybar registered no tray host"
   return 1
+}
+
+# Moves sway's pointer to X,Y (its output fills the Xvfb screen).
+comp_pointer() {
+  DISPLAY=$COMP_XVFB xdotool mousemove "$1" "$2"
 }
 
 # KWin on its virtual backend. The binary carries a file capability that a
@@ -116,7 +135,7 @@ comp_stop() {
   for p in "${COMP_PIDS[@]}"; do kill "$p" 2>/dev/null; done
   for p in "${COMP_PIDS[@]}"; do wait "$p" 2>/dev/null; done
   COMP_PIDS=()
-  unset WAYLAND_DISPLAY DISPLAY SWAYSOCK DBUS_SESSION_BUS_ADDRESS
+  unset WAYLAND_DISPLAY DISPLAY SWAYSOCK DBUS_SESSION_BUS_ADDRESS COMP_XVFB
 }
 
 # --- Views of the windows ------------------------------------------------------

@@ -87,8 +87,9 @@ pixel() {
 }
 
 # --- sway ------------------------------------------------------------------------
-if ! command -v sway >/dev/null || ! command -v grim >/dev/null || ! command -v Xwayland >/dev/null; then
-  echo "SKIP (sway): sway, grim or Xwayland is missing (scripts/install-deps installs them)"
+if ! command -v sway >/dev/null || ! command -v grim >/dev/null || ! command -v Xwayland >/dev/null ||
+  ! command -v Xvfb >/dev/null; then
+  echo "SKIP (sway): sway, grim, Xwayland or Xvfb is missing (scripts/install-deps installs them)"
   skipped=$((skipped + 1))
 elif ! sway_start; then
   echo "SKIP (sway): sway does not start here"
@@ -116,34 +117,35 @@ else
   xdotool key --clearmodifiers Escape 2>/dev/null
   stop
 
-  # Natively, mouse-over on: shown, floating, clear while the pointer is on it.
+  # Mouse-over on, through XWayland and natively: shown, floating without a
+  # frame, clear while the pointer rests on it, back when it leaves.
   settings 1
-  swaymsg seat - cursor set 1200 700 >/dev/null
-  start QT_QPA_PLATFORM=wayland
-  until_ok 10 eval 'monitor_line sway_windows | grep -q .' || fail "sway native: the monitor vanished"
-  line=$(monitor_line sway_windows)
-  echo "sway, native with mouse-over: $line"
-  read -r shell floating x y w h border _ <<<"$line"
-  [ "$shell" = xdg_shell ] || fail "sway native: runs as $shell"
-  [ "$floating" = floating ] || fail "sway native: the monitor is tiled"
-  [ "$border" = csd ] || [ "$border" = none ] || fail "sway native: a $border frame"
-  if [ -n "${x:-}" ]; then
+  for mode in xwayland native; do
+    comp_pointer 1200 700
+    if [ "$mode" = native ]; then start QT_QPA_PLATFORM=wayland; else start; fi
+    until_ok 10 eval 'monitor_line sway_windows | grep -q .' || fail "sway $mode: the monitor vanished"
+    line=$(monitor_line sway_windows)
+    echo "sway, $mode with mouse-over: $line"
+    read -r shell floating x y w h border _ <<<"$line"
+    [ "$floating" = floating ] || fail "sway $mode: the monitor is tiled"
+    [ "$border" = csd ] || [ "$border" = none ] || fail "sway $mode: a $border frame"
+    [ -n "${x:-}" ] || { [ "$mode" = native ] || stop; continue; }
     sleep 1.5  # drawn
     cx=$((x + w / 2)) cy=$((y + h / 2))
     shown=$(pixel "$cx" "$cy")
-    grim "$work/desktop_sway_native.png"
-    swaymsg seat - cursor set "$cx" "$cy" >/dev/null
+    grim "$work/desktop_sway_$mode.png"
+    comp_pointer "$cx" "$cy"
     sleep 0.8
     over=$(pixel "$cx" "$cy")
-    grim "$work/desktop_sway_native_over.png"
-    swaymsg seat - cursor set 1200 700 >/dev/null
+    grim "$work/desktop_sway_${mode}_over.png"
+    comp_pointer 1200 700
     sleep 0.8
     back=$(pixel "$cx" "$cy")
-    echo "sway native pixel at $cx,$cy: shown $shown, pointer on it $over, pointer gone $back"
-    [ "$over" != "$shown" ] || fail "sway native: the monitor stays while the pointer is on it"
-    [ "$back" = "$shown" ] || fail "sway native: the monitor did not come back ($back)"
-    monitor_line sway_windows | grep -q . || fail "sway native: the window is gone"
-  fi
+    echo "sway $mode pixel at $cx,$cy: shown $shown, pointer on it $over, pointer gone $back"
+    [ "$over" != "$shown" ] || fail "sway $mode: the monitor stays while the pointer is on it"
+    [ "$back" = "$shown" ] || fail "sway $mode: the monitor did not come back ($back)"
+    [ "$mode" = native ] || stop
+  done
   item=$(comp_sni_items | head -1)
   [ -n "$item" ] && comp_sni_call "$item" ContextMenu 1100 30
   sleep 0.5
