@@ -33,7 +33,8 @@ std::optional<std::string> ChooseQtPlatform(const std::vector<std::string>& args
 }
 
 bool CursorPositionKnown(const std::string& qtPlatform, bool waylandSession) {
-  return qtPlatform == "xcb" && !waylandSession;
+  const bool windowSystem = qtPlatform == "xcb" || qtPlatform.rfind("wayland", 0) == 0;
+  return !(waylandSession && windowSystem);
 }
 
 bool TellOnce(UserPreferences& preferences, const char* key, const SessionEnvironment& env) {

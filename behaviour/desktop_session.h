@@ -27,10 +27,11 @@ std::optional<std::string> ChooseQtPlatform(const std::vector<std::string>& args
 // A Wayland session: WAYLAND_DISPLAY set or XDG_SESSION_TYPE=wayland.
 bool IsWaylandSession(const SessionEnvironment& env);
 
-// Whether the global cursor position can be read: on X11 only. Natively on
-// Wayland a client never learns it, and through XWayland the X server knows
-// it only while the pointer is over an X window (elsewhere it stays where it
-// last left one), so there the window's own enter and leave events tell.
+// Whether the global cursor position can be read: not on a Wayland session,
+// natively or through XWayland. Natively a client never learns it; the X
+// server of XWayland knows it only while the pointer is over an X window
+// (elsewhere it stays where it last left one). There the window's own enter
+// and leave events tell. Other platforms (offscreen) answer for themselves.
 bool CursorPositionKnown(const std::string& qtPlatform, bool waylandSession);
 
 // The one-time words: shown once per desktop (XDG_CURRENT_DESKTOP), which
@@ -42,10 +43,12 @@ inline constexpr const char* kNoTrayText =
     "モニタ ウィンドウを右クリックすると、同じメニューが開きます。"
     "通知領域が後から現れたときは、そこにアイコンを表示します。";
 inline constexpr const char* kNativeWaylandText =
-    "XWayland がないため、Wayland で直接動いています。Wayland では、"
-    "ウィンドウの位置を保つことと、常に手前に表示することができません "
-    "(どちらもウィンドウ マネージャが決めます)。"
-    "「マウスオーバーで表示」では、ポインタがウィンドウに乗っている間、表示が消えます。";
+    "Wayland で直接動いているため、ウィンドウの位置を保つことと、常に手前に表示することが"
+    "できません (どちらもウィンドウ マネージャが決めます)。「マウスオーバーで表示」では、"
+    "ポインタがウィンドウに乗っている間、表示が消えます。トレイのアイコンのメニューは、"
+    "モニタ ウィンドウを一度クリックした後に、その下に開きます。XWayland があるデスクトップでは、"
+    "Qt のプラットフォームを指定せずに起動すると XWayland を通して動き、位置と手前の表示が"
+    "保たれます。";
 
 // Whether to tell now, and marks it told for this desktop when so.
 bool TellOnce(UserPreferences& preferences, const char* key, const SessionEnvironment& env);

@@ -47,6 +47,8 @@ TEST(DesktopSessionTest, XWaylandWhereItExistsAndTheUserChoseNothing) {
   EXPECT_TRUE(CursorPositionKnown("xcb", false));
   EXPECT_FALSE(CursorPositionKnown("xcb", true));
   EXPECT_FALSE(CursorPositionKnown("wayland", true));
+  EXPECT_FALSE(CursorPositionKnown("wayland-egl", true));
+  EXPECT_TRUE(CursorPositionKnown("offscreen", true));
 }
 
 TEST(DesktopSessionTest, EachWordIsSaidOncePerDesktop) {
