@@ -11,6 +11,7 @@
 # - KWin: through XWayland it keeps its position and stays on top without a
 #   frame; with no tray host it says once that the right click opens the
 #   menu; natively, with the mouse-over mode, it appears.
+# - weston: with the mouse-over mode it appears, through XWayland and natively.
 # Run as an ordinary user (sway refuses root): as root, the test runs itself
 # again as nobody in a folder that user owns.
 set -uo pipefail
@@ -209,6 +210,32 @@ else
   read -r x y w h above noborder class dialog minimized _ <<<"$line"
   [ "$minimized" = false ] || fail "KWin native: minimised"
   stop
+  comp_stop
+fi
+
+# --- weston: no tray, XWayland windows framed by weston itself ----------------------
+if ! command -v weston >/dev/null || ! command -v weston-debug >/dev/null; then
+  echo "SKIP (weston): weston is missing (scripts/install-deps installs it)"
+  skipped=$((skipped + 1))
+elif ! weston_start; then
+  echo "SKIP (weston): weston does not start here"
+  skipped=$((skipped + 1))
+else
+  ran=$((ran + 1))
+  settings 1
+  for mode in xwayland native; do
+    if [ "$mode" = native ]; then start QT_QPA_PLATFORM=wayland; else start; fi
+    if [ "$mode" = native ]; then
+      until_ok 10 eval 'monitor_line weston_windows | grep -q .' ||
+        fail "weston native: the monitor vanished"
+      echo "weston, native with mouse-over: $(monitor_line weston_windows)"
+    else
+      until_ok 10 eval 'x_windows "$pid" | awk "\$3 == 158" | grep -q .' ||
+        fail "weston: no monitor through XWayland"
+      echo "weston, through XWayland with mouse-over: $(x_windows "$pid" | awk '$3 == 158')"
+    fi
+    stop
+  done
   comp_stop
 fi
 
