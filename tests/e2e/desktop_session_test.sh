@@ -10,7 +10,8 @@
 #   (grim shows what is on the screen).
 # - KWin: through XWayland it keeps its position and stays on top without a
 #   frame; with no tray host it says once that the right click opens the
-#   menu; natively, with the mouse-over mode, it appears.
+#   menu, and a tray that starts later gets the icon; natively, with the
+#   mouse-over mode, it appears.
 # - weston: with the mouse-over mode it appears, through XWayland and natively.
 # Run as an ordinary user (sway refuses root): as root, the test runs itself
 # again as nobody in a folder that user owns.
@@ -24,7 +25,8 @@ if [ "$(id -u)" -eq 0 ] && [ -z "${MIREL_AS_USER:-}" ]; then
   require_tools setpriv
   work=$(mktemp -d)
   mkdir -p "$work/e2e" "$work/app"
-  cp "$here/common.sh" "$here/compositors.sh" "$here/desktop_session_test.sh" "$work/e2e/"
+  cp "$here/common.sh" "$here/compositors.sh" "$here/desktop_session_test.sh" \
+    "$here/sni_watcher.py" "$work/e2e/"
   cp "$MIREL_BIN" "$work/app/mirel9x"
   chown -R nobody:nogroup "$work" && chmod 755 "$work"
   setpriv --reuid=nobody --regid=nogroup --clear-groups \
@@ -196,6 +198,13 @@ else
   # No tray host: a message (a second window) says where the menu is, once.
   until_ok 5 eval '[ "$(kwin_windows | grep -c .)" -ge 2 ]' ||
     fail "KWin: no word that there is no tray: $(kwin_windows | tr '\n' ';')"
+  # A tray that starts later gets the icon.
+  /usr/bin/python3 "$here/sni_watcher.py" >"$work/watcher.log" 2>&1 &
+  watcher=$!
+  until_ok 5 grep -q 'StatusNotifierItem' "$work/watcher.log" ||
+    fail "KWin: the icon did not come to a tray that started later: $(cat "$work/watcher.log")"
+  kill "$watcher" 2>/dev/null
+  wait "$watcher" 2>/dev/null
   stop
   start
   sleep 2
