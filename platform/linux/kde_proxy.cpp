@@ -206,6 +206,19 @@ FileRead ReadWhole(const std::filesystem::path& path) {
   return r;
 }
 
+// KDE's programs read kioslaverc again when told so, as KDE's own settings
+// tell them after a change (browsers watch the file themselves).
+void TellKdePrograms() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  if (address == nullptr || *address == '\0') return;  // no autolaunch of a bus
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (bus == nullptr) return;
+  g_dbus_connection_emit_signal(bus, nullptr, "/KIO/Scheduler", "org.kde.KIO.Scheduler",
+                                "reparseSlaveConfiguration", g_variant_new("(s)", ""), nullptr);
+  g_dbus_connection_flush_sync(bus, nullptr, nullptr);
+  g_object_unref(bus);
+}
+
 }  // namespace
 
 KdeProxy ParseKioslaverc(std::string_view text) {
@@ -363,7 +376,9 @@ bool KdeProxyFile::Write(const KdeEntries& entries,
     if (!WriteFileAtomically(path_, *edited).empty()) return false;
   }
   const FileRead back = ReadWhole(path_);
-  return back.state == FileRead::State::kRead && holds(ParseKioslaverc(back.text));
+  if (back.state != FileRead::State::kRead || !holds(ParseKioslaverc(back.text))) return false;
+  if (*edited != now.text) TellKdePrograms();
+  return true;
 }
 
 bool KdeProxyFile::SetParts(const proxy::Parts& parts) {

@@ -20,7 +20,8 @@
 // permissions (it is replaced atomically). What was written is read back. A
 // file that cannot be read whole (not a regular file, over
 // kMaxKioslavercBytes, unreadable) or a key the administrator locked
-// ("[$i]") is not written: the write fails.
+// ("[$i]") is not written: the write fails. After a change KDE's programs are
+// told on the session bus to read the file again, as KDE's settings do.
 #pragma once
 
 #include <cstddef>

@@ -5,11 +5,12 @@
 # Both run headless, in a private network namespace in which two logging
 # proxies on 127.0.0.1 stand in for the user's proxies; each keeps reloading
 # a page, so the proxy logs show which proxy each browser uses, and when.
+# KDE's own programs are told on the session bus to read kioslaverc again.
 set -u
 
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 : "${MIREL_TOOL:?}" "${MIREL_SOURCE_DIR:?}"
-require_tools chromium firefox-esr dbus-daemon unshare ip python3 gsettings
+require_tools chromium firefox-esr dbus-daemon dbus-monitor unshare ip python3 gsettings
 if ! ls /usr/lib/*/gio/modules/libdconfsettings.so >/dev/null 2>&1; then
   echo "SKIP: the dconf GSettings backend is missing (scripts/install-deps installs it)"
   exit 77
@@ -98,10 +99,14 @@ pids+=($!)
 seen Chrome 3128 60 || fail "Chromium does not use the first proxy (kioslaverc)"
 seen Firefox 3128 90 || fail "Firefox does not use the first proxy (GNOME's settings)"
 
+dbus-monitor "type='signal',interface='org.kde.KIO.Scheduler'" >"$work/kio-signal.log" 2>&1 &
+pids+=($!)
+sleep 0.3
 start=$(date +%s%N)
 switch_to 127.0.0.1:3129
 seen Chrome 3129 15 || fail "Chromium did not follow the switch"
 chrome_ms=$((($(date +%s%N) - start) / 1000000))
 seen Firefox 3129 15 || fail "Firefox did not follow the switch"
 firefox_ms=$((($(date +%s%N) - start) / 1000000))
+grep -q reparseSlaveConfiguration "$work/kio-signal.log" || fail "KDE's programs were not told"
 echo "ok: Chromium followed the switch within ${chrome_ms} ms, Firefox within ${firefox_ms} ms"
