@@ -58,9 +58,9 @@ comp_prepare() {
 # 1280x800 output, software rendering. Its headless backend has no input
 # devices, so no client would ever see the pointer enter or leave: sway runs
 # on its X11 backend inside a private Xvfb instead, whose pointer
-# (comp_pointer) is sway's.
-sway_start() {
-  comp_prepare || return 1
+# (comp_pointer) is sway's. KWin likewise.
+# A private Xvfb for a compositor to run in (COMP_XVFB names it).
+comp_xvfb() {
   exec 9>"$COMP_DIR/xvfb.display"
   Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp >"$COMP_DIR/xvfb.log" 2>&1 &
   COMP_PIDS+=($!)
@@ -73,6 +73,12 @@ sway_start() {
   done
   [ -n "$COMP_XVFB" ] || { echo "Xvfb did not start"; return 1; }
   COMP_XVFB=":$COMP_XVFB"
+}
+
+sway_start() {
+  comp_prepare || return 1
+  comp_xvfb || return 1
+  local n
   cat >"$COMP_DIR/sway.conf" <<EOF
 output X11-1 resolution 1280x800 position 0 0
 xwayland enable
@@ -95,20 +101,28 @@ EOF
   return 1
 }
 
-# Moves sway's pointer to X,Y (its output fills the Xvfb screen).
+# Moves the compositor's pointer to X,Y (its output fills the Xvfb screen).
 comp_pointer() {
   DISPLAY=$COMP_XVFB xdotool mousemove "$1" "$2"
 }
 
-# KWin on its virtual backend. The binary carries a file capability that a
-# container's bounding set may refuse (exec then fails with EPERM), so a copy
-# without it runs; it must keep its name, or KWin's own platform plugin
-# declines to load.
+# The colour of one pixel of the compositor's output, as "r,g,b".
+comp_pixel() {
+  import -display "$COMP_XVFB" -window root -crop "1x1+$1+$2" png:- 2>/dev/null |
+    convert - -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
+}
+
+# KWin in a window of a private Xvfb (its virtual backend has no pointer).
+# The binary carries a file capability that a container's bounding set may
+# refuse (exec then fails with EPERM), so a copy without it runs; it must
+# keep its name, or KWin's own platform plugin declines to load.
 kwin_start() {
   comp_prepare || return 1
+  comp_xvfb || return 1
   mkdir -p "$COMP_DIR/kwin"
   cp "$(command -v kwin_wayland)" "$COMP_DIR/kwin/kwin_wayland" || return 1
-  "$COMP_DIR/kwin/kwin_wayland" --virtual --xwayland --width 1280 --height 800 \
+  DISPLAY=$COMP_XVFB "$COMP_DIR/kwin/kwin_wayland" --x11-display "$COMP_XVFB" --xwayland \
+    --width 1280 --height 800 \
     --socket "wayland-mirel" --no-lockscreen --exit-with-session "$COMP_DIR/session.sh" \
     >"$COMP_DIR/compositor.log" 2>&1 &
   COMP_PIDS+=($!)
