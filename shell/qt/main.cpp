@@ -46,9 +46,9 @@ int main(int argc, char** argv) {
 
   // On a Wayland session, through XWayland where it exists: only there can the
   // window keep its place and stay on top. The user's own choice wins.
-  if (const std::optional<std::string> platform = mirel::ChooseQtPlatform(
-          std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc),
-          mirel::ProcessEnvironment)) {
+  if (const std::optional<std::string> platform =
+          mirel::ChooseQtPlatform(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc),
+                                  mirel::ProcessEnvironment)) {
     qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
   }
   // The monitor sends a few changed rows a second. Over the X socket they
