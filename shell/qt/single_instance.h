@@ -1,4 +1,5 @@
-// One monitor per desktop session. The first start holds a lock file for its
+// One monitor per desktop session (the rule: behaviour/single_instance_rule.h).
+// The first start holds a lock file for its
 // whole life and listens on a local socket beside it; a later start finds the
 // lock taken, asks the running monitor through the socket to come to the
 // front, and ends. The lock belongs to a process, not to a file left on disk:
@@ -15,18 +16,16 @@
 #include <optional>
 #include <string>
 
+#include "behaviour/single_instance_rule.h"
+
 namespace mirel {
 
 class SingleInstance : public QObject {
  public:
-  enum class Claim {
-    kFirst,        // this process is the monitor of the session
-    kForwarded,    // another one runs and was asked to come to the front
-    kUnreachable,  // another one holds the lock but did not answer
-  };
+  using Claim = InstanceClaim;
 
   // `folder` holds the lock and the socket (it must exist); `name` tells
-  // sessions apart (see SessionName).
+  // sessions apart (InstanceName).
   SingleInstance(QString folder, QString name);
   ~SingleInstance() override;
 
@@ -41,11 +40,6 @@ class SingleInstance : public QObject {
 
   // The user's runtime folder ($XDG_RUNTIME_DIR, or Qt's private fallback).
   static QString RuntimeFolder();
-  // A name per user and display: a second desktop of the same user gets a
-  // monitor of its own, since a window can only come forward on its own
-  // display. `display` is the X display (":0", "host:10.0"), else the
-  // Wayland display; the screen number does not count.
-  static QString SessionName(unsigned uid, const std::optional<std::string>& display);
 
  private:
   void OnConnection();

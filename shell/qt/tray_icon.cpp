@@ -5,8 +5,6 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "settings/settings_model.h"
-
 // The resources are compiled into a static library, whose initialiser the
 // linker drops unless something refers to it.
 static void InitResources() {
@@ -15,12 +13,11 @@ static void InitResources() {
 
 namespace mirel {
 
-TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+TrayIcon::TrayIcon(QObject* parent) : QObject(parent), icon_(this) {
   InitResources();
   // Read as PNG by name: left to guess, Qt would load every image format
   // plug-in and the icon engines first, a few milliseconds of every start.
   icon_.setIcon(QIcon(QPixmap::fromImage(QImage(QStringLiteral(":/icons/mirel9x.png"), "PNG"))));
-  icon_.setToolTip(QString::fromUtf8(kProgramTitle));
   // No context menu is attached: Qt would then open it by itself on a right
   // press, while the left press would not. Both reach the menu through here.
   connect(&icon_, &QSystemTrayIcon::activated, this,
@@ -33,7 +30,8 @@ bool TrayIcon::OpensMenu(QSystemTrayIcon::ActivationReason reason) {
   return reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context;
 }
 
-void TrayIcon::Add() {
+void TrayIcon::Add(const QString& tip) {
+  icon_.setToolTip(tip);
   icon_.show();
 }
 

@@ -1,5 +1,5 @@
-// The notification-area icon. A left or a right press opens the popup menu;
-// the icon is removed first thing at exit.
+// The notification-area icon. A left or a right press asks for the popup
+// menu.
 #pragma once
 
 #include <QObject>
@@ -15,8 +15,8 @@ class TrayIcon : public QObject {
  public:
   explicit TrayIcon(QObject* parent = nullptr);
 
-  void Add();     // shows the icon with its tip
-  void Remove();  // takes it out of the notification area
+  void Add(const QString& tip);  // shows the icon with its tip
+  void Remove();                 // takes it out of the notification area
 
   // A press that opens the menu, with the cursor position.
   std::function<void(QPoint globalPos)> onMenuRequested;
