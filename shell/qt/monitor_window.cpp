@@ -1,6 +1,7 @@
 #include "shell/qt/monitor_window.h"
 
 #include <QCloseEvent>
+#include <QEnterEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -10,6 +11,8 @@
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
+
+#include "behaviour/switch_toggle.h"
 
 namespace mirel {
 
@@ -174,14 +177,16 @@ Qt::Edges MonitorWindow::EdgesAt(QPoint pos) const {
 
 void MonitorWindow::mousePressEvent(QMouseEvent* e) {
   const Qt::MouseButtons buttons = e->buttons();
-  if (buttons == Qt::RightButton) {
+  const MonitorPress press = PressOnMonitor(buttons & Qt::LeftButton, buttons & Qt::RightButton,
+                                            buttons & Qt::MiddleButton);
+  if (press.menu) {
     if (onRightPress) onRightPress(e->globalPosition().toPoint());
     return;
   }
-  if (!(buttons & Qt::LeftButton)) return;  // middle button: nothing
+  if (!press.drag) return;
 
   const QPoint pos = e->position().toPoint();
-  const bool toggle = buttons == Qt::LeftButton;
+  const bool toggle = press.toggle;
   // The window-relative position keeps its fraction at a pixel ratio of 2
   // (device pixel 253 is 126.5), where position() arrives rounded.
   pressColour_ = ColourAt(e->scenePosition());
@@ -232,6 +237,16 @@ void MonitorWindow::resizeEvent(QResizeEvent*) {
 
 void MonitorWindow::moveEvent(QMoveEvent*) {
   if (onGeometryChanged) onGeometryChanged();
+}
+
+void MonitorWindow::enterEvent(QEnterEvent* e) {
+  QWidget::enterEvent(e);
+  if (onPointerOver) onPointerOver(true);
+}
+
+void MonitorWindow::leaveEvent(QEvent* e) {
+  QWidget::leaveEvent(e);
+  if (onPointerOver) onPointerOver(false);
 }
 
 void MonitorWindow::closeEvent(QCloseEvent* e) {

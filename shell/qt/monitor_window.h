@@ -59,6 +59,8 @@ class MonitorWindow : public QWidget {
   // Moved or resized by the user or the window manager.
   std::function<void()> onGeometryChanged;
   std::function<void()> onClose;
+  // The pointer came onto (true) or left (false) the window.
+  std::function<void(bool over)> onPointerOver;
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -68,6 +70,8 @@ class MonitorWindow : public QWidget {
   void resizeEvent(QResizeEvent*) override;
   void moveEvent(QMoveEvent*) override;
   void closeEvent(QCloseEvent* e) override;
+  void enterEvent(QEnterEvent* e) override;
+  void leaveEvent(QEvent* e) override;
 
  private:
   enum class Drag { kNone, kSystem, kManualMove, kManualResize };

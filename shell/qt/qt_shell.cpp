@@ -113,6 +113,8 @@ void QtShell::Connect(Program& program) {
   monitor_->onLeftClick = [&program](std::uint32_t colour) { program.SwitchClicked(colour); };
   monitor_->onClose = [&program] { program.Exit(); };
   monitor_->onGeometryChanged = [&program] { program.MonitorGeometryChanged(); };
+  // Where the cursor's position is unknown, these tell the upkeep.
+  monitor_->onPointerOver = [&program](bool over) { program.PointerOverMonitor(over); };
   connect(&refreshTimer_, &QTimer::timeout, this, [&program] { program.RefreshTick(); });
   connect(&upkeepTimer_, &QTimer::timeout, this, [&program] { program.UpkeepTick(); });
 }
