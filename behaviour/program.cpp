@@ -116,7 +116,10 @@ void Program::Exit() {
   shell_.RemoveTrayIcon();
   refreshRunning_ = false;
   shell_.StopRefreshTimer();
-  if (netWatch_) shell_.StopWatchingDescriptor();
+  if (netWatch_) {
+    shell_.StopWatchingDescriptor();
+    shell_.StopNetworkTimer();
+  }
   upkeep_.Stop();
   shell_.HideMonitor();
   shell_.CloseDialog();
@@ -283,9 +286,27 @@ void Program::WatchNetwork() {
 
 void Program::NetworkReadable() {
   if (!netWatch_ || exiting_) return;
-  const NetworkUpdate update = ApplyNetworkChanges(model_, *sources_, netWatch_->Drain());
-  // An open dialog shows the list and the choice as they are now.
-  if (update.listChanged || update.choiceChanged) shell_.RefreshDialog(DialogPart::kInterfaces);
+  const std::int64_t now = MonotonicNowMs();
+  netBurst_.Drained(netWatch_->Drain(), now);
+  if (std::optional<NetworkChanges> due = netBurst_.TakeDue(now)) {
+    const NetworkUpdate update = ApplyNetworkChanges(model_, *sources_, *due);
+    // An open dialog shows the list and the choice as they are now.
+    if (update.listChanged || update.choiceChanged) shell_.RefreshDialog(DialogPart::kInterfaces);
+  }
+  // While a burst is gathered, the watch is drained when it is checked
+  // rather than at every notice.
+  const bool gathering = netBurst_.Gathering();
+  if (gathering != netWatchPaused_) {
+    netWatchPaused_ = gathering;
+    if (gathering) {
+      shell_.StopWatchingDescriptor();
+    } else {
+      shell_.WatchDescriptor(netWatch_->Descriptor());
+    }
+  }
+  if (gathering)
+    shell_.StartNetworkTimer(
+        static_cast<int>(std::max<std::int64_t>(0, netBurst_.CheckAt() - now)));
 }
 
 // --- What the dialog's commands need -------------------------------------------------

@@ -22,6 +22,7 @@
 #include "drawing/strip_font.h"
 #include "platform/platform.h"
 #include "readings/monitor_state.h"
+#include "readings/network_burst.h"
 #include "readings/registry.h"
 #include "readings/sampling.h"
 #include "readings/web_check_results.h"
@@ -78,7 +79,8 @@ class Program : private MenuActions, private DialogActions {
   // A tray press or a right press on the monitor window: the menu to show.
   const MenuModel& OpenMenu(MenuOwner owner);
   void ChooseMenuEntry(MenuOwner owner, int id);
-  // The descriptor given to Shell::WatchDescriptor is readable.
+  // The descriptor given to Shell::WatchDescriptor is readable, or the
+  // network timer fired.
   void NetworkReadable();
   // Another start of the program asked for the monitor.
   void BringToFront();
@@ -135,6 +137,8 @@ class Program : private MenuActions, private DialogActions {
   std::unique_ptr<MonitorEngine> engine_;
   std::filesystem::path settingsFile_;
   std::unique_ptr<NetworkWatch> netWatch_;
+  NetworkBurst netBurst_;
+  bool netWatchPaused_ = false;
   MonitorUpkeep upkeep_;
   DialogController dialogController_;
   std::array<MenuModel, 2> menus_;

@@ -16,6 +16,7 @@
 //   menu entry chosen              ────────►  ChooseMenuEntry(owner, id)
 //   monitor window closed          ────────►  Exit()
 //   network descriptor readable    ────────►  NetworkReadable()
+//   network timer fires            ────────►  NetworkReadable()
 //   a second start asks for us     ────────►  BringToFront()
 //   dialog control changed         ────────►  Program::dialog() (DialogEvents)
 //   Program calls back through the operations below, synchronously.
@@ -118,9 +119,14 @@ class Shell {
   // Program::UpkeepTick every intervalMs, precisely, from now on.
   virtual void StartUpkeepTimer(int intervalMs) = 0;
   virtual void StopUpkeepTimer() = 0;
-  // Program::NetworkReadable whenever the descriptor (a socket) is readable.
+  // Program::NetworkReadable whenever the descriptor (a socket) is readable;
+  // called again after StopWatchingDescriptor, it watches again.
   virtual void WatchDescriptor(std::intptr_t descriptor) = 0;
   virtual void StopWatchingDescriptor() = 0;
+  // Program::NetworkReadable once, delayMs from now (a pending one is
+  // replaced): a burst of network notices is checked then.
+  virtual void StartNetworkTimer(int delayMs) = 0;
+  virtual void StopNetworkTimer() = 0;
 
   // --- The settings dialog -----------------------------------------------------
   // Shows it with every control read from the model (built on first use,

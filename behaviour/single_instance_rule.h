@@ -7,15 +7,9 @@
 #include <string>
 
 #include "behaviour/command_line.h"
+#include "platform/instance_guard.h"  // InstanceClaim, the answer to a claim
 
 namespace mirel {
-
-// The answer to a start's claim on its session.
-enum class InstanceClaim {
-  kFirst,        // this process is the monitor of the session
-  kForwarded,    // another one runs and was asked to come to the front
-  kUnreachable,  // another one holds the lock but did not answer
-};
 
 // The name of a session's monitor: one per user and display, since a window
 // can only come forward on its own display. On Linux `id` is the user id and

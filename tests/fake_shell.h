@@ -31,6 +31,7 @@ class FakeShell : public Shell {
   int refreshMs = 0;  // 0: stopped
   int upkeepMs = 0;   // 0: stopped
   std::intptr_t watched = -1;
+  int networkTimerMs = -1;  // -1: not pending
   bool dialogOpen = false;
   int dialogOpenings = 0;
   DialogOpening lastOpening;
@@ -116,10 +117,12 @@ class FakeShell : public Shell {
   void StartUpkeepTimer(int ms) override { upkeepMs = ms; }
   void StopUpkeepTimer() override { upkeepMs = 0; }
   void WatchDescriptor(std::intptr_t descriptor) override {
-    log.push_back("watch network");
+    if (watched < 0) log.push_back("watch network");
     watched = descriptor;
   }
   void StopWatchingDescriptor() override { watched = -1; }
+  void StartNetworkTimer(int ms) override { networkTimerMs = ms; }
+  void StopNetworkTimer() override { networkTimerMs = -1; }
   void OpenDialog(const DialogOpening& opening) override {
     dialogOpen = true;
     ++dialogOpenings;

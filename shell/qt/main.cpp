@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <iostream>
 
 #include "behaviour/autostart.h"
 #include "behaviour/command_line.h"
 #include "behaviour/program.h"
 #include "behaviour/single_instance_rule.h"
+#include "platform/termination.h"
 #include "shell/qt/qt_options.h"
 #include "shell/qt/qt_shell.h"
 #include "shell/qt/qt_translation.h"
@@ -49,6 +51,9 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   // The interface is Japanese whatever the locale says.
   const std::unique_ptr<QTranslator> qtTexts = mirel::InstallQtJapanese();
+  // SIGTERM (at logout), SIGINT and SIGHUP end the program as "終了" does,
+  // once the event loop takes them in.
+  const std::unique_ptr<mirel::TerminationRequests> termination = mirel::WatchTerminationRequests();
 
   mirel::SingleInstance instance(
       mirel::SingleInstance::RuntimeFolder(),
@@ -68,6 +73,14 @@ int main(int argc, char** argv) {
   mirel::Program program(shell, std::move(env));
   shell.Connect(program);
   instance.onActivate = [&program] { program.BringToFront(); };
+  std::unique_ptr<QSocketNotifier> terminationNotifier;
+  if (termination) {
+    terminationNotifier = std::make_unique<QSocketNotifier>(
+        static_cast<qintptr>(termination->Descriptor()), QSocketNotifier::Read);
+    QObject::connect(terminationNotifier.get(), &QSocketNotifier::activated, [&] {
+      if (termination->Take()) program.Exit();
+    });
+  }
   if (std::optional<int> status = program.Start()) return *status;
   return QApplication::exec();
 }

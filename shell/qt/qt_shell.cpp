@@ -86,6 +86,9 @@ QtShell::QtShell()
   // A coarse timer may be put off to fire with the refresh timer, hundreds
   // of milliseconds late; this one runs only while the window needs it.
   upkeepTimer_.setTimerType(Qt::PreciseTimer);
+  networkTimer_.setSingleShot(true);
+  // A coarse timer may fire a little early, before a burst is due.
+  networkTimer_.setTimerType(Qt::PreciseTimer);
   monitor_->installEventFilter(this);
 }
 
@@ -117,6 +120,7 @@ void QtShell::Connect(Program& program) {
   monitor_->onPointerOver = [&program](bool over) { program.PointerOverMonitor(over); };
   connect(&refreshTimer_, &QTimer::timeout, this, [&program] { program.RefreshTick(); });
   connect(&upkeepTimer_, &QTimer::timeout, this, [&program] { program.UpkeepTick(); });
+  connect(&networkTimer_, &QTimer::timeout, this, [&program] { program.NetworkReadable(); });
 }
 
 bool QtShell::eventFilter(QObject* watched, QEvent* event) {
@@ -277,6 +281,10 @@ void QtShell::StopUpkeepTimer() {
 }
 
 void QtShell::WatchDescriptor(std::intptr_t descriptor) {
+  if (notifier_ && notifier_->socket() == static_cast<qintptr>(descriptor)) {
+    notifier_->setEnabled(true);  // watched again after a burst
+    return;
+  }
   notifier_ =
       std::make_unique<QSocketNotifier>(static_cast<qintptr>(descriptor), QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
@@ -286,6 +294,14 @@ void QtShell::WatchDescriptor(std::intptr_t descriptor) {
 
 void QtShell::StopWatchingDescriptor() {
   if (notifier_) notifier_->setEnabled(false);
+}
+
+void QtShell::StartNetworkTimer(int delayMs) {
+  networkTimer_.start(delayMs);
+}
+
+void QtShell::StopNetworkTimer() {
+  networkTimer_.stop();
 }
 
 // --- The settings dialog -----------------------------------------------------------

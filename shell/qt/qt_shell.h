@@ -65,6 +65,8 @@ class QtShell : public QObject, public Shell {
   void StopUpkeepTimer() override;
   void WatchDescriptor(std::intptr_t descriptor) override;
   void StopWatchingDescriptor() override;
+  void StartNetworkTimer(int delayMs) override;
+  void StopNetworkTimer() override;
   void OpenDialog(const DialogOpening& opening) override;
   void CloseDialog() override;
   void RefreshDialog(DialogParts parts) override;
@@ -84,6 +86,7 @@ class QtShell : public QObject, public Shell {
   std::unique_ptr<QSocketNotifier> notifier_;
   QTimer refreshTimer_;
   QTimer upkeepTimer_;
+  QTimer networkTimer_;
   bool monitorShownOnce_ = false;
 };
 

@@ -1,14 +1,9 @@
-// One monitor per desktop session (the rule: behaviour/single_instance_rule.h).
-// The first start holds a lock file for its
-// whole life and listens on a local socket beside it; a later start finds the
-// lock taken, asks the running monitor through the socket to come to the
-// front, and ends. The lock belongs to a process, not to a file left on disk:
-// a lock or socket left by a crashed monitor does not block the next start.
+// One monitor per desktop session: the platform's instance guard
+// (platform/instance_guard.h), watched from the Qt event loop.
 #pragma once
 
-#include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -16,7 +11,7 @@
 #include <optional>
 #include <string>
 
-#include "behaviour/single_instance_rule.h"
+#include "platform/instance_guard.h"
 
 namespace mirel {
 
@@ -24,8 +19,9 @@ class SingleInstance : public QObject {
  public:
   using Claim = InstanceClaim;
 
-  // `folder` holds the lock and the socket (it must exist); `name` tells
-  // sessions apart (InstanceName).
+  // `folder` holds the lock and the socket (it must exist and be the
+  // user's own, see RuntimeFolder); `name` tells sessions apart
+  // (InstanceName, behaviour/single_instance_rule.h).
   SingleInstance(QString folder, QString name);
   ~SingleInstance() override;
 
@@ -35,19 +31,16 @@ class SingleInstance : public QObject {
   // Called in the first process when a later start asks for the monitor.
   std::function<void()> onActivate;
 
-  QString lockPath() const { return folder_ + "/" + name_ + ".lock"; }
-  QString socketPath() const { return folder_ + "/" + name_ + ".socket"; }
+  QString lockPath() const;
+  QString socketPath() const;
 
-  // The user's runtime folder ($XDG_RUNTIME_DIR, or Qt's private fallback).
+  // A folder only this user can write ($XDG_RUNTIME_DIR when it is the
+  // user's own, else one of the user's own in the temporary folder).
   static QString RuntimeFolder();
 
  private:
-  void OnConnection();
-
-  QString folder_;
-  QString name_;
-  QLockFile lock_;
-  QLocalServer server_;
+  std::unique_ptr<InstanceGuard> guard_;
+  std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 }  // namespace mirel

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <thread>
 
 #include "tests/fake_browser_store.h"
 #include "tests/fake_shell.h"
@@ -284,14 +285,23 @@ TEST_F(ProgramTest, ASecondStartBringsTheMonitorAndTheNetworkIsFollowed) {
   EXPECT_EQ(shell_->log,
             (std::vector<std::string>{"raise message", "show monitor", "raise monitor"}));
 
-  // A VPN comes up and takes the default route: read when the watch says so.
+  // A VPN comes up and takes the default route: read when the watch says
+  // so, once its burst of notices has been quiet, with the watch paused
+  // meanwhile.
+  const std::intptr_t watched = shell_->watched;
   system_->table.push_back({5, kIfTypeTunnel, "tun0"});
   system_->routed = "tun0";
   system_->Announce({true, true, true});
   shell_->refreshes.clear();
   p.NetworkReadable();
+  EXPECT_EQ(p.settings().interfaceList.size(), 1u);
+  EXPECT_EQ(shell_->watched, -1);
+  EXPECT_GT(shell_->networkTimerMs, 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(shell_->networkTimerMs + 20));
+  p.NetworkReadable();  // the timer fired
   EXPECT_EQ(p.settings().interfaceList.back(), "tun0");
   EXPECT_EQ(shell_->refreshes, std::vector<DialogParts>{DialogPart::kInterfaces});
+  EXPECT_EQ(shell_->watched, watched);
 
   p.Exit();
   shell_->log.clear();
