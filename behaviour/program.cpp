@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "behaviour/command_line.h"
+#include "behaviour/desktop_session.h"
 #include "behaviour/messages.h"
 #include "behaviour/settings_commands.h"
 #include "behaviour/switch_toggle.h"
@@ -10,6 +12,7 @@
 #include "readings/web_check.h"
 #include "settings/item_catalogue.h"
 #include "settings/settings_file.h"
+#include "settings/user_preferences.h"
 
 namespace mirel {
 
@@ -93,12 +96,30 @@ std::optional<int> Program::Start() {
 
   shell_.PaintMonitor(engine_->composed(), engine_->composedHeight(), nullptr);
   shell_.ShowMonitor();
+  TellSessionLimits();
 
   // Last: the web check, which waits with the event loop running, so the
   // timers and the menus keep working meanwhile.
   RunWebCheck();
   if (exiting_) return 0;
   return std::nullopt;
+}
+
+void Program::TellSessionLimits() {
+  const std::filesystem::path file = env_.configDir / kPreferencesFileName;
+  PreferencesLoad prefs = LoadUserPreferences(file);
+  if (!prefs.error.empty()) return;  // a file we cannot read is not overwritten
+  bool told = false;
+  if (!shell_.TrayIconShown() && TellOnce(prefs.preferences, kToldNoTrayKey, ProcessEnvironment)) {
+    shell_.ShowNotice(kNoTrayText);
+    told = true;
+  }
+  if (!shell_.PlacesWindows() &&
+      TellOnce(prefs.preferences, kToldNativeWaylandKey, ProcessEnvironment)) {
+    shell_.ShowNotice(kNativeWaylandText);
+    told = true;
+  }
+  if (told) (void)SaveUserPreferences(file, prefs.preferences);
 }
 
 void Program::RunWebCheck() {
@@ -172,7 +193,7 @@ void Program::MonitorHidden() {
 }
 
 void Program::PointerOverMonitor(bool over) {
-  upkeep_.PointerOver(over);
+  if (!exiting_) upkeep_.PointerOver(over, MouseOver());
 }
 
 // --- The monitor window's place ----------------------------------------------------

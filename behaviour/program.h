@@ -123,6 +123,8 @@ class Program : private MenuActions, private DialogActions {
   void KeepMonitorOnAScreen();
   void ApplyFit();
   void WatchNetwork();
+  // What this session cannot give, said once per desktop.
+  void TellSessionLimits();
   void RunWebCheck();
 
   Shell& shell_;

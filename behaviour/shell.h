@@ -11,6 +11,7 @@
 //   upkeep timer fires             ────────►  UpkeepTick()
 //   monitor hidden or minimised    ────────►  MonitorHidden()
 //   monitor moved or resized       ────────►  MonitorGeometryChanged()
+//   pointer onto / off the monitor ────────►  PointerOverMonitor(over)
 //   left click (colour under it)   ────────►  SwitchClicked(colour)
 //   tray press / right press       ────────►  OpenMenu(owner) → build, show
 //   menu entry chosen              ────────►  ChooseMenuEntry(owner, id)
@@ -59,6 +60,9 @@ class Shell {
   virtual void ShowMessage(MessageIcon icon, const std::string& text) = 0;
   // Brings a message box that is open to the front (a second start).
   virtual void RaiseMessage() = 0;
+  // A word to the user that needs no answer: shown without waiting, the
+  // monitor goes on meanwhile.
+  virtual void ShowNotice(const std::string& text) = 0;
   virtual void SetClipboardText(const std::string& text) = 0;
   // Opens the page in the user's browser (busy pointer meanwhile).
   virtual void OpenUrl(const std::string& url) = 0;
@@ -77,6 +81,18 @@ class Shell {
   // --- Notification area -------------------------------------------------------
   virtual void AddTrayIcon(const std::string& tip) = 0;
   virtual void RemoveTrayIcon() = 0;
+  // Whether some notification area shows the icon now.
+  virtual bool TrayIconShown() = 0;
+
+  // --- What the session lets the program do ---------------------------------------
+  // Whether the window system lets the program place its windows and keep
+  // them on top (not a native Wayland client: the compositor decides).
+  virtual bool PlacesWindows() = 0;
+  // Whether CursorPosition can be trusted (not on a Wayland session). Where
+  // not, the shell reports Program::PointerOverMonitor from the window's
+  // enter and leave, and the mouse-over mode veils the window instead of
+  // hiding it, since a hidden window never learns that the pointer left.
+  virtual bool CursorPositionKnown() = 0;
 
   // --- The monitor window --------------------------------------------------------
   // Place and size. SetMonitorRect is also remembered as the place asked for
@@ -95,13 +111,16 @@ class Shell {
   virtual void RaiseMonitor() = 0;
   // Shown and not minimised: what the user can see of it, whatever covers it.
   virtual bool MonitorShownOnScreen() = 0;
+  // Veiled, the window stays shown but shows nothing (see-through), and a
+  // press on it neither drags nor switches; unveiled, its picture again.
+  virtual void SetMonitorVeiled(bool veiled) = 0;
   // The top `height` rows of `canvas`, stretched to the window. The canvas
   // outlives the next call. `changed` (may be null) lists the rows that differ
   // from the previous call's, so that only they need painting.
   virtual void PaintMonitor(const Canvas& canvas, int height,
                             const std::vector<RowSpan>* changed) = 0;
   // The cursor in device pixels; nullopt where the window system does not
-  // tell (then the shell reports PointerOverMonitor from enter and leave).
+  // tell (see CursorPositionKnown).
   virtual std::optional<PixelPoint> CursorPosition() = 0;
   // The monitor window in the device pixels of CursorPosition.
   virtual PixelRect MonitorDeviceRect() = 0;

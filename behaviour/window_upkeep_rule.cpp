@@ -25,11 +25,30 @@ void MonitorUpkeep::Stop() {
 }
 
 void MonitorUpkeep::Sync(bool mouseOver) {
-  if (running_) Schedule(mouseOver);
+  if (!running_) return;
+  // Mouse-over given up while the window is veiled: its picture comes back.
+  if (veiled_ && !mouseOver) VeilTick(mouseOver);
+  Schedule(mouseOver);
 }
 
 void MonitorUpkeep::WindowHidden() {
   if (running_ && timerMs_ == 0) RunTimer(kReshowDelayMs);
+}
+
+void MonitorUpkeep::PointerOver(bool over, bool mouseOver) {
+  pointerOver_ = over;
+  if (running_ && !shell_.CursorPositionKnown()) Tick(mouseOver);
+}
+
+UpkeepAction MonitorUpkeep::VeilTick(bool mouseOver) {
+  // The rule decides on the picture: "hide" veils it, "show" brings it back.
+  if (!shell_.MonitorShownOnScreen()) shell_.ShowMonitor();
+  const UpkeepAction action = DecideUpkeep(!pointerOver_, mouseOver, !veiled_);
+  if (action != UpkeepAction::kNone) {
+    veiled_ = action == UpkeepAction::kHide;
+    shell_.SetMonitorVeiled(veiled_);
+  }
+  return action;
 }
 
 bool MonitorUpkeep::CursorOutsideWindow() {
@@ -44,6 +63,11 @@ bool MonitorUpkeep::CursorOutsideWindow() {
 }
 
 UpkeepAction MonitorUpkeep::Tick(bool mouseOver) {
+  if (!shell_.CursorPositionKnown()) {
+    const UpkeepAction action = VeilTick(mouseOver);
+    if (running_) Schedule(mouseOver);
+    return action;
+  }
   const bool outside = mouseOver ? CursorOutsideWindow() : true;
   const UpkeepAction action = DecideUpkeep(outside, mouseOver, shell_.MonitorShownOnScreen());
   if (action == UpkeepAction::kShow) shell_.ShowMonitor();
@@ -56,7 +80,7 @@ void MonitorUpkeep::Schedule(bool mouseOver) {
   if (!running_) return;
   // Polling in the mouse-over mode; otherwise only while the window is still
   // hidden (a window manager that has not let go yet: keep trying).
-  const bool poll = mouseOver || !shell_.MonitorShownOnScreen();
+  const bool poll = (mouseOver && shell_.CursorPositionKnown()) || !shell_.MonitorShownOnScreen();
   RunTimer(poll ? kIntervalMs : 0);
 }
 

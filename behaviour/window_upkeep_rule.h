@@ -7,6 +7,11 @@
 // Only the mouse-over mode needs the cursor, so only then does the timer
 // poll every 250 ms. Otherwise a hide or a minimise that the shell reports
 // starts a short check; an idle monitor that nobody hides wakes for nothing.
+//
+// Where the cursor position cannot be read (Shell::CursorPositionKnown), the
+// window's enter and leave tell whether the pointer is on it, and the
+// mouse-over mode veils the window rather than hiding it, since a hidden
+// window never learns that the pointer left; nothing polls then.
 #pragma once
 
 #include <optional>
@@ -51,9 +56,9 @@ class MonitorUpkeep {
   void Sync(bool mouseOver);
   // The shell saw the window hidden or its state change (minimised).
   void WindowHidden();
-  // Where the shell cannot tell the cursor's position: whether the pointer
-  // is over the window, from its enter and leave events.
-  void PointerOver(bool over) { pointerOver_ = over; }
+  // The window's enter (true) and leave (false); where the cursor position
+  // is unknown, they decide at once.
+  void PointerOver(bool over, bool mouseOver);
   // One upkeep tick (the timer fired); returns what it did.
   UpkeepAction Tick(bool mouseOver);
 
@@ -62,6 +67,7 @@ class MonitorUpkeep {
 
  private:
   bool CursorOutsideWindow();
+  UpkeepAction VeilTick(bool mouseOver);
   void Schedule(bool mouseOver);
   void RunTimer(int ms);
 
@@ -69,6 +75,7 @@ class MonitorUpkeep {
   bool running_ = false;
   int timerMs_ = 0;
   bool pointerOver_ = false;
+  bool veiled_ = false;
 };
 
 }  // namespace mirel

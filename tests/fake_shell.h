@@ -46,6 +46,11 @@ class FakeShell : public Shell {
   std::function<FetchReply(const std::string& url)> fetch;  // fails when empty
   std::function<void()> onMessage;  // what the user does while a box is open
   bool showRefused = false;         // a window manager that does not let go
+  bool trayPresent = true;          // a notification area to show the icon
+  bool placesWindows = true;        // not a native Wayland client
+  bool cursorKnown = true;
+  bool veiled = false;
+  std::vector<std::string> notices;
 
   void ShowMessage(MessageIcon, const std::string& text) override {
     log.push_back("message");
@@ -53,6 +58,11 @@ class FakeShell : public Shell {
     if (onMessage) onMessage();
   }
   void RaiseMessage() override { log.push_back("raise message"); }
+  void ShowNotice(const std::string& text) override { notices.push_back(text); }
+  bool TrayIconShown() override { return trayShown && trayPresent; }
+  bool PlacesWindows() override { return placesWindows; }
+  bool CursorPositionKnown() override { return cursorKnown; }
+  void SetMonitorVeiled(bool on) override { veiled = on; }
   void SetClipboardText(const std::string& text) override { clipboard = text; }
   void OpenUrl(const std::string& url) override { openedUrls.push_back(url); }
   std::optional<std::uint32_t> ChooseColour(std::uint32_t) override { return colour; }

@@ -81,15 +81,32 @@ TEST(MonitorUpkeepTest, TimerRunsOnlyWhileNeededAndTheWindowComesBack) {
     shell.cursor = at;
     EXPECT_EQ(upkeep.Tick(true), action) << at.x << "," << at.y;
   }
-  // Where the cursor is unknown, enter and leave tell.
+  // Where no position comes, enter and leave tell.
   shell.cursor.reset();
-  upkeep.PointerOver(true);
+  upkeep.PointerOver(true, true);
   EXPECT_EQ(upkeep.Tick(true), UpkeepAction::kHide);
-  upkeep.PointerOver(false);
+  upkeep.PointerOver(false, true);
   EXPECT_EQ(upkeep.Tick(true), UpkeepAction::kShow);
 
   upkeep.Sync(false);
   EXPECT_EQ(shell.upkeepMs, 0);
+
+  // A session that cannot tell the cursor: enter and leave decide at once,
+  // the window is veiled rather than hidden, and nothing polls.
+  shell.cursorKnown = false;
+  upkeep.Sync(true);
+  EXPECT_EQ(shell.upkeepMs, 0);
+  upkeep.PointerOver(true, true);
+  EXPECT_TRUE(shell.veiled);
+  EXPECT_TRUE(shell.MonitorShownOnScreen());
+  upkeep.PointerOver(false, true);
+  EXPECT_FALSE(shell.veiled);
+  upkeep.PointerOver(true, true);
+  upkeep.Sync(false);  // mouse-over given up: the picture comes back
+  EXPECT_FALSE(shell.veiled);
+  upkeep.PointerOver(true, false);
+  EXPECT_FALSE(shell.veiled);
+
   // Stopped (exit), a hidden window stays hidden.
   upkeep.Stop();
   shell.HideMonitor();

@@ -114,6 +114,7 @@ void MonitorWindow::SetAlwaysOnTop(bool onTop) {
 
 void MonitorWindow::Place(const QRect& geometry) {
   placed_ = geometry.topLeft();
+  if (fixedSize_) setFixedSize(geometry.size());
   setGeometry(geometry);
 }
 
@@ -149,6 +150,36 @@ std::uint32_t MonitorWindow::ColourAt(QPointF pos) const {
   return scaled_.GetPixel(x, y);
 }
 
+void MonitorWindow::SetSize(QSize size) {
+  if (fixedSize_) {
+    setFixedSize(size);
+  } else {
+    resize(size);
+  }
+}
+
+void MonitorWindow::UseSeeThroughVeil() {
+  setAttribute(Qt::WA_TranslucentBackground);
+  setMouseTracking(true);  // the moves that tell the pointer is really here
+}
+
+void MonitorWindow::SetVeiled(bool veiled) {
+  if (veiled == veiled_) return;
+  veiled_ = veiled;
+  update();
+}
+
+void MonitorWindow::enterEvent(QEnterEvent*) {
+  entered_ = true;
+}
+
+void MonitorWindow::leaveEvent(QEvent*) {
+  entered_ = false;
+  if (!pointerOver_) return;
+  pointerOver_ = false;
+  if (onPointerOver) onPointerOver(false);
+}
+
 void MonitorWindow::paintEvent(QPaintEvent* e) {
   // Moved to a screen of another pixel ratio since the last tick.
   const QSize device = DeviceSize();
@@ -156,6 +187,11 @@ void MonitorWindow::paintEvent(QPaintEvent* e) {
       oneToOne_ ? QSize(canvas_->width(), canvasHeight_) : QSize(scaled_.width(), scaled_.height());
   if (canvas_ != nullptr && canvasHeight_ > 0 && shown != device) Restretch();
   QPainter p(this);
+  if (veiled_) {
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(e->rect(), Qt::transparent);
+    return;
+  }
   const QImage image = Shown();
   if (image.isNull()) {
     p.fillRect(e->rect(), Qt::black);
@@ -176,6 +212,7 @@ Qt::Edges MonitorWindow::EdgesAt(QPoint pos) const {
 }
 
 void MonitorWindow::mousePressEvent(QMouseEvent* e) {
+  hadPress_ = true;
   const Qt::MouseButtons buttons = e->buttons();
   const MonitorPress press = PressOnMonitor(buttons & Qt::LeftButton, buttons & Qt::RightButton,
                                             buttons & Qt::MiddleButton);
@@ -184,6 +221,7 @@ void MonitorWindow::mousePressEvent(QMouseEvent* e) {
     return;
   }
   if (!press.drag) return;
+  if (veiled_) return;  // nothing to see, so nothing to drag or switch
 
   const QPoint pos = e->position().toPoint();
   const bool toggle = press.toggle;
@@ -211,6 +249,10 @@ void MonitorWindow::mousePressEvent(QMouseEvent* e) {
 }
 
 void MonitorWindow::mouseMoveEvent(QMouseEvent* e) {
+  if (entered_ && !pointerOver_) {
+    pointerOver_ = true;
+    if (onPointerOver) onPointerOver(true);
+  }
   const QPoint delta = e->globalPosition().toPoint() - pressGlobal_;
   if (drag_ == Drag::kManualMove) {
     move(pressGeometry_.topLeft() + delta);
@@ -218,7 +260,7 @@ void MonitorWindow::mouseMoveEvent(QMouseEvent* e) {
     QSize s = pressGeometry_.size();
     if (resizeEdges_ & Qt::RightEdge) s.setWidth(std::max(1, s.width() + delta.x()));
     if (resizeEdges_ & Qt::BottomEdge) s.setHeight(std::max(1, s.height() + delta.y()));
-    resize(s);
+    SetSize(s);
   }
 }
 
@@ -237,16 +279,6 @@ void MonitorWindow::resizeEvent(QResizeEvent*) {
 
 void MonitorWindow::moveEvent(QMoveEvent*) {
   if (onGeometryChanged) onGeometryChanged();
-}
-
-void MonitorWindow::enterEvent(QEnterEvent* e) {
-  QWidget::enterEvent(e);
-  if (onPointerOver) onPointerOver(true);
-}
-
-void MonitorWindow::leaveEvent(QEvent* e) {
-  QWidget::leaveEvent(e);
-  if (onPointerOver) onPointerOver(false);
 }
 
 void MonitorWindow::closeEvent(QCloseEvent* e) {

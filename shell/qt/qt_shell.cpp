@@ -7,10 +7,14 @@
 #include <QDesktopServices>
 #include <QEvent>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QScreen>
 #include <QUrl>
+#include <QWindow>
 #include <cmath>
 
+#include "behaviour/command_line.h"
+#include "behaviour/desktop_session.h"
 #include "behaviour/program.h"
 #include "shell/qt/http_fetcher.h"
 #include "shell/qt/monitor_window.h"
@@ -90,6 +94,14 @@ QtShell::QtShell()
   // A coarse timer may fire a little early, before a burst is due.
   networkTimer_.setTimerType(Qt::PreciseTimer);
   monitor_->installEventFilter(this);
+
+  // What the session lets the window do.
+  const std::string platform = QGuiApplication::platformName().toStdString();
+  const bool wayland = IsWaylandSession(ProcessEnvironment);
+  nativeWayland_ = wayland && platform.rfind("wayland", 0) == 0;
+  cursorKnown_ = mirel::CursorPositionKnown(platform, wayland);
+  if (!cursorKnown_) monitor_->UseSeeThroughVeil();
+  monitor_->SetFixedSizeHints(nativeWayland_);
 }
 
 QtShell::~QtShell() {
@@ -107,9 +119,7 @@ void QtShell::Connect(Program& program) {
   monitorMenu_ = menu(MenuOwner::kMonitor);
   monitorMenu_->menu()->setObjectName("mnuPop2");
 
-  tray_->onMenuRequested = [this, &program](QPoint at) {
-    trayMenu_->Popup(program.OpenMenu(MenuOwner::kTray), at);
-  };
+  tray_->onMenuRequested = [this](QPoint at) { OpenTrayMenu(at); };
   monitor_->onRightPress = [this, &program](QPoint at) {
     monitorMenu_->Popup(program.OpenMenu(MenuOwner::kMonitor), at);
   };
@@ -131,6 +141,22 @@ bool QtShell::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+void QtShell::OpenTrayMenu(QPoint at) {
+  if (nativeWayland_) {
+    // A popup of the monitor window, below it: the compositor places it
+    // there, where a menu of its own would be a window in the middle. Qt
+    // can open a popup only once the program has had a press; before that
+    // the right click on the monitor is the way (said once at start).
+    if (!monitor_->hadPress()) return;
+    QMenu* menu = trayMenu_->menu();
+    menu->winId();
+    if (menu->windowHandle() != nullptr && monitor_->windowHandle() != nullptr)
+      menu->windowHandle()->setTransientParent(monitor_->windowHandle());
+    at = monitor_->mapToGlobal(QPoint(0, monitor_->height()));
+  }
+  trayMenu_->Popup(program_->OpenMenu(MenuOwner::kTray), at);
+}
+
 // --- The desktop -------------------------------------------------------------------
 
 void QtShell::ShowMessage(MessageIcon icon, const std::string& text) {
@@ -144,6 +170,14 @@ void QtShell::RaiseMessage() {
     modal->raise();
     modal->activateWindow();
   }
+}
+
+void QtShell::ShowNotice(const std::string& text) {
+  QMessageBox* box =
+      MakeMessageBox(QMessageBox::Information, QString::fromStdString(text)).release();
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
 }
 
 void QtShell::SetClipboardText(const std::string& text) {
@@ -184,11 +218,24 @@ void QtShell::Quit(int status) {
 // --- Tray --------------------------------------------------------------------------
 
 void QtShell::AddTrayIcon(const std::string& tip) {
-  tray_->Add(QString::fromStdString(tip));
+  tray_->icon().setToolTip(QString::fromStdString(tip));
+  tray_->Add();
 }
 
 void QtShell::RemoveTrayIcon() {
   tray_->Remove();
+}
+
+bool QtShell::TrayIconShown() {
+  return tray_->Shown();
+}
+
+bool QtShell::PlacesWindows() {
+  return !nativeWayland_;
+}
+
+bool QtShell::CursorPositionKnown() {
+  return cursorKnown_;
 }
 
 // --- The monitor window ------------------------------------------------------------
@@ -202,7 +249,7 @@ PixelRect QtShell::MonitorRect() {
 }
 
 void QtShell::ResizeMonitor(int width, int height) {
-  monitor_->resize(width, height);  // rescales through the resize event
+  monitor_->SetSize(QSize(width, height));  // rescales through the resize event
 }
 
 void QtShell::SetMonitorTopmost(bool topmost) {
@@ -236,11 +283,16 @@ bool QtShell::MonitorShownOnScreen() {
   return monitor_->ShownOnScreen();
 }
 
+void QtShell::SetMonitorVeiled(bool veiled) {
+  monitor_->SetVeiled(veiled);
+}
+
 void QtShell::PaintMonitor(const Canvas& canvas, int height, const std::vector<RowSpan>* changed) {
   monitor_->ShowCanvas(canvas, height, changed);
 }
 
 std::optional<PixelPoint> QtShell::CursorPosition() {
+  if (!cursorKnown_) return std::nullopt;
   const QPoint at = NativeCursorPos();
   return PixelPoint{at.x(), at.y()};
 }

@@ -37,6 +37,7 @@ class QtShell : public QObject, public Shell {
   // Shell.
   void ShowMessage(MessageIcon icon, const std::string& text) override;
   void RaiseMessage() override;
+  void ShowNotice(const std::string& text) override;
   void SetClipboardText(const std::string& text) override;
   void OpenUrl(const std::string& url) override;
   std::optional<std::uint32_t> ChooseColour(std::uint32_t initial) override;
@@ -45,6 +46,9 @@ class QtShell : public QObject, public Shell {
   void Quit(int status) override;
   void AddTrayIcon(const std::string& tip) override;
   void RemoveTrayIcon() override;
+  bool TrayIconShown() override;
+  bool PlacesWindows() override;
+  bool CursorPositionKnown() override;
   void SetMonitorRect(const PixelRect& rect) override;
   PixelRect MonitorRect() override;
   void ResizeMonitor(int width, int height) override;
@@ -54,6 +58,7 @@ class QtShell : public QObject, public Shell {
   void HideMonitor() override;
   void RaiseMonitor() override;
   bool MonitorShownOnScreen() override;
+  void SetMonitorVeiled(bool veiled) override;
   void PaintMonitor(const Canvas& canvas, int height, const std::vector<RowSpan>* changed) override;
   std::optional<PixelPoint> CursorPosition() override;
   PixelRect MonitorDeviceRect() override;
@@ -75,6 +80,10 @@ class QtShell : public QObject, public Shell {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The tray menu at the host's position, or (natively on Wayland, where no
+  // client can place a menu on the screen) below the monitor window.
+  void OpenTrayMenu(QPoint at);
+
   Program* program_ = nullptr;
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<MonitorWindow> monitor_;
@@ -88,6 +97,9 @@ class QtShell : public QObject, public Shell {
   QTimer upkeepTimer_;
   QTimer networkTimer_;
   bool monitorShownOnce_ = false;
+  // What the session lets the windows do (behaviour/desktop_session.h).
+  bool nativeWayland_ = false;
+  bool cursorKnown_ = true;
 };
 
 // A message box of the program: the whole text, as plain text, selectable.

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <thread>
 
+#include "behaviour/desktop_session.h"
 #include "tests/fake_browser_store.h"
 #include "tests/fake_shell.h"
 #include "tests/fake_system.h"
@@ -103,6 +104,19 @@ TEST_F(ProgramTest, StartUpRunsInItsOrderAndExitTakesTheTrayIconFirst) {
   const int paints = shell_->paints;
   p.RefreshTick();
   EXPECT_EQ(shell_->paints, paints) << "no tick after exit";
+}
+
+TEST_F(ProgramTest, WhatTheSessionCannotGiveIsToldOnce) {
+  for (int start = 0; start < 2; ++start) {
+    Program& p = Make(SettingsText(158, 41, {}));
+    shell_->trayPresent = false;
+    shell_->placesWindows = false;
+    ASSERT_EQ(p.Start(), std::nullopt);
+    const std::vector<std::string> told =
+        start == 0 ? std::vector<std::string>{kNoTrayText, kNativeWaylandText}
+                   : std::vector<std::string>{};
+    EXPECT_EQ(shell_->notices, told) << start;
+  }
 }
 
 TEST_F(ProgramTest, FailuresAndWaitsOfTheStartUp) {

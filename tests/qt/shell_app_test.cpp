@@ -39,6 +39,7 @@ class TestShell : public QtShell {
   void ShowMessage(MessageIcon, const std::string& text) override {
     messages << QString::fromStdString(text);
   }
+  void ShowNotice(const std::string& text) override { messages << QString::fromStdString(text); }
   FetchReply HttpGet(const std::string&, std::chrono::milliseconds) override { return {}; }
   std::optional<PixelPoint> CursorPosition() override {
     return cursor ? cursor : QtShell::CursorPosition();
@@ -78,6 +79,7 @@ class ShellAppTest : public ::testing::Test {
     ProgramEnvironment env;
     env.executableDir = root_;
     env.settingsFile = file;
+    env.configDir = root_ / "config";
     auto system = std::make_unique<FakeSystem>();
     system_ = system.get();
     env.system = std::move(system);
