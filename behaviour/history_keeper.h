@@ -68,6 +68,7 @@ class HistoryKeeper {
   // Whether a limit that covers this interface (its own or all summed) is
   // used up, as of the last batch.
   bool OverLimit(const std::string& interfaceName) const;
+  bool AnyOverLimit() const { return !overScopes_.empty(); }
   // Today's or this month's octets of an interface, as "総受信量"/"総送信量"
   // show them when the user chose so (nullopt: the session's, as always):
   // what is written plus what its counters moved since the last reading.

@@ -29,6 +29,7 @@ inline constexpr const char* kOptionCaption = "オプション";
 inline constexpr const char* kIpCopyCaption = "ＩＰアドレスコピー";
 inline constexpr const char* kProxyCaption = "プロキシ";
 inline constexpr const char* kNoProxyCaption = "使用しない";
+inline constexpr const char* kHistoryCaption = "通信履歴";
 inline constexpr const char* kExitCaption = "終了";
 inline constexpr const char* kProxyChangedText = " プロキシを変更しました";  // leading blank
 inline constexpr const char* kNoAddressText = "0,0,0,0";
@@ -72,12 +73,13 @@ class MenuActions {
   virtual void OpenOptions() = 0;
   virtual void CopyIp() = 0;
   virtual void ChooseProxy(std::size_t index, const std::string& caption) = 0;
+  virtual void OpenHistory() = 0;
   virtual void Exit() = 0;
 };
 
 // The whole menu for one opening: "オプション", "ＩＰアドレスコピー", the
 // "プロキシ" submenu ("使用しない" and the proxy list, the current proxy
-// marked), a separator and "終了".
+// marked), "通信履歴", a separator and "終了".
 MenuModel BuildMenu(MenuActions& actions);
 // Runs what the command with that id does. False when `menu` has no such
 // command (a stale or foreign id): nothing happens then.

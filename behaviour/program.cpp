@@ -96,6 +96,7 @@ std::optional<int> Program::Start() {
 
   shell_.PaintMonitor(engine_->composed(), engine_->composedHeight(), nullptr);
   shell_.ShowMonitor();
+  StartHistory();
   TellSessionLimits();
 
   // Last: the web check, which waits with the event loop running, so the
@@ -122,6 +123,55 @@ void Program::TellSessionLimits() {
   if (told) (void)SaveUserPreferences(file, prefs.preferences);
 }
 
+// --- The traffic history ----------------------------------------------------------
+
+void Program::StartHistory() {
+  // Without a preferences file (or with one that cannot be read) the
+  // history keeps its defaults.
+  const PreferencesLoad prefs = LoadUserPreferences(env_.configDir / kPreferencesFileName);
+  const std::filesystem::path folder = env_.dataDir.empty() ? UserDataDir() : env_.dataDir;
+  history_ =
+      std::make_unique<HistoryKeeper>(*env_.system, folder / kHistoryFileName,
+                                      ReadHistorySettings(prefs.preferences), WallClockNowMs());
+  sources_->historyTotals = [this](const InterfaceRow& row) {
+    return history_->TotalsFigure(row, WallClockNowMs());
+  };
+  historyBatches_ = history_->batches();
+  TellHistory();
+}
+
+void Program::TellHistory() {
+  for (const HistoryMessage& m : history_->TakeMessages()) {
+    if (m.kind == HistoryMessage::Kind::kProblem) {
+      shell_.ShowNotice(m.text);
+    } else {
+      shell_.NotifyFromTray(m.text);  // else the history window shows it
+    }
+  }
+}
+
+void Program::FlushHistory() {
+  if (!history_ || exiting_) return;
+  history_->Flush(WallClockNowMs());
+  historyBatches_ = history_->batches();
+  TellHistory();
+}
+
+void Program::OpenHistory() {
+  shell_.OpenHistoryWindow();
+}
+
+std::string Program::ChangeHistorySettings(const HistorySettings& settings) {
+  if (history_) history_->SetSettings(settings, WallClockNowMs());
+  if (history_) TellHistory();
+  const std::filesystem::path file = env_.configDir / kPreferencesFileName;
+  PreferencesLoad prefs = LoadUserPreferences(file);
+  // A file that cannot be read is not overwritten with only these keys.
+  if (!prefs.error.empty()) return prefs.error;
+  WriteHistorySettings(settings, prefs.preferences);
+  return SaveUserPreferences(file, prefs.preferences);
+}
+
 void Program::RunWebCheck() {
   const std::string base = env_.webCheckBase.empty() ? kDefaultWebCheckBase : env_.webCheckBase;
   const Fetch fetch = [this, &base](const std::string& path, bool) {
@@ -135,6 +185,8 @@ void Program::Exit() {
   exiting_ = true;
   // The icon goes first: nothing may be left in the notification area.
   shell_.RemoveTrayIcon();
+  // The last reading and batch of the history, whatever ends the program.
+  if (history_) history_->Close(WallClockNowMs());
   refreshRunning_ = false;
   shell_.StopRefreshTimer();
   if (netWatch_) {
@@ -170,6 +222,18 @@ void Program::SetRefreshInterval(int intervalMs) {
 
 void Program::RefreshTick() {
   if (!engine_ || exiting_) return;
+  if (history_) {
+    // A reading and a batch at the first tick of each minute; the mark of a
+    // used-up limit on the rate strips as of the last batch.
+    history_->Tick(WallClockNowMs());
+    engine_->state().overLimit =
+        history_->AnyOverLimit() && history_->OverLimit(ChosenInterfaceName(model_, *sources_));
+    if (history_->batches() != historyBatches_) {
+      historyBatches_ = history_->batches();
+      shell_.HistoryWritten();
+    }
+    TellHistory();
+  }
   engine_->Tick(refreshMs_);
   shell_.SetMonitorResizable(model_.drawModeOption() == DrawMode::kResizable);
   if (engine_->fit) ApplyFit();

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "behaviour/dialog_controls.h"
+#include "behaviour/history_keeper.h"
 #include "behaviour/popup_menu.h"
 #include "behaviour/shell.h"
 #include "behaviour/window_upkeep_rule.h"
@@ -46,6 +47,8 @@ struct ProgramEnvironment {
   std::function<StripFontLoad()> openFont;
   // Where the web check asks (scheme, host, folder); the build's default when empty.
   std::string webCheckBase;
+  // The traffic history's folder (UserDataDir() when empty).
+  std::filesystem::path dataDir;
 };
 
 class Program : private MenuActions, private DialogActions {
@@ -92,6 +95,19 @@ class Program : private MenuActions, private DialogActions {
   const GradientImages& gradients() const { return gradients_; }
   // The readings of the last tick.
   const MonitorState& readings() const;
+  // The strip font (null before start-up opened it), for windows that draw
+  // with it (the history's chart).
+  const StripFont* stripFont() const { return font_.get(); }
+
+  // --- The traffic history ------------------------------------------------------
+  // Null before start-up; its store is null when there is no history.
+  HistoryKeeper* history() { return history_.get(); }
+  // Writes what the recorder holds now, so a view shows the figures to this moment.
+  void FlushHistory();
+  // The user's new choices for the history (limits, month start, retention,
+  // what the totals strips show), kept in preferences.conf; empty on
+  // success, else why they could not be kept (they apply all the same).
+  std::string ChangeHistorySettings(const HistorySettings& settings);
 
  private:
   // MenuActions.
@@ -99,6 +115,7 @@ class Program : private MenuActions, private DialogActions {
   void OpenOptions() override;
   void CopyIp() override;
   void ChooseProxy(std::size_t index, const std::string& caption) override;
+  void OpenHistory() override;
   // DialogActions.
   SettingsModel& model() override { return model_; }
   GradientImages& gradientImages() override { return gradients_; }
@@ -126,6 +143,8 @@ class Program : private MenuActions, private DialogActions {
   // What this session cannot give, said once per desktop.
   void TellSessionLimits();
   void RunWebCheck();
+  void StartHistory();
+  void TellHistory();
 
   Shell& shell_;
   ProgramEnvironment env_;
@@ -137,6 +156,8 @@ class Program : private MenuActions, private DialogActions {
   GradientImages gradients_;
   std::unique_ptr<StripFont> font_;
   std::unique_ptr<MonitorEngine> engine_;
+  std::unique_ptr<HistoryKeeper> history_;
+  std::uint64_t historyBatches_ = 0;
   std::filesystem::path settingsFile_;
   std::unique_ptr<NetworkWatch> netWatch_;
   NetworkBurst netBurst_;

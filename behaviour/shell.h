@@ -147,6 +147,15 @@ class Shell {
   virtual void StartNetworkTimer(int delayMs) = 0;
   virtual void StopNetworkTimer() = 0;
 
+  // --- The traffic history ------------------------------------------------------
+  // Shows the history window in front, with its figures read afresh.
+  virtual void OpenHistoryWindow() = 0;
+  // The history was written: an open history window reads it again.
+  virtual void HistoryWritten() = 0;
+  // A traffic limit's notice, as a notification of the tray icon; false
+  // where the desktop shows none (the history window shows the limits).
+  virtual bool NotifyFromTray(const std::string& text) = 0;
+
   // --- The settings dialog -----------------------------------------------------
   // Shows it with every control read from the model (built on first use,
   // bound to Program::dialog()), restored, in front, on a screen.

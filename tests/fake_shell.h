@@ -51,6 +51,8 @@ class FakeShell : public Shell {
   bool cursorKnown = true;
   bool veiled = false;
   std::vector<std::string> notices;
+  int historyWrites = 0;
+  std::vector<std::string> trayNotices;
 
   void ShowMessage(MessageIcon, const std::string& text) override {
     log.push_back("message");
@@ -140,6 +142,12 @@ class FakeShell : public Shell {
   }
   void CloseDialog() override { dialogOpen = false; }
   void RefreshDialog(DialogParts parts) override { refreshes.push_back(parts); }
+  void OpenHistoryWindow() override { log.push_back("history window"); }
+  void HistoryWritten() override { ++historyWrites; }
+  bool NotifyFromTray(const std::string& text) override {
+    trayNotices.push_back(text);
+    return trayPresent;
+  }
 };
 
 }  // namespace mirel::fakes

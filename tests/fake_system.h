@@ -73,8 +73,9 @@ class FakeSystem : public SystemSource {
     return std::nullopt;
   }
   std::optional<OctetCounters> ReadCounters(const InterfaceRow&) override {
-    return OctetCounters{1000, 500, true};
+    return OctetCounters{1000 + received, 500, true};
   }
+  std::uint64_t received = 0;  // octets received since the start
   AdapterTable LoadAdapterTable() override {
     AdapterTable t;
     t.status = adapterStatus;

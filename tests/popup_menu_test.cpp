@@ -73,6 +73,7 @@ struct RecordingMenu : MenuActions {
   void ChooseProxy(std::size_t k, const std::string& caption) override {
     done.push_back(std::to_string(k) + " " + caption);
   }
+  void OpenHistory() override { done.push_back("history"); }
   void Exit() override { done.push_back("exit"); }
 };
 
@@ -94,14 +95,14 @@ TEST(PopupMenuTest, EveryOpeningRereadsAndEveryCommandHasItsOwnId) {
   a.proxy = "b:2";
   const MenuModel first = BuildMenu(a);
   // The settings hide the submenu; it is built all the same.
-  EXPECT_EQ(Shown(first.entries), "option ipc line1 en");
+  EXPECT_EQ(Shown(first.entries), "option ipc history line1 en");
   EXPECT_FALSE(first.FindNamed("prox")->visible);
   EXPECT_TRUE(first.FindNamed("pro_2")->checked);
   EXPECT_FALSE(first.FindNamed("pro_1")->checked);
   EXPECT_EQ(first.FindNamed("pro_3")->caption, "c:3");
   EXPECT_EQ(first.FindNamed("line1")->kind, MenuEntry::Kind::kSeparator);
   std::set<int> ids;
-  for (const char* name : {"option", "ipc", "en", "pro_0", "pro_1", "pro_2", "pro_3"}) {
+  for (const char* name : {"option", "ipc", "history", "en", "pro_0", "pro_1", "pro_2", "pro_3"}) {
     const MenuEntry* e = first.FindNamed(name);
     EXPECT_GT(e->id, 0) << name;
     EXPECT_TRUE(ids.insert(e->id).second) << name;
@@ -122,12 +123,13 @@ TEST(PopupMenuTest, EveryOpeningRereadsAndEveryCommandHasItsOwnId) {
   a.model.ipCopyEntryVisible = false;
   a.proxy.clear();
   const MenuModel second = BuildMenu(a);
-  EXPECT_EQ(Shown(second.entries), "option prox[pro_0* pro_1 pro_2] line1 en");
+  EXPECT_EQ(Shown(second.entries), "option prox[pro_0* pro_1 pro_2] history line1 en");
   EXPECT_EQ(a.proxyReads, 2);
-  for (const char* name : {"pro_2", "pro_0", "option", "en"})
+  for (const char* name : {"pro_2", "pro_0", "option", "history", "en"})
     EXPECT_TRUE(ChooseMenuEntry(a, second, second.FindNamed(name)->id)) << name;
   EXPECT_FALSE(ChooseMenuEntry(a, second, second.FindNamed("ipc")->id));
-  EXPECT_EQ(a.done, (std::vector<std::string>{"2 c:3", "0 使用しない", "options", "exit"}));
+  EXPECT_EQ(a.done,
+            (std::vector<std::string>{"2 c:3", "0 使用しない", "options", "history", "exit"}));
 }
 
 TEST(ChooseProxyEntryTest, StatusAndStoredValuePerOutcome) {

@@ -12,10 +12,12 @@
 #include <QUrl>
 #include <QWindow>
 #include <cmath>
+#include <iostream>
 
 #include "behaviour/command_line.h"
 #include "behaviour/desktop_session.h"
 #include "behaviour/program.h"
+#include "shell/qt/history_window.h"
 #include "shell/qt/http_fetcher.h"
 #include "shell/qt/monitor_window.h"
 #include "shell/qt/popup_menu_qt.h"
@@ -173,6 +175,8 @@ void QtShell::RaiseMessage() {
 }
 
 void QtShell::ShowNotice(const std::string& text) {
+  // Also on the standard error, which a session's log keeps.
+  std::cerr << "mirel9x: " << text << "\n";
   QMessageBox* box =
       MakeMessageBox(QMessageBox::Information, QString::fromStdString(text)).release();
   box->setAttribute(Qt::WA_DeleteOnClose);
@@ -212,6 +216,7 @@ std::vector<ScreenArea> QtShell::Screens() {
 }
 
 void QtShell::Quit(int status) {
+  if (history_) history_->hide();  // the monitor's other windows are hidden by then
   QCoreApplication::exit(status);
 }
 
@@ -368,6 +373,40 @@ void QtShell::OpenDialog(const DialogOpening& opening) {
     dialog_->move(opening.position.x, opening.position.y);
   }
   dialog_->Open(opening.makeTopmost, Screens());
+}
+
+void QtShell::OpenHistoryWindow() {
+  if (program_ == nullptr || program_->stripFont() == nullptr) return;
+  // Built on first use, as the dialog is.
+  if (!history_) {
+    Program& program = *program_;
+    HistoryWindowHooks hooks;
+    hooks.store = [&program] { return program.history() ? program.history()->store() : nullptr; };
+    hooks.unavailable = [&program] {
+      return program.history() ? program.history()->Unavailable() : std::string();
+    };
+    hooks.flush = [&program] { program.FlushHistory(); };
+    hooks.nowSeconds = [] { return WallClockNowMs() / 1000; };
+    hooks.settings = [&program] {
+      return program.history() ? program.history()->settings() : HistorySettings{};
+    };
+    hooks.settingsChanged = [&program](const HistorySettings& s) {
+      return program.ChangeHistorySettings(s);
+    };
+    hooks.notificationsShown = [this] { return tray_->Shown(); };
+    history_ = std::make_unique<HistoryWindow>(hooks, program.settings(), program.gradients(),
+                                               *program.stripFont());
+  }
+  history_->Open();
+}
+
+void QtShell::HistoryWritten() {
+  if (history_ && history_->isVisible()) history_->Refresh();
+}
+
+bool QtShell::NotifyFromTray(const std::string& text) {
+  return tray_->Notify(QStringLiteral("通信履歴 - ") + QString::fromUtf8(kProgramTitle),
+                       QString::fromStdString(text));
 }
 
 void QtShell::CloseDialog() {

@@ -18,6 +18,7 @@
 
 namespace mirel {
 
+class HistoryWindow;
 class HttpFetcher;
 class MonitorWindow;
 class PopupMenuQt;
@@ -75,6 +76,9 @@ class QtShell : public QObject, public Shell {
   void OpenDialog(const DialogOpening& opening) override;
   void CloseDialog() override;
   void RefreshDialog(DialogParts parts) override;
+  void OpenHistoryWindow() override;
+  void HistoryWritten() override;
+  bool NotifyFromTray(const std::string& text) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -91,6 +95,7 @@ class QtShell : public QObject, public Shell {
   std::unique_ptr<PopupMenuQt> trayMenu_;
   std::unique_ptr<PopupMenuQt> monitorMenu_;
   std::unique_ptr<SettingsDialog> dialog_;
+  std::unique_ptr<HistoryWindow> history_;
   std::unique_ptr<HttpFetcher> fetcher_;
   std::unique_ptr<QSocketNotifier> notifier_;
   QTimer refreshTimer_;

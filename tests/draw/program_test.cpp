@@ -30,6 +30,7 @@ class ProgramTest : public ::testing::Test {
     env.executableDir = folder_.path();
     env.settingsFile = file_;
     env.configDir = folder_.path() / "config";
+    env.dataDir = folder_.path() / "data";
     auto system = std::make_unique<fakes::FakeSystem>();
     system_ = system.get();
     env.system = std::move(system);
@@ -163,6 +164,64 @@ TEST_F(ProgramTest, FailuresAndWaitsOfTheStartUp) {
     EXPECT_EQ(p.Start(), std::optional<int>(0));
     EXPECT_FALSE(shell_->trayShown);
   }
+}
+
+// The traffic history runs with the program: each reading written, the last
+// one at exit; "通信履歴" opens its window; a used-up limit marks the rate
+// strips and is told through the tray once; the choices of the history
+// window go to preferences.conf; a data folder that cannot be written is
+// said once and the monitor goes on.
+TEST_F(ProgramTest, TrafficHistoryRunsWithTheProgram) {
+  std::filesystem::create_directories(folder_.path() / "config");
+  std::ofstream(folder_.path() / "config" / kPreferencesFileName)
+      << "# mine\nhistory.limit.eth0.daily = 3000\n";
+  Program& p = Make(SettingsText(158, 41, {}));
+  ASSERT_EQ(p.Start(), std::nullopt);
+  ASSERT_TRUE(p.history()->recording());
+  system_->received = 4000;
+  p.FlushHistory();
+  p.RefreshTick();
+  EXPECT_TRUE(p.readings().overLimit);
+  EXPECT_EQ(shell_->trayNotices,
+            (std::vector<std::string>{"今日の通信量が上限に達しました (eth0: 3.91 KB / 2.93 KB)"}));
+  p.RefreshTick();
+  EXPECT_EQ(shell_->trayNotices.size(), 1u);
+
+  const MenuModel menu = p.OpenMenu(MenuOwner::kTray);
+  p.ChooseMenuEntry(MenuOwner::kTray, menu.FindNamed("history")->id);
+  EXPECT_EQ(shell_->log.back(), "history window");
+
+  HistorySettings choice = p.history()->settings();
+  choice.totals = TotalsSource::kToday;
+  EXPECT_EQ(p.ChangeHistorySettings(choice), "");
+  std::ifstream prefs(folder_.path() / "config" / kPreferencesFileName);
+  const std::string kept((std::istreambuf_iterator<char>(prefs)), {});
+  EXPECT_NE(kept.find("history.limit.eth0.daily = 3000\n"), std::string::npos) << kept;
+  EXPECT_NE(kept.find("history.totals = today"), std::string::npos) << kept;
+  EXPECT_NE(kept.find("# mine"), std::string::npos) << kept;
+
+  system_->received = 4500;
+  p.Exit();
+  HistoryOpen written = HistoryStore::OpenForReading(folder_.path() / "data" / kHistoryFileName);
+  ASSERT_TRUE(written.store) << written.message;
+  std::uint64_t rx = 0;
+  for (const HistoryBucket& b :
+       written.store->Query(HistoryTable::kFiveMinutes, {"eth0"}, INT64_MIN, INT64_MAX))
+    rx += b.rx;
+  EXPECT_EQ(rx, 4500u) << "every reading up to the exit";
+}
+
+TEST_F(ProgramTest, AHistoryThatCannotBeWrittenIsSaidOnceAndTheMonitorGoesOn) {
+  std::ofstream(folder_.path() / "data") << "a file where the folder goes";
+  Program& p = Make(SettingsText(158, 41, {}));
+  ASSERT_EQ(p.Start(), std::nullopt);
+  ASSERT_EQ(shell_->notices.size(), 1u);
+  EXPECT_NE(shell_->notices[0].find("履歴なしで続けます"), std::string::npos) << shell_->notices[0];
+  p.RefreshTick();
+  p.RefreshTick();
+  EXPECT_EQ(shell_->notices.size(), 1u);
+  EXPECT_GT(shell_->paints, 0);
+  EXPECT_FALSE(p.history()->recording());
 }
 
 TEST_F(ProgramTest, MenuEntriesDoWhatTheySay) {

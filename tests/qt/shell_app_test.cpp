@@ -80,6 +80,7 @@ class ShellAppTest : public ::testing::Test {
     env.executableDir = root_;
     env.settingsFile = file;
     env.configDir = root_ / "config";
+    env.dataDir = root_ / "data";
     auto system = std::make_unique<FakeSystem>();
     system_ = system.get();
     env.system = std::move(system);
@@ -169,7 +170,8 @@ TEST_F(ShellAppTest, MenusAreBuiltFromTheModelAndTheirEntriesAct) {
   ASSERT_NE(menu, nullptr);
   QStringList captions;
   for (QAction* a : menu->actions()) captions << (a->isSeparator() ? "-" : a->text());
-  EXPECT_EQ(captions, (QStringList{"オプション", "ＩＰアドレスコピー", "プロキシ", "-", "終了"}));
+  EXPECT_EQ(captions,
+            (QStringList{"オプション", "ＩＰアドレスコピー", "プロキシ", "通信履歴", "-", "終了"}));
   QMenu* proxies = menu->findChild<QMenu*>("prox");
   ASSERT_NE(proxies, nullptr);
   const QList<QAction*> entries = proxies->actions();
@@ -200,8 +202,16 @@ TEST_F(ShellAppTest, MenusAreBuiltFromTheModelAndTheirEntriesAct) {
   QWidget* dialog = TopLevel("Form2");
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->isVisible());
+  // 通信履歴 from either menu: one window, over the history the program keeps.
+  Entry(tray, "history")->trigger();
+  Entry(RightPressMenu(), "history")->trigger();
+  QWidget* history = TopLevel("HistoryWindow");
+  ASSERT_NE(history, nullptr);
+  EXPECT_TRUE(history->isVisible());
+  EXPECT_FALSE(history->findChild<QWidget*>("historyProblem")->isVisibleTo(history));
   p.Exit();
   EXPECT_FALSE(dialog->isVisible());
+  EXPECT_FALSE(history->isVisible());
 }
 
 // While the event loop runs, the proxy readouts follow a change the desktop
