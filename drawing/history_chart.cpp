@@ -1,6 +1,7 @@
 #include "drawing/history_chart.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace mirel {
 
@@ -30,10 +31,21 @@ std::uint32_t BarColour(const Canvas* gradient, int row, int plotHeight, std::ui
   return gradient->GetPixel(x, gradient->height() / 2);
 }
 
+// A bar, its colours `shade` of 256 of the way to the back colour.
 void DrawBar(Canvas& canvas, int x, int bottom, int width, int height, int plotHeight,
-             const Canvas* gradient, std::uint32_t fallback) {
-  for (int row = 0; row < height; ++row)
-    canvas.FillRect(x, bottom - row, width, 1, BarColour(gradient, row, plotHeight, fallback));
+             const Canvas* gradient, std::uint32_t fallback, std::uint32_t back, int shade) {
+  for (int row = 0; row < height; ++row) {
+    canvas.FillRect(x, bottom - row, width, 1,
+                    Mix(BarColour(gradient, row, plotHeight, fallback), back, shade));
+  }
+}
+
+// How far apart two colours look, roughly: the sum of the channels' distances.
+int Distance(std::uint32_t a, std::uint32_t b) {
+  int d = 0;
+  for (int shift = 0; shift <= 16; shift += 8)
+    d += std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF));
+  return d;
 }
 
 }  // namespace
@@ -68,8 +80,11 @@ void DrawHistoryChart(Canvas& canvas, const StripFont& font, const ChartModel& m
   const std::uint32_t grid = Mix(look.back, look.text, 64);
   const std::uint32_t rxColour =
       BarColour(look.rxGradient, l.plotHeight - 1, l.plotHeight, 0x0080FF);
-  const std::uint32_t txColour =
-      BarColour(look.txGradient, l.plotHeight - 1, l.plotHeight, 0xFF00FF);
+  std::uint32_t txColour = BarColour(look.txGradient, l.plotHeight - 1, l.plotHeight, 0xFF00FF);
+  // Receive and send in (nearly) the same colours would be one bar: the
+  // sent one is then drawn halfway to the back colour.
+  const int txShade = Distance(rxColour, txColour) < 96 ? 128 : 0;
+  txColour = Mix(txColour, look.back, txShade);
   const int bottom = l.plotTop + l.plotHeight - 1;
 
   // Legend, at the top right.
@@ -93,9 +108,9 @@ void DrawHistoryChart(Canvas& canvas, const StripFont& font, const ChartModel& m
     const ChartColumn& column = model.columns[i];
     const int sx = l.ColumnX(static_cast<int>(i));
     DrawBar(canvas, sx, bottom, l.barWidth, l.BarHeight(column.rx, model.scaleMax), l.plotHeight,
-            look.rxGradient, rxColour);
+            look.rxGradient, 0x0080FF, look.back, 0);
     DrawBar(canvas, sx + l.barWidth, bottom, l.barWidth, l.BarHeight(column.tx, model.scaleMax),
-            l.plotHeight, look.txGradient, txColour);
+            l.plotHeight, look.txGradient, 0xFF00FF, look.back, txShade);
     if (column.label.empty()) continue;
     // Hours and 5 minutes are labelled at the tick of the hour's start (the
     // column's left edge), days, months and years under their column; a

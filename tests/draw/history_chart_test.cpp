@@ -82,6 +82,12 @@ TEST(HistoryChart, ModelOfAMonthOfDaysAndItsPixels) {
   }
   // The zero line under the bars is the text colour.
   EXPECT_EQ(canvas.GetPixel(l.ColumnX(1), bottom + 1), Rgb(255, 255, 255));
+
+  // Receive and send in the same colours: the sent bars go halfway to the back.
+  const ChartLook same{Rgb(0, 0, 0), Rgb(255, 255, 255), &rxGradient, &rxGradient};
+  DrawHistoryChart(canvas, Font(), model, same);
+  EXPECT_EQ(canvas.GetPixel(l.ColumnX(dec1), bottom), Rgb(0, 0, 255));
+  EXPECT_EQ(canvas.GetPixel(txX, bottom), Rgb(0, 0, 128));
 }
 
 }  // namespace
