@@ -58,6 +58,16 @@ bool InflateFile(const std::filesystem::path& file, std::vector<unsigned char>& 
   return !out.empty();
 }
 
+#ifdef _WIN32
+// Windows keeps no inflated copy: the two fonts are inflated into memory at
+// start (a few hundred kilobytes).
+std::filesystem::path CachedFontPath(const std::filesystem::path&, const std::filesystem::path&) {
+  return {};
+}
+bool WriteCache(const std::filesystem::path&, const std::vector<unsigned char>&) {
+  return false;
+}
+#else
 // The inflated copy of a compressed font in the cache folder: its name
 // carries the source's size and modification time, so an updated package
 // makes a new copy.
@@ -101,6 +111,7 @@ bool WriteCache(const std::filesystem::path& path, const std::vector<unsigned ch
   }
   return true;
 }
+#endif
 
 bool IsWideCodePoint(char32_t cp) {
   // Enough of the East Asian wide ranges to size the box of a missing glyph.
