@@ -5,6 +5,10 @@
 #   share/applications/<id>.desktop               the menu entry
 #   share/icons/hicolor/<size>/apps/<id>.{png,svg}
 #   share/metainfo/<id>.metainfo.xml              AppStream data
+#   share/mirel9x/webcheck-pages/                 the web check's reference pages
+#   share/man/man1/mirel9x{,-tool}.1.gz           manual pages
+#   share/doc/mirel9x/                            copyright, changelogs, README
+#   share/lintian/overrides/mirel9x               the package checker's overrides
 # The program finds the default settings as ../share/mirel9x from its own
 # folder, so bin/ and share/ stay fixed rather than following GNUInstallDirs.
 # Included from the top-level CMakeLists.txt once the targets exist.
@@ -27,6 +31,36 @@ install(TARGETS mirel9x mirel9x-tool RUNTIME DESTINATION bin)
 install(FILES ${mirel_data}/設定.ini DESTINATION share/mirel9x)
 install(FILES ${mirel_generated}/${MIREL_APP_ID}.desktop DESTINATION share/applications)
 install(FILES ${mirel_generated}/${MIREL_APP_ID}.metainfo.xml DESTINATION share/metainfo)
+# The pages and server configuration a user hosts for the web check.
+install(FILES ${mirel_data}/webcheck-pages/Mirel9xCheck.htm ${mirel_data}/webcheck-pages/nginx.conf.in
+              ${mirel_data}/webcheck-pages/README.md
+        DESTINATION share/mirel9x/webcheck-pages)
+
+# Manual pages, the changelog and the README compressed as Debian keeps them
+# (gzip -9, no name or time stamp, so the package is the same every build).
+set(mirel_gzipped)
+function(mirel_gzip source name)
+  set(out ${mirel_generated}/gz/${name})
+  add_custom_command(OUTPUT ${out}.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${mirel_generated}/gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${source} ${out}
+    COMMAND gzip -9nf ${out}
+    DEPENDS ${source} VERBATIM)
+  list(APPEND mirel_gzipped ${out}.gz)
+  set(mirel_gzipped ${mirel_gzipped} PARENT_SCOPE)
+endfunction()
+mirel_gzip(${mirel_data}/man/mirel9x.1 mirel9x.1)
+mirel_gzip(${mirel_data}/man/mirel9x-tool.1 mirel9x-tool.1)
+mirel_gzip(${mirel_data}/debian/changelog changelog.Debian)
+mirel_gzip(${CMAKE_CURRENT_SOURCE_DIR}/README.md README.md)
+add_custom_target(mirel9x_compressed_docs ALL DEPENDS ${mirel_gzipped})
+install(FILES ${mirel_generated}/gz/mirel9x.1.gz ${mirel_generated}/gz/mirel9x-tool.1.gz
+        DESTINATION share/man/man1)
+install(FILES ${mirel_data}/debian/copyright ${mirel_generated}/gz/changelog.Debian.gz
+              ${mirel_generated}/gz/README.md.gz
+        DESTINATION share/doc/mirel9x)
+install(FILES ${mirel_data}/debian/lintian-overrides
+        DESTINATION share/lintian/overrides RENAME mirel9x)
 
 # Icons: the tray icon itself at 64x64, the other sizes rendered from the SVG
 # (scripts/render-icons).
@@ -66,8 +100,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MIREL_HOME_PAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The strip fonts, and Qt's Japanese texts (the colour chooser, edit menus).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "xfonts-shinonome, xfonts-efont-unicode, qt6-translations-l10n")
+# The strip fonts, Qt's Japanese texts (the colour chooser, edit menus), and a
+# session bus, without which the desktop's proxy settings cannot be written.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "xfonts-shinonome, xfonts-efont-unicode, qt6-translations-l10n, default-dbus-session-bus | dbus-session-bus")
 # The desktop proxy settings live under this GSettings schema; without it the
 # program keeps the proxy in its own file.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gsettings-desktop-schemas")

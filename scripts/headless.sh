@@ -4,6 +4,9 @@
 
 # Screen size of the private display.
 HEADLESS_SIZE=${HEADLESS_SIZE:-1280x800}
+# The tray clock's format; empty for a tray without a clock (pictures that
+# must come out the same at any time).
+HEADLESS_CLOCK=${HEADLESS_CLOCK-%H:%M}
 
 headless_have() {
   command -v Xvfb >/dev/null 2>&1 && command -v jwm >/dev/null 2>&1
@@ -11,13 +14,15 @@ headless_have() {
 
 headless_start() {
   HEADLESS_DIR=$(mktemp -d)
-  cat >"$HEADLESS_DIR/jwmrc" <<'JWM'
+  local clock=""
+  [ -n "$HEADLESS_CLOCK" ] && clock="<Clock format=\"$HEADLESS_CLOCK\"/>"
+  cat >"$HEADLESS_DIR/jwmrc" <<JWM
 <?xml version="1.0"?>
 <JWM>
   <Tray x="0" y="-1" height="28" autohide="off">
     <TaskList maxwidth="220"/>
     <Dock/>
-    <Clock format="%H:%M"/>
+    $clock
   </Tray>
   <Desktops width="1" height="1"/>
   <FocusModel>click</FocusModel>

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The Debian package that CPack makes of the install rules: what it holds,
 # what it depends on (every library the programs load, and the strip font
-# packages), and the program started from the unpacked tree.
+# packages), what Debian's package checker says of it, and the program
+# started from the unpacked tree.
 set -uo pipefail
 
 . "$(dirname "${BASH_SOURCE[0]}")/common.sh"
-require_tools cpack dpkg-deb dpkg-shlibdeps dpkg-query file ldd readelf python3 cmp
+require_tools cpack dpkg-deb dpkg-shlibdeps dpkg-query dpkg-parsechangelog file ldd readelf python3 cmp \
+  lintian
 : "${MIREL_BUILD_DIR:?}" "${MIREL_SOURCE_DIR:?}"
 . "$MIREL_SOURCE_DIR/tests/e2e/installed_program.sh"
 
@@ -32,7 +34,10 @@ echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 # Contents: the programs and the data under /usr, owned by root, nothing else.
 dpkg-deb -c "$deb" >"$work/contents" || fail "dpkg-deb -c"
 paths=$(awk '{print $NF}' "$work/contents")
-for want in ./usr/bin/mirel9x ./usr/bin/mirel9x-tool ./usr/share/mirel9x/設定.ini; do
+for want in ./usr/bin/mirel9x ./usr/bin/mirel9x-tool ./usr/share/mirel9x/設定.ini \
+  ./usr/share/mirel9x/webcheck-pages/Mirel9xCheck.htm ./usr/share/mirel9x/webcheck-pages/nginx.conf.in \
+  ./usr/share/man/man1/mirel9x.1.gz ./usr/share/man/man1/mirel9x-tool.1.gz \
+  ./usr/share/doc/mirel9x/copyright ./usr/share/doc/mirel9x/changelog.Debian.gz; do
   grep -qxF "$want" <<<"$paths" || fail "the package lacks $want"
 done
 id=$(sed -n 's#^\./usr/share/applications/\(.*\)\.desktop$#\1#p' <<<"$paths")
@@ -55,9 +60,20 @@ scripts=$(cd "$work/control" && ls | grep -v -x -e control -e md5sums)
 # load, the package that holds it.
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-names=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/[ (].*//' | sort -u)
+# Alternatives ("a | b") are checked apart, below; names are the plain ones.
+alternatives=$(tr ',' '\n' <<<"$depends" | grep '|' | sed 's/([^)]*)//g; s/ //g')
+names=$(tr ',' '\n' <<<"$depends" | grep -v '|' | sed 's/^ *//; s/[ (].*//' | sort -u)
 for needed in xfonts-shinonome xfonts-efont-unicode qt6-translations-l10n; do
   grep -qxF "$needed" <<<"$names" || fail "Depends lacks $needed"
+done
+grep -qxF 'default-dbus-session-bus|dbus-session-bus' <<<"$alternatives" ||
+  fail "Depends lacks a session bus (GNOME's settings are written over it)"
+provided=$(dpkg-query -W -f='${db:Status-Abbrev}|${Package},${Provides}\n' |
+  sed -n 's/^ii *|//p' | tr ',' '\n' | sed 's/^ *//; s/[ (].*//')
+for group in $alternatives; do
+  met=""
+  for name in ${group//|/ }; do grep -qxF "$name" <<<"$provided" && met=1; done
+  [ -n "$met" ] || fail "no installed package here meets the dependency $group"
 done
 dpkg-deb -x "$deb" "$work/root" || fail "dpkg-deb -x"
 owner_of() {  # a library path -> its package, trying the merged /usr paths too
@@ -92,6 +108,21 @@ cmp -s "$work/root/usr/share/mirel9x/設定.ini" "$MIREL_SOURCE_DIR/data/設定.
   fail "the package's 設定.ini is not data/設定.ini"
 file -b "$work/root/usr/bin/mirel9x" | grep -q 'stripped' && ! file -b "$work/root/usr/bin/mirel9x" | grep -q 'not stripped' ||
   fail "the packaged program is not stripped: $(file -b "$work/root/usr/bin/mirel9x")"
+
+# The changelog's newest entry is the package's version (a non-native
+# package: upstream version and Debian revision).
+version=$(dpkg-deb -f "$deb" Version)
+zcat "$work/root/usr/share/doc/mirel9x/changelog.Debian.gz" >"$work/changelog" || fail "changelog"
+logged=$(dpkg-parsechangelog -l "$work/changelog" -S Version 2>&1)
+[ "$logged" = "$version" ] || fail "the changelog's newest entry is $logged, the package $version"
+
+# Debian's package checker: no error, and no warning that the package's own
+# overrides do not answer; each group of overrides has its reason above it.
+lintian --fail-on error,warning --display-level '>=warning' "$deb" >"$work/lintian.log" 2>&1 ||
+  fail "lintian: $(grep -v 'root privileges' "$work/lintian.log")"
+awk 'prev !~ /^#/ && prev !~ /^mirel9x:/ && /^mirel9x:/ {print}; {prev = $0}' \
+  "$work/root/usr/share/lintian/overrides/mirel9x" >"$work/unexplained"
+[ ! -s "$work/unexplained" ] || fail "lintian overrides without a reason: $(cat "$work/unexplained")"
 
 problem=$(check_installed_start "$work/root/usr" "$work/start")
 [ -z "$problem" ] || fail "program from the package: $problem"
