@@ -78,11 +78,23 @@ std::string DesktopStringValue(std::string_view text) {
   return out;
 }
 
+// A launcher checks that the program of the Exec line exists before it
+// expands "%%" to "%" (GLib's and systemd's do), so a program whose path has
+// a % is started through env, which is always there: the path is then an
+// argument, which every launcher expands.
+constexpr const char* kExecThroughEnv = "/usr/bin/env";
+
+bool NeedsEnv(std::string_view path) {
+  return path.find('%') != std::string_view::npos;
+}
+
 std::string AutostartEntryText(const fs::path& program) {
   const std::string path = PathText(program);
+  std::string exec = DesktopExecArgument(path);
+  if (NeedsEnv(path)) exec = std::string(kExecThroughEnv) + " " + exec;
   std::string text = kEntryHead;
   text += "Icon=" + std::string(kAppId) + "\n";
-  text += "Exec=" + DesktopStringValue(DesktopExecArgument(path)) + "\n";
+  text += "Exec=" + DesktopStringValue(exec) + "\n";
   // Desktops skip the entry once the program is gone (uninstalled, moved).
   text += "TryExec=" + DesktopStringValue(path) + "\n";
   text += "Terminal=false\n";
@@ -101,6 +113,16 @@ AutostartResult EnableAutostart(const fs::path& entryFile, const fs::path& progr
   if (!program.is_absolute()) {
     result.message =
         kCannotWrite + std::string("プログラムのパスが絶対パスではありません: ") + path;
+    return result;
+  }
+  if (NeedsEnv(path) && path.find('=') != std::string::npos) {
+    // env would take such a path for a variable to set.
+    result.message = kCannotWrite +
+                     std::string(
+                         "プログラムのパスに % と = の両方が含まれていて、"
+                         "デスクトップが起動できる形で書けません。"
+                         "% か = を含まないフォルダに移してから、もう一度設定してください: ") +
+                     path;
     return result;
   }
   std::error_code ec;

@@ -28,7 +28,8 @@ std::string DesktopExecArgument(std::string_view argument);
 // A value of a desktop entry's string key: \, newline, tab and CR escaped.
 std::string DesktopStringValue(std::string_view text);
 
-// The entry that starts `program` (an absolute path, UTF-8) at login.
+// The entry that starts `program` (an absolute path, UTF-8) at login; a
+// program whose path has a % is started through /usr/bin/env.
 std::string AutostartEntryText(const std::filesystem::path& program);
 
 struct AutostartResult {

@@ -41,9 +41,11 @@ class StripFont {
   // (its "fonts" folder beside the program), as Windows has no copy of its own.
   static StripFontLoad OpenFromFolder(const std::filesystem::path& folder);
   // A compressed font is inflated once into cacheDir (the user's cache
-  // folder when empty) and mapped from there, so that it costs neither the
+  // folder when empty) and read from there, so that it costs neither the
   // inflation at every start nor private memory; where that folder cannot be
-  // written, the font is inflated into memory.
+  // written, the font is inflated into memory. A copy that another program
+  // shortens or rewrites meanwhile is noticed before the next glyph is read
+  // from it, and made again.
   static StripFontLoad Open(const std::filesystem::path& asciiFont, const std::string& asciiPackage,
                             const std::filesystem::path& fallbackFont,
                             const std::string& fallbackPackage,
@@ -74,6 +76,11 @@ class StripFont {
  private:
   struct Impl;
   explicit StripFont(std::unique_ptr<Impl> impl);
+  // fromFolder: a missing file is to be copied, not installed.
+  static StripFontLoad Open(const std::filesystem::path& asciiFont, const std::string& asciiPackage,
+                            const std::filesystem::path& fallbackFont,
+                            const std::string& fallbackPackage,
+                            const std::filesystem::path& cacheDir, bool fromFolder);
   std::unique_ptr<Impl> impl_;
 };
 

@@ -194,5 +194,8 @@ std::unique_ptr<BrowserSettingsStore> MakeBrowserSettingsStore(
 
 // The per-user configuration folder ($XDG_CONFIG_HOME/mirel9x).
 std::filesystem::path UserConfigDir();
+// The per-user folder for what can be made again (the inflated strip fonts):
+// $XDG_CACHE_HOME/mirel9x, %LOCALAPPDATA%\mirel9x; empty when none is known.
+std::filesystem::path UserCacheDir();
 
 }  // namespace mirel

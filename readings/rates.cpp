@@ -108,6 +108,11 @@ int PercentOf(std::int64_t used, std::int64_t total) {
   return static_cast<int>(RoundHalfEvenWide(Wide(used) * 100, total));
 }
 
+int PercentOfBytes(std::uint64_t used, std::uint64_t total) {
+  if (total == 0) return 0;
+  return static_cast<int>(RoundHalfEvenWide(Wide(used) * 100, Wide(total)));
+}
+
 MemoryFigures ComputeMemory(std::uint64_t totalBytes, std::uint64_t availBytes) {
   MemoryFigures m;
   m.totalMB = static_cast<std::int64_t>(totalBytes / 1024 / 1024);

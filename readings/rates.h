@@ -71,6 +71,8 @@ int PercentGraphHeight(int percent);
 
 // used / total × 100 to the nearest integer, halves to even; 0 when total is 0.
 int PercentOf(std::int64_t used, std::int64_t total);
+// The same for byte counts of any size.
+int PercentOfBytes(std::uint64_t used, std::uint64_t total);
 
 struct MemoryFigures {
   std::int64_t totalMB = 0;

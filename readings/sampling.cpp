@@ -349,10 +349,13 @@ DiskTexts ReadDiskTexts(MonitorState& state, SystemSource& system, DriveRow& row
 
   // Used against what the user can fill, as df counts it: the blocks kept
   // for the administrator are neither. Without them this is used ÷ total.
-  const auto reservedMB = static_cast<std::int64_t>(space->reservedBytes / 1024 / 1024);
-  const std::int64_t usable = state.disk.totalMB - reservedMB;
+  // From the byte counts: on a file system of a few megabytes, whole
+  // megabytes would be off by several percent.
+  const std::uint64_t total = space->totalBytes;
+  const std::uint64_t usable = total > space->reservedBytes ? total - space->reservedBytes : 0;
+  const std::uint64_t used = usable > space->freeBytes ? usable - space->freeBytes : 0;
   // A drive of size 0: 0% rather than a division by zero.
-  texts.percentValue = PercentOf(std::max<std::int64_t>(usable - state.disk.freeMB, 0), usable);
+  texts.percentValue = PercentOfBytes(used, usable);
   texts.percent = std::to_string(texts.percentValue) + "%";
   if (hddUnit == 0) {
     texts.free = GigabyteText(state.disk.freeMB);

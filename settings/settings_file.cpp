@@ -1,19 +1,17 @@
 #include "settings/settings_file.h"
 
 #include <array>
-#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 #include "settings/char_text.h"
 
 namespace mirel {
@@ -423,25 +421,27 @@ std::string FieldOfLine(std::size_t index, std::size_t lineCount) {
                     static_cast<int>(lineCount - kLines.size()));
 }
 
-// `error` gets the system's text for what went wrong.
-std::optional<std::string> ReadWholeFile(const fs::path& file, std::string& error) {
-  std::error_code ec;
-  if (fs::is_directory(file, ec)) {
-    error = std::strerror(EISDIR);
-    return std::nullopt;
+// The file's bytes; `error` gets the whole message when it cannot be used.
+// A FIFO or a device in the file's place is never opened, and nothing is
+// read beyond the cap.
+std::optional<std::string> ReadSettingsBytes(const fs::path& file, std::string& error) {
+  FileRead read = ReadRegularFile(file, kMaxSettingsBytes);
+  const std::string label = PathText(file);
+  switch (read.status) {
+    case FileReadStatus::kOk:
+      return std::move(read.bytes);
+    case FileReadStatus::kTooLarge:
+      error = std::string(kLoadFailed) +
+              "ファイルが大きすぎます。設定ファイルの上限は 1 MiB です (" + label + ")";
+      return std::nullopt;
+    case FileReadStatus::kMissing:
+    case FileReadStatus::kNotRegular:
+    case FileReadStatus::kUnreadable:
+      break;
   }
-  errno = 0;
-  std::ifstream in(file, std::ios::binary);
-  if (!in) {
-    error = std::strerror(errno != 0 ? errno : ENOENT);
-    return std::nullopt;
-  }
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    error = std::strerror(errno != 0 ? errno : EIO);
-    return std::nullopt;
-  }
-  return bytes;
+  error = "設定ファイルを開けません。プログラムと同じフォルダに必要です (" + label + ": " +
+          read.problem + ")";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -460,15 +460,9 @@ std::string FormatPrintNumber(double value) {
 
 LoadResult LoadSettings(const fs::path& file, const TextCodec& codec, SettingsModel& model) {
   LoadResult result;
-  const std::string label = PathText(file);
-  std::string why;
-  std::optional<std::string> bytes = ReadWholeFile(file, why);
-  if (!bytes) {
-    result.error =
-        "設定ファイルを開けません。プログラムと同じフォルダに必要です (" + label + ": " + why + ")";
-    return result;
-  }
-  return LoadSettingsBytes(*bytes, label, codec, model);
+  std::optional<std::string> bytes = ReadSettingsBytes(file, result.error);
+  if (!bytes) return result;
+  return LoadSettingsBytes(*bytes, PathText(file), codec, model);
 }
 
 LoadResult LoadSettingsBytes(std::string_view bytes, const std::string& label,
@@ -558,10 +552,8 @@ fs::path ResolveSettingsPath(const fs::path& executableDir, const fs::path& user
   // First start: begin with the installed defaults. When that fails, loading
   // the missing user file reports the problem.
   fs::create_directories(userConfigDir, ec);
-  std::string why;
-  if (std::optional<std::string> bytes = ReadWholeFile(besideExists ? beside : shared, why)) {
-    (void)WriteFileAtomically(user, *bytes);
-  }
+  FileRead copy = ReadRegularFile(besideExists ? beside : shared, kMaxSettingsBytes);
+  if (copy.status == FileReadStatus::kOk) (void)WriteFileAtomically(user, copy.bytes);
   return user;
 }
 

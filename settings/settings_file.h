@@ -11,6 +11,9 @@
 namespace mirel {
 
 inline constexpr const char* kSettingsFileName = "設定.ini";
+// A real settings file is a few kilobytes: anything over this is refused
+// unread rather than filling the memory.
+inline constexpr std::size_t kMaxSettingsBytes = 1024 * 1024;
 
 // The packed strings of lines 1-5, 22 and 23, handed to start-up, which
 // builds the item rows and the drive rows from them.

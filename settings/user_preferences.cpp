@@ -1,10 +1,10 @@
 #include "settings/user_preferences.h"
 
 #include <charconv>
-#include <fstream>
 #include <system_error>
 
 #include "platform/atomic_file.h"
+#include "platform/regular_file.h"
 
 namespace mirel {
 
@@ -98,26 +98,26 @@ std::string UserPreferences::Text() const {
 
 PreferencesLoad LoadUserPreferences(const fs::path& file) {
   PreferencesLoad result;
-  std::error_code ec;
-  const fs::file_status status = fs::status(file, ec);
-  if (!fs::exists(status)) return result;  // not written yet: all defaults
+  // Never opened unless it is a regular file, so a FIFO put in its place
+  // (even between a check and the open) cannot block the start.
+  FileRead read = ReadRegularFile(file, kPreferencesMaxBytes);
   const std::string name = PathText(file);
-  if (!fs::is_regular_file(status)) {
-    result.error = "設定ファイルが通常のファイルではありません (" + name + ")";
-    return result;
+  switch (read.status) {
+    case FileReadStatus::kOk:
+      result.preferences = UserPreferences::Parse(read.bytes);
+      break;
+    case FileReadStatus::kMissing:
+      break;  // not written yet: all defaults
+    case FileReadStatus::kNotRegular:
+      result.error = "設定ファイルが通常のファイルではありません (" + name + ")";
+      break;
+    case FileReadStatus::kTooLarge:
+      result.error = "設定ファイルが大きすぎます (" + name + ")";
+      break;
+    case FileReadStatus::kUnreadable:
+      result.error = "設定ファイルを読めません (" + name + ")";
+      break;
   }
-  const std::uintmax_t size = fs::file_size(file, ec);
-  if (ec || size > kPreferencesMaxBytes) {
-    result.error = "設定ファイルが大きすぎます (" + name + ")";
-    return result;
-  }
-  std::ifstream in(file, std::ios::binary);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
-    result.error = "設定ファイルを読めません (" + name + ")";
-    return result;
-  }
-  result.preferences = UserPreferences::Parse(bytes);
   return result;
 }
 

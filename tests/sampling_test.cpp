@@ -773,6 +773,11 @@ TEST_F(SamplingTest, DiskPercentLeavesOutTheAdministratorsReserve) {
   EXPECT_EQ(ReadDiskTexts(state, system, home, 1).percent, "50%");
   system.drives["/home"] = {10ull << 20, 7ull << 20, "/home", 2ull << 20};
   EXPECT_EQ(ReadDiskTexts(state, system, home, 1).percent, "12%");
+  // A tiny file system: 262,144 bytes used of 22 MiB is 1%, where whole
+  // megabytes (21 free of 22) would make it 5%; the texts stay in MB.
+  system.drives["/home"] = {22ull << 20, (22ull << 20) - (256u << 10), "/home", 0};
+  t = ReadDiskTexts(state, system, home, 1);
+  EXPECT_EQ(t.percent + " " + t.free + "/" + t.total, "1% 21/22");
 }
 
 TEST_F(SamplingTest, DateLineKeepsItsShorterForms) {

@@ -268,6 +268,22 @@ TEST_F(SettingsFileTest, MissingFileAndForeignBytesAreReported) {
       << foreign.error;
 }
 
+// A real file is a few kilobytes; one of megabytes (a link to a device, a
+// file gone wrong) is refused by its size, naming the file, before it is read.
+TEST_F(SettingsFileTest, AFileOverTheCapIsRefusedUnread) {
+  std::string bytes = EncodeLines(SampleLines());
+  fs::path file = folder_.path() / PathFromUtf8(kSettingsFileName);
+  WriteBytes(file, bytes + std::string(kMaxSettingsBytes - bytes.size(), ' '));
+  EXPECT_EQ(Load(file).error.find("大きすぎます"), std::string::npos) << "at the cap it is read";
+  WriteBytes(file, bytes + std::string(2 * kMaxSettingsBytes, ' '));
+  LoadResult big = Load(file);
+  EXPECT_FALSE(big.ok);
+  EXPECT_EQ(big.error,
+            "設定ファイルを読み込めません: ファイルが大きすぎます。設定ファイルの上限は 1 "
+            "MiB です (" +
+                PathText(file) + ")");
+}
+
 #ifndef _WIN32
 // Saving into a folder the user may not write fails and keeps the old file.
 TEST_F(SettingsFileTest, SaveIntoReadOnlyFolderFailsAndKeepsTheOldFile) {

@@ -4,8 +4,10 @@
 // the rates are read from whenever that (or the LAN address) changes.
 #include <poll.h>
 
+#include <algorithm>
 #include <iostream>
 
+#include "readings/network_burst.h"
 #include "readings/sampling.h"
 #include "settings/item_catalogue.h"
 #include "settings/settings_file.h"
@@ -28,14 +30,21 @@ bool ParseCount(const std::string& text, int& out) {
 }
 
 // Sleeps until `deadline` (monotonic milliseconds), taking in the network
-// changes that arrive meanwhile.
-void WaitFollowing(NetworkWatch* watch, SettingsModel& model, TickSources& sources,
-                   std::int64_t deadline) {
-  for (std::int64_t left; (left = deadline - MonotonicNowMs()) > 0;) {
-    pollfd p{watch ? static_cast<int>(watch->Descriptor()) : -1, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left)) > 0 && (p.revents & POLLIN) != 0) {
-      ApplyNetworkChanges(model, sources, watch->Drain());
-    }
+// changes that arrive meanwhile, one re-read per burst as the program does.
+void WaitFollowing(NetworkWatch* watch, NetworkBurst& burst, SettingsModel& model,
+                   TickSources& sources, std::int64_t deadline) {
+  for (std::int64_t now; (now = MonotonicNowMs()) < deadline;) {
+    const bool watching = watch != nullptr && !burst.Gathering();
+    std::int64_t until = deadline;
+    if (burst.Gathering()) until = std::min(until, burst.CheckAt());
+    pollfd p{watching ? static_cast<int>(watch->Descriptor()) : -1, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(0, until - now)));
+    now = MonotonicNowMs();
+    const bool woke = watching && ready > 0 && (p.revents & POLLIN) != 0;
+    if (!woke && !(burst.Gathering() && now >= burst.CheckAt())) continue;
+    burst.Drained(watch->Drain(), now);
+    if (std::optional<NetworkChanges> due = burst.TakeDue(now))
+      ApplyNetworkChanges(model, sources, *due);
   }
 }
 
@@ -69,6 +78,7 @@ int Run(const Args& args) {
   model.record[SettingsRecord::kHddUnit] = "0";
 
   std::unique_ptr<NetworkWatch> watch = system->WatchNetwork();
+  NetworkBurst burst;
   LoadInterfaceTable(model, sources);
   sources.adapters = system->LoadAdapterTable();
 
@@ -99,7 +109,7 @@ int Run(const Args& args) {
   TakeStartBaselines(state, sources, next);
   for (int t = 0; t < ticks; ++t) {
     next += intervalMs;  // on a fixed schedule, as the refresh timer runs
-    WaitFollowing(watch.get(), model, sources, next);
+    WaitFollowing(watch.get(), burst, model, sources, next);
     std::string name = ChosenInterfaceName(model, sources);
     if (!name.empty() &&
         sources.interfaces[static_cast<std::size_t>(model.adapterIndex)].index == 0)

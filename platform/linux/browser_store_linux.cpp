@@ -20,6 +20,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/linux/reg_text.h"
+#include "platform/regular_file.h"
 
 namespace mirel {
 
@@ -65,6 +66,16 @@ struct FileStamp {
   static FileStamp Of(const struct stat& st) {
     return FileStamp{true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
   }
+  static FileStamp Of(const FileVersion& v) {
+    constexpr std::int64_t kNs = 1000000000;
+    return FileStamp{
+        true,
+        static_cast<dev_t>(v.device),
+        static_cast<ino_t>(v.id),
+        static_cast<off_t>(v.size),
+        {static_cast<time_t>(v.modifiedNs / kNs), static_cast<long>(v.modifiedNs % kNs)},
+        {static_cast<time_t>(v.changedNs / kNs), static_cast<long>(v.changedNs % kNs)}};
+  }
   bool operator==(const FileStamp& o) const {
     return exists == o.exists && device == o.device && inode == o.inode && size == o.size &&
            modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec &&
@@ -93,23 +104,17 @@ class RegFile {
     data_ = {};
     stamp_ = now;
     if (!now.exists) return data_;
-    int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      // A file this user may not read is kept aside before a write replaces
-      // it, like a damaged one: its values are not ours to drop.
-      damaged_ = errno != ENOENT;
-      return data_;
+    // A FIFO or a device in the file's place is not opened, and counts as
+    // damaged, as does a file this user may not read: its values are not
+    // ours to drop, so it is kept aside before a write replaces it.
+    FileRead read = ReadRegularFile(path_, kMaxBrowserSettingsBytes);
+    if (read.status == FileReadStatus::kMissing) return data_;
+    // What was read, should the file have changed since the stat() above.
+    if (read.status == FileReadStatus::kOk || read.status == FileReadStatus::kTooLarge) {
+      stamp_ = FileStamp::Of(read.version);
     }
-    struct stat st {};
-    std::string text;
-    bool tooLarge = false;
-    if (::fstat(fd, &st) == 0) {
-      stamp_ = FileStamp::Of(st);
-      tooLarge = st.st_size > static_cast<off_t>(kMaxBrowserSettingsBytes);
-      if (!tooLarge) tooLarge = !ReadUpTo(fd, kMaxBrowserSettingsBytes, text);
-    }
-    ::close(fd);
-    std::optional<reg::Data> data = tooLarge ? std::nullopt : reg::Parse(text);
+    std::optional<reg::Data> data =
+        read.status == FileReadStatus::kOk ? reg::Parse(read.bytes) : std::nullopt;
     if (!data) {
       damaged_ = true;
       return data_;
@@ -137,18 +142,6 @@ class RegFile {
   }
 
  private:
-  // false when the file holds more than `limit` bytes.
-  static bool ReadUpTo(int fd, std::size_t limit, std::string& out) {
-    char buf[65536];
-    while (true) {
-      ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return true;
-      if (out.size() + static_cast<std::size_t>(n) > limit) return false;
-      out.append(buf, static_cast<std::size_t>(n));
-    }
-  }
-
   // browser-settings.reg.damaged, then .damaged-2, -3, ...: never over an
   // earlier copy.
   void KeepDamaged() {

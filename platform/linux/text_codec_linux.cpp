@@ -69,4 +69,12 @@ std::filesystem::path UserConfigDir() {
   return std::filesystem::path(home && *home ? home : "/tmp") / ".config" / "mirel9x";
 }
 
+std::filesystem::path UserCacheDir() {
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg != nullptr && *xdg == '/') return std::filesystem::path(xdg) / "mirel9x";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home == '/') return std::filesystem::path(home) / ".cache/mirel9x";
+  return {};
+}
+
 }  // namespace mirel

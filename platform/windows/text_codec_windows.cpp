@@ -85,4 +85,14 @@ std::filesystem::path UserConfigDir() {
   return dir;
 }
 
+std::filesystem::path UserCacheDir() {
+  PWSTR local = nullptr;
+  std::filesystem::path dir;
+  if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &local))) {
+    dir = std::filesystem::path(local) / L"mirel9x";
+  }
+  CoTaskMemFree(local);
+  return dir;
+}
+
 }  // namespace mirel

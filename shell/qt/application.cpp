@@ -203,13 +203,27 @@ void Application::WatchNetwork() {
   netNotifier_ = std::make_unique<QSocketNotifier>(static_cast<qintptr>(netWatch_->Descriptor()),
                                                    QSocketNotifier::Read);
   connect(netNotifier_.get(), &QSocketNotifier::activated, this, [this] { NetworkChanged(); });
+  netBurstTimer_.setSingleShot(true);
+  // A coarse timer may fire a little early, before the burst is due.
+  netBurstTimer_.setTimerType(Qt::PreciseTimer);
+  connect(&netBurstTimer_, &QTimer::timeout, this, [this] { NetworkChanged(); });
 }
 
 void Application::NetworkChanged() {
   if (!netWatch_ || exiting_) return;
-  const NetworkUpdate update = ApplyNetworkChanges(model_, *sources_, netWatch_->Drain());
-  // An open dialog shows the list and the choice as they are now.
-  if (dialog_ && (update.listChanged || update.choiceChanged)) dialog_->RefreshInterfaceList();
+  const std::int64_t now = MonotonicNowMs();
+  netBurst_.Drained(netWatch_->Drain(), now);
+  if (std::optional<NetworkChanges> due = netBurst_.TakeDue(now)) {
+    const NetworkUpdate update = ApplyNetworkChanges(model_, *sources_, *due);
+    // An open dialog shows the list and the choice as they are now.
+    if (dialog_ && (update.listChanged || update.choiceChanged)) dialog_->RefreshInterfaceList();
+  }
+  // While a burst is gathered, the watch is drained when it is checked
+  // rather than at every notice.
+  netNotifier_->setEnabled(!netBurst_.Gathering());
+  if (netBurst_.Gathering()) {
+    netBurstTimer_.start(static_cast<int>(std::max<std::int64_t>(0, netBurst_.CheckAt() - now)));
+  }
 }
 
 void Application::SetRefreshInterval(int intervalMs) {
@@ -315,6 +329,7 @@ void Application::Exit() {
   tray_->Remove();
   refreshTimer_.stop();
   if (netNotifier_) netNotifier_->setEnabled(false);
+  netBurstTimer_.stop();
   upkeep_->Stop();
   monitor_->hide();
   if (dialog_) dialog_->hide();

@@ -16,6 +16,7 @@
 
 #include "drawing/gradient.h"
 #include "platform/platform.h"
+#include "readings/network_burst.h"
 #include "readings/registry.h"
 #include "readings/sampling.h"
 #include "readings/web_check_results.h"
@@ -133,6 +134,8 @@ class Application : public QObject {
   QTimer refreshTimer_;
   std::unique_ptr<NetworkWatch> netWatch_;
   std::unique_ptr<QSocketNotifier> netNotifier_;
+  NetworkBurst netBurst_;
+  QTimer netBurstTimer_;
 
   bool exiting_ = false;
   bool applyingGeometry_ = false;

@@ -6,9 +6,11 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <iostream>
 
 #include "behaviour/autostart.h"
+#include "platform/termination.h"
 #include "shell/qt/application.h"
 #include "shell/qt/command_line.h"
 #include "shell/qt/qt_translation.h"
@@ -56,6 +58,9 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
   // The interface is Japanese whatever the locale says.
   const std::unique_ptr<QTranslator> qtTexts = mirel::InstallQtJapanese();
+  // SIGTERM (at logout), SIGINT and SIGHUP end the program as "終了" does,
+  // once the event loop takes them in.
+  const std::unique_ptr<mirel::TerminationRequests> termination = mirel::WatchTerminationRequests();
 
 #ifdef _WIN32
   // Named pipes are seen by every session of the machine: the session number
@@ -91,6 +96,14 @@ int main(int argc, char** argv) {
   env.webCheckBase = line.webCheckBase;
   mirel::Application program(std::move(env));
   instance.onActivate = [&program] { program.BringToFront(); };
+  std::unique_ptr<QSocketNotifier> terminationNotifier;
+  if (termination) {
+    terminationNotifier = std::make_unique<QSocketNotifier>(
+        static_cast<qintptr>(termination->Descriptor()), QSocketNotifier::Read);
+    QObject::connect(terminationNotifier.get(), &QSocketNotifier::activated, [&] {
+      if (termination->Take()) program.Exit();
+    });
+  }
   if (std::optional<int> status = program.Start()) return *status;
   return QApplication::exec();
 }

@@ -1,13 +1,9 @@
-// One monitor per desktop session. The first start holds a lock file for its
-// whole life and listens on a local socket beside it; a later start finds the
-// lock taken, asks the running monitor through the socket to come to the
-// front, and ends. The lock belongs to a process, not to a file left on disk:
-// a lock or socket left by a crashed monitor does not block the next start.
+// One monitor per desktop session: the platform's instance guard
+// (platform/instance_guard.h), watched from the Qt event loop.
 #pragma once
 
-#include <QLocalServer>
-#include <QLockFile>
 #include <QObject>
+#include <QSocketNotifier>
 #include <QString>
 #include <chrono>
 #include <functional>
@@ -15,18 +11,17 @@
 #include <optional>
 #include <string>
 
+#include "platform/instance_guard.h"
+
 namespace mirel {
 
 class SingleInstance : public QObject {
  public:
-  enum class Claim {
-    kFirst,        // this process is the monitor of the session
-    kForwarded,    // another one runs and was asked to come to the front
-    kUnreachable,  // another one holds the lock but did not answer
-  };
+  using Claim = InstanceClaim;
 
-  // `folder` holds the lock and the socket (it must exist); `name` tells
-  // sessions apart (see SessionName).
+  // `folder` holds the lock and the socket (it must exist and be the
+  // user's own, see RuntimeFolder); `name` tells sessions apart (see
+  // SessionName).
   SingleInstance(QString folder, QString name);
   ~SingleInstance() override;
 
@@ -36,10 +31,11 @@ class SingleInstance : public QObject {
   // Called in the first process when a later start asks for the monitor.
   std::function<void()> onActivate;
 
-  QString lockPath() const { return folder_ + "/" + name_ + ".lock"; }
-  QString socketPath() const { return folder_ + "/" + name_ + ".socket"; }
+  QString lockPath() const;
+  QString socketPath() const;
 
-  // The user's runtime folder ($XDG_RUNTIME_DIR, or Qt's private fallback).
+  // A folder only this user can write ($XDG_RUNTIME_DIR when it is the
+  // user's own, else one of the user's own in the temporary folder).
   static QString RuntimeFolder();
   // A name per user and display: a second desktop of the same user gets a
   // monitor of its own, since a window can only come forward on its own
@@ -48,12 +44,8 @@ class SingleInstance : public QObject {
   static QString SessionName(unsigned uid, const std::optional<std::string>& display);
 
  private:
-  void OnConnection();
-
-  QString folder_;
-  QString name_;
-  QLockFile lock_;
-  QLocalServer server_;
+  std::unique_ptr<InstanceGuard> guard_;
+  std::unique_ptr<QSocketNotifier> notifier_;
 };
 
 }  // namespace mirel

@@ -1,6 +1,7 @@
 #include "drawing/strip_font.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -172,7 +173,7 @@ TEST(StripFontTest, FontsFromAFolderAreTheSameFonts) {
   fs::remove_all(dir);
 }
 
-TEST(StripFontTest, CompressedFontsAreInflatedOnceIntoTheCacheAndMappedFromThere) {
+TEST(StripFontTest, CompressedFontsAreInflatedOnceIntoTheCacheAndReadFromThere) {
   const auto cache =
       std::filesystem::temp_directory_path() / ("mirel_font_cache_" + std::to_string(::getpid()));
   std::filesystem::remove_all(cache);
@@ -221,6 +222,62 @@ TEST(StripFontTest, CompressedFontsAreInflatedOnceIntoTheCacheAndMappedFromThere
   ASSERT_NE(fourth.font, nullptr) << fourth.error;
   EXPECT_EQ(draw(*fourth.font), draw(*first.font));
   std::filesystem::remove(cache);
+}
+
+// A cleaner, `cp` or `rsync --inplace` may shorten or rewrite the cached copy
+// while the monitor runs: the next glyph still comes out right (and the
+// program does not crash), and the copy is made again.
+TEST(StripFontTest, ACachedCopyChangedUnderTheProgramIsNoticedAndMadeAgain) {
+  namespace fs = std::filesystem;
+  const fs::path cache =
+      fs::temp_directory_path() / ("mirel_font_change_" + std::to_string(::getpid()));
+  fs::remove_all(cache);
+  StripFontLoad load = StripFont::Open(kAsciiFontPath, kAsciiFontPackage, kFallbackFontPath,
+                                       kFallbackFontPackage, cache);
+  ASSERT_NE(load.font, nullptr) << load.error;
+  fs::path copy;
+  for (const auto& e : fs::directory_iterator(cache))
+    if (e.path().filename().string().rfind("b12.pcf-", 0) == 0) copy = e.path();
+  ASSERT_FALSE(copy.empty());
+  const std::uintmax_t size = fs::file_size(copy);
+  auto same = [&](std::string_view text) {
+    Canvas a(40, 13, kBack), b(40, 13, kBack);
+    Font().Draw(a, 0, 1, text, kInk);
+    load.font->Draw(b, 0, 1, text, kInk);
+    return std::equal(a.data(), a.data() + 40 * 13, b.data()) && InkCount(b) > 0;
+  };
+  EXPECT_TRUE(same("受信"));
+
+  fs::resize_file(copy, 4096);
+  EXPECT_TRUE(same("量")) << "a glyph read after the copy was shortened";
+  EXPECT_EQ(fs::file_size(copy), size) << "made again";
+
+  {  // noise of the same size, written in place
+    std::fstream f(copy, std::ios::in | std::ios::out | std::ios::binary);
+    std::string noise(size, '\0');
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<char>(i * 7919 >> 3);
+    f.write(noise.data(), static_cast<std::streamsize>(noise.size()));
+  }
+  EXPECT_TRUE(same("送")) << "a glyph read after the copy was overwritten";
+  StripFontLoad again = StripFont::Open(kAsciiFontPath, kAsciiFontPackage, kFallbackFontPath,
+                                        kFallbackFontPackage, cache);
+  ASSERT_NE(again.font, nullptr) << again.error;
+  Canvas a(40, 13, kBack), b(40, 13, kBack);
+  Font().Draw(a, 0, 1, "秒", kInk);
+  again.font->Draw(b, 0, 1, "秒", kInk);
+  EXPECT_TRUE(std::equal(a.data(), a.data() + 40 * 13, b.data())) << "the copy made again is whole";
+
+  // A FIFO in the copy's place is not opened (which would wait for a
+  // writer): it is replaced.
+  fs::remove(copy);
+  ASSERT_EQ(::mkfifo(copy.c_str(), 0600), 0);
+  ::alarm(30);
+  StripFontLoad fifo = StripFont::Open(kAsciiFontPath, kAsciiFontPackage, kFallbackFontPath,
+                                       kFallbackFontPackage, cache);
+  ::alarm(0);
+  ASSERT_NE(fifo.font, nullptr) << fifo.error;
+  EXPECT_TRUE(fs::is_regular_file(copy));
+  fs::remove_all(cache);
 }
 
 }  // namespace

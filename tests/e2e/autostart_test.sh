@@ -2,7 +2,8 @@
 # `mirel9x --autostart on|off` without a display: the per-user autostart
 # entry is written (and passes desktop-file-validate, also for a program in a
 # folder whose name needs quoting), carries the names of the installed
-# desktop entry, and is removed again.
+# desktop entry, starts the program from GLib's and systemd's launchers, and
+# is removed again.
 set -uo pipefail
 
 if ! command -v desktop-file-validate >/dev/null 2>&1; then
@@ -37,7 +38,46 @@ run() {  # program args...: the program without a display, output in $work/out
 "$MIREL_BIN" --help >"$work/help" 2>&1
 grep -q -- '--autostart on|off' "$work/help" || fail "--help does not mention --autostart: $(cat "$work/help")"
 
-for folder in "plain" "with space 'quote' \$dollar \"double\" 100% back\\slash"; do
+# The launchers that start autostart entries: GLib's (gio launch, as GNOME
+# and Xfce use it) and, where systemd is installed, its generator of the
+# session's units. They check the Exec line's program before they expand
+# "%%", so a path with a % only starts as an argument. The program is swapped
+# for a stand-in that says where it was started from.
+generator=/usr/lib/systemd/user-generators/systemd-xdg-autostart-generator
+launched_by() {  # folder program
+  local saved="$work/saved-program" marker="$work/launched"
+  mv "$2" "$saved"
+  printf '#!/bin/sh\nprintf %%s "$0" >"%s"\n' "$marker" >"$2"
+  chmod +x "$2"
+  rm -f "$marker"
+  if command -v gio >/dev/null; then
+    gio launch "$entry" >"$work/gio.out" 2>&1 || fail "[$1] gio launch: $(cat "$work/gio.out")"
+    for _ in $(seq 50); do [ -s "$marker" ] && break; sleep 0.1; done
+    [ "$(cat "$marker" 2>/dev/null)" = "$2" ] || fail "[$1] gio launch did not start $2"
+  else
+    echo "note: gio is missing (scripts/install-deps installs libglib2.0-bin)"
+  fi
+  if [ -x "$generator" ]; then
+    rm -rf "$work/units"
+    mkdir -p "$work/units"
+    XDG_CONFIG_HOME="$config" XDG_CONFIG_DIRS="$work/none" "$generator" \
+      "$work/units" "$work/units" "$work/units" >"$work/generator.out" 2>&1
+    ls "$work/units"/app-*@autostart.service >/dev/null 2>&1 ||
+      fail "[$1] systemd's generator made no unit: $(cat "$work/generator.out")"
+    # Where nothing needs quoting, the unit's command is the path as such
+    # (% doubled, as unit files write it). (systemd reads a backslash in a
+    # quoted argument once too often, which no entry can avoid.)
+    if [[ $2 != *[\ \'\"\$]* ]]; then
+      local command=$2
+      [[ $2 == *%* ]] && command="/usr/bin/env ${2//%/%%}"
+      grep -qxF "ExecStart=:$command" "$work/units"/app-*@autostart.service ||
+        fail "[$1] the unit runs: $(grep ExecStart "$work/units"/app-*@autostart.service)"
+    fi
+  fi
+  mv "$saved" "$2"
+}
+
+for folder in "plain" "100%" "with space 'quote' \$dollar \"double\" 100% back\\slash"; do
   mkdir -p "$work/$folder"
   program="$work/$folder/mirel9x"
   cp "$MIREL_BIN" "$program"
@@ -54,6 +94,7 @@ for folder in "plain" "with space 'quote' \$dollar \"double\" 100% back\\slash";
       [ "$(grep "^$key=" "$entry")" = "$(grep "^$key=" "$menu_entry")" ] ||
         fail "[$folder] $key differs from the installed desktop entry"
     done
+    launched_by "$folder" "$program"
   else
     fail "[$folder] no $entry"
   fi

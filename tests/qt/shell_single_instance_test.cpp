@@ -1,6 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,9 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <algorithm>
 #include <chrono>
-#include <cstring>
 
 #include "shell/qt/single_instance.h"
 
@@ -46,36 +44,29 @@ TEST(ShellSingleInstanceTest, ALockHeldWithoutAnAnswerIsReportedAfterTheWait) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   // A live process (this one) holds the lock, and no one listens.
-  QLockFile held(dir.path() + "/mirel9x-test.lock");
-  ASSERT_TRUE(held.tryLock(0));
   SingleInstance late(dir.path(), "mirel9x-test");
+  const int held = ::open(QFile::encodeName(late.lockPath()).constData(), O_RDWR | O_CREAT, 0600);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(late.TryClaim(200ms), Claim::kUnreachable);
   EXPECT_GE(std::chrono::steady_clock::now() - start, 200ms);
+  ::close(held);
 }
 
-// What a monitor killed with SIGKILL leaves: a lock file naming a process
-// that is gone, and a socket file nobody listens on.
+// What a monitor killed with SIGKILL leaves: a lock file that no process
+// holds, and a socket file nobody listens on.
 TEST(ShellSingleInstanceTest, LeftoversOfACrashedMonitorDoNotBlockTheNextStart) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   SingleInstance probe(dir.path(), "mirel9x-test");
 
-  // A child takes the lock and binds the socket as a monitor does, then ends
-  // without letting go of either.
+  // A child becomes the monitor, then ends without letting go of anything.
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    QLockFile lock(probe.lockPath());
-    if (!lock.tryLock(0)) ::_exit(1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(probe.socketPath());
-    std::memcpy(addr.sun_path, path.constData(),
-                std::min(sizeof(addr.sun_path) - 1, static_cast<std::size_t>(path.size())));
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) != 0) ::_exit(2);
-    ::_exit(0);
+    std::unique_ptr<InstanceGuard> guard =
+        MakeInstanceGuard(QFile::encodeName(dir.path()).toStdString(), "mirel9x-test");
+    ::_exit(guard->Claim(100ms) == InstanceClaim::kFirst ? 0 : 1);
   }
   int status = -1;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
