@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "platform/atomic_file.h"
+#include "platform/linux/kde_proxy.h"
+#include "platform/linux/proxy_text.h"
 #include "platform/linux/reg_text.h"
 #include "platform/regular_file.h"
 
@@ -28,20 +30,19 @@ namespace {
 
 constexpr std::string_view kInternetSettings =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
-constexpr int kDefaultProxyPort = 80;
 
 // --- Text helpers ------------------------------------------------------------
 
-using reg::AsciiLower;
+using proxy::Endpoint;
+using proxy::Fingerprint;
+using proxy::FormatServer;
+using proxy::kProtocols;
+using proxy::OneProxyForAll;
+using proxy::ParseServer;
 using reg::NormalKey;
 using reg::SameName;
 using reg::Trim;
-
-std::string Fold(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) c = AsciiLower(c);
-  return out;
-}
+using ProxyParts = proxy::Parts;
 
 // true when `key` is `path` itself or one of its ancestors (both normal).
 bool IsSelfOrAncestor(std::string_view key, std::string_view path) {
@@ -170,11 +171,8 @@ class RegFile {
 // --- Desktop proxy (GSettings) -------------------------------------------------
 
 constexpr const char* kProxySchema = "org.gnome.system.proxy";
-
-// The protocols the desktop keeps a proxy for, each in its own child schema
-// (org.gnome.system.proxy.http, ...), named as in a ProxyServer text.
-constexpr std::array<const char*, 4> kProtocols = {"http", "https", "ftp", "socks"};
-enum Protocol { kHttp, kHttps, kFtp, kSocks };
+// Each protocol of proxy::kProtocols in its own child schema
+// (org.gnome.system.proxy.http, ...).
 
 std::string ChildSchema(const char* protocol) {
   return std::string(kProxySchema) + "." + protocol;
@@ -219,141 +217,6 @@ bool BackendKeepsValues() {
   bool memory = std::strcmp(G_OBJECT_TYPE_NAME(backend), "GMemorySettingsBackend") == 0;
   g_object_unref(backend);
   return !memory;
-}
-
-struct Endpoint {
-  std::string host;
-  int port = 0;
-};
-
-// "host", "host:port", "[v6]:port", with an optional "scheme://" in front,
-// a "/" behind and a remark after a blank. nullopt for an unusable port or
-// an empty host.
-std::optional<Endpoint> ParseEndpoint(std::string_view s) {
-  s = Trim(s);
-  if (std::size_t scheme = s.find("://"); scheme != std::string_view::npos) {
-    s.remove_prefix(scheme + 3);
-  }
-  // A remark follows a blank, half or full width ("host:8080　会社").
-  s = s.substr(0, std::min(s.find_first_of(" \t"), s.find("\u3000")));
-  while (!s.empty() && s.back() == '/') s.remove_suffix(1);
-  Endpoint e;
-  std::string_view portText;
-  bool hasPort = false;
-  if (!s.empty() && s.front() == '[') {
-    std::size_t close = s.find(']');
-    if (close == std::string_view::npos) return std::nullopt;
-    e.host = std::string(s.substr(1, close - 1));
-    std::string_view rest = s.substr(close + 1);
-    if (!rest.empty()) {
-      if (rest.front() != ':') return std::nullopt;
-      portText = rest.substr(1);
-      hasPort = true;
-    }
-  } else if (std::size_t colon = s.find(':');
-             colon != std::string_view::npos && s.find(':', colon + 1) == std::string_view::npos) {
-    e.host = std::string(s.substr(0, colon));
-    portText = s.substr(colon + 1);
-    hasPort = true;
-  } else {
-    e.host = std::string(s);  // no port, or a bare IPv6 address
-  }
-  if (e.host.empty()) return std::nullopt;
-  if (!hasPort || portText.empty()) {
-    e.port = kDefaultProxyPort;
-    return e;
-  }
-  if (portText.size() > 5) return std::nullopt;
-  int port = 0;
-  for (char c : portText) {
-    if (c < '0' || c > '9') return std::nullopt;
-    port = port * 10 + (c - '0');
-  }
-  if (port < 1 || port > 65535) return std::nullopt;
-  e.port = port;
-  return e;
-}
-
-std::string FormatEndpoint(const Endpoint& e) {
-  std::string out = e.host.find(':') != std::string::npos ? "[" + e.host + "]" : e.host;
-  if (e.port > 0) out += ":" + std::to_string(e.port);
-  return out;
-}
-
-bool operator==(const Endpoint& a, const Endpoint& b) {
-  return a.host == b.host && (a.host.empty() || a.port == b.port);
-}
-
-// One endpoint per protocol; an empty host: no proxy for that protocol.
-using ProxyParts = std::array<Endpoint, kProtocols.size()>;
-
-// The plain "host:port" form: one proxy for http, https and ftp, none for
-// socks, as a browser reads it.
-bool OneProxyForAll(const ProxyParts& p) {
-  return !p[kHttp].host.empty() && p[kHttps] == p[kHttp] && p[kFtp] == p[kHttp] &&
-         p[kSocks].host.empty();
-}
-
-// "host:port" sets http, https and ftp and clears socks; "p=host:port;..."
-// sets the protocols named and clears the others. nullopt for a text the
-// desktop cannot hold: an unknown or repeated protocol, a part without '=',
-// an unusable endpoint.
-std::optional<ProxyParts> ParseProxyServer(std::string_view text) {
-  text = Trim(text);
-  ProxyParts parts;
-  if (text.empty()) return parts;
-  if (text.find('=') == std::string_view::npos) {
-    std::optional<Endpoint> e = ParseEndpoint(text);
-    if (!e) return std::nullopt;
-    parts[kHttp] = parts[kHttps] = parts[kFtp] = *e;
-    return parts;
-  }
-  std::array<bool, kProtocols.size()> seen{};
-  while (!text.empty()) {
-    std::size_t semi = text.find(';');
-    std::string_view segment = Trim(text.substr(0, semi));
-    text = semi == std::string_view::npos ? std::string_view() : text.substr(semi + 1);
-    if (segment.empty()) continue;
-    std::size_t eq = segment.find('=');
-    if (eq == std::string_view::npos) return std::nullopt;
-    const std::string scheme = Fold(Trim(segment.substr(0, eq)));
-    std::size_t k = 0;
-    while (k < kProtocols.size() && scheme != kProtocols[k]) ++k;
-    if (k == kProtocols.size() || seen[k]) return std::nullopt;
-    seen[k] = true;
-    std::optional<Endpoint> e = ParseEndpoint(segment.substr(eq + 1));
-    if (!e) return std::nullopt;
-    parts[k] = *e;
-  }
-  return parts;
-}
-
-// The text for settings made elsewhere: "host:port" when http and https agree
-// (ftp the same or unset, no socks), else "http=...;https=...;ftp=...;socks=..."
-// for the protocols that have a proxy.
-std::string FormatProxyServer(const ProxyParts& p) {
-  if (!p[kHttp].host.empty() && p[kHttps] == p[kHttp] &&
-      (p[kFtp].host.empty() || p[kFtp] == p[kHttp]) && p[kSocks].host.empty()) {
-    return FormatEndpoint(p[kHttp]);
-  }
-  std::string out;
-  for (std::size_t k = 0; k < kProtocols.size(); ++k) {
-    if (p[k].host.empty()) continue;
-    if (!out.empty()) out += ';';
-    out += std::string(kProtocols[k]) + "=" + FormatEndpoint(p[k]);
-  }
-  return out;
-}
-
-// Every part, unset ones included: what the desktop held when a text was
-// written, to tell later whether it still does.
-std::string Fingerprint(const ProxyParts& p) {
-  std::string out;
-  for (std::size_t k = 0; k < kProtocols.size(); ++k) {
-    out += std::string(k ? ";" : "") + kProtocols[k] + "=" +
-           (p[k].host.empty() ? std::string() : FormatEndpoint(p[k]));
-  }
-  return out;
 }
 
 class DesktopProxy {
@@ -446,11 +309,7 @@ class DesktopProxy {
     mode_.reset();
     parts_cache_.reset();
   }
-  // True while this thread runs an iteration of the default main context,
-  // as a handler dispatched by the shell's event loop does.
-  static bool MainLoopDeliversNotices() {
-    return g_main_context_is_owner(g_main_context_default()) != FALSE;
-  }
+  static bool MainLoopDeliversNotices() { return GLibNoticesDelivered(); }
 
   static GSettings* New(const char* id, GSettingsBackend* backend) {
     GSettingsSchema* schema =
@@ -510,11 +369,13 @@ constexpr std::string_view kKeptFingerprint = "DesktopSettings";
 class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
  public:
   LinuxBrowserSettingsStore(const std::filesystem::path& configDir, DesktopProxyUse use,
-                            GSettingsBackend* backend)
+                            GSettingsBackend* backend,
+                            const std::optional<std::filesystem::path>& kioslaverc)
       : file_(BrowserSettingsFile(configDir)) {
     if (backend != nullptr || (use == DesktopProxyUse::kWhenAvailable && DesktopProxyAvailable())) {
       desktop_ = std::make_unique<DesktopProxy>(backend);
     }
+    if (kioslaverc) kde_ = std::make_unique<KdeProxyFile>(*kioslaverc);
   }
 
   std::optional<RegValue> Query(std::string_view keyPath, std::string_view valueName) override {
@@ -523,7 +384,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
       RegValue v;
       if (SameName(valueName, "ProxyEnable")) {
         v.kind = RegValue::Kind::kDword;
-        v.dword = desktop_->Manual() ? 1 : 0;
+        v.dword = (kde_ ? kde_->Current().type == kKdeProxyManual : desktop_->Manual()) ? 1 : 0;
       } else {
         v.kind = RegValue::Kind::kString;
         v.text = DesktopServerText();
@@ -537,7 +398,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
 
   KeyDisposition CreateKey(std::string_view keyPath) override {
     std::string key = NormalKey(keyPath);
-    if (desktop_ && IsSelfOrAncestor(key, kInternetSettings))
+    if ((desktop_ || kde_) && IsSelfOrAncestor(key, kInternetSettings))
       return KeyDisposition::kOpenedExisting;
     if (key.empty()) return KeyDisposition::kOpenedExisting;  // the root itself
     if (!reg::Writable(key)) return KeyDisposition::kFailed;
@@ -568,7 +429,9 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
     std::string key = NormalKey(keyPath);
     if (IsDesktopValue(key, valueName)) {
       if (!SameName(valueName, "ProxyEnable")) return false;  // the server is a text
-      return desktop_->SetEnabled(value != 0);
+      // KDE first: a file it cannot write leaves GNOME's settings alone too.
+      if (kde_ && !kde_->SetEnabled(value != 0)) return false;
+      return !desktop_ || desktop_->SetEnabled(value != 0);
     }
     RegValue v;
     v.kind = RegValue::Kind::kDword;
@@ -578,25 +441,34 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
 
  private:
   bool IsDesktopValue(std::string_view key, std::string_view valueName) const {
-    return desktop_ && SameName(key, kInternetSettings) &&
+    return (desktop_ || kde_) && SameName(key, kInternetSettings) &&
            (SameName(valueName, "ProxyServer") || SameName(valueName, "ProxyEnable"));
   }
 
+  // On KDE the readout is KDE's: what its browsers use.
   std::string DesktopServerText() {
-    const ProxyParts parts = desktop_->CurrentParts();
+    ProxyParts parts;
+    if (kde_) {
+      const KdeProxy kde = kde_->Current();
+      if (std::optional<std::string> type = KdeTypeText(kde)) return *type;
+      parts = kde.parts;
+    } else {
+      parts = desktop_->CurrentParts();
+    }
     const reg::Data& kept = file_.Load();
     const RegValue* text = kept.Find(kKeptTextKey, kKeptText);
     const RegValue* fingerprint = kept.Find(kKeptTextKey, kKeptFingerprint);
     if (text != nullptr && fingerprint != nullptr && fingerprint->text == Fingerprint(parts)) {
       return text->text;
     }
-    return FormatProxyServer(parts);  // changed elsewhere since
+    return FormatServer(parts);  // changed elsewhere since
   }
 
   bool SetDesktopServer(std::string_view text) {
-    std::optional<ProxyParts> parts = ParseProxyServer(text);
+    std::optional<ProxyParts> parts = ParseServer(text);
     if (!parts || !reg::Writable(text)) return false;
-    if (!desktop_->SetParts(*parts)) return false;
+    if (kde_ && !kde_->SetParts(*parts)) return false;
+    if (desktop_ && !desktop_->SetParts(*parts)) return false;
     // The desktop has the proxy now; should keeping the text fail, it reads
     // back in the desktop's own form, which still names the same proxy.
     reg::Data data = file_.Load();
@@ -616,6 +488,7 @@ class LinuxBrowserSettingsStore final : public BrowserSettingsStore {
 
   RegFile file_;
   std::unique_ptr<DesktopProxy> desktop_;
+  std::unique_ptr<KdeProxyFile> kde_;
 };
 
 }  // namespace
@@ -629,19 +502,22 @@ bool DesktopProxyAvailable() {
 }
 
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
-    const std::filesystem::path& configDir, DesktopProxyUse use) {
-  return std::make_unique<LinuxBrowserSettingsStore>(configDir, use, nullptr);
+    const std::filesystem::path& configDir, DesktopProxyUse use,
+    const std::optional<std::filesystem::path>& kioslaverc) {
+  return std::make_unique<LinuxBrowserSettingsStore>(configDir, use, nullptr, kioslaverc);
 }
 
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
-    const std::filesystem::path& configDir, GSettingsBackend* backend) {
+    const std::filesystem::path& configDir, GSettingsBackend* backend,
+    const std::optional<std::filesystem::path>& kioslaverc) {
   return std::make_unique<LinuxBrowserSettingsStore>(configDir, DesktopProxyUse::kWhenAvailable,
-                                                     backend);
+                                                     backend, kioslaverc);
 }
 
 std::unique_ptr<BrowserSettingsStore> MakeBrowserSettingsStore(
     const std::filesystem::path& configDir) {
-  return MakeLinuxBrowserSettingsStore(configDir, DesktopProxyUse::kWhenAvailable);
+  return MakeLinuxBrowserSettingsStore(configDir, DesktopProxyUse::kWhenAvailable,
+                                       KdeProxyFileForSession());
 }
 
 }  // namespace mirel

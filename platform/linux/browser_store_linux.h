@@ -26,7 +26,11 @@
 //     folder) makes the write fail. Reads come from GSettings' in-process
 //     cache, so a tick costs no D-Bus round trip.
 //   - The key exists whenever the schema does.
-// Everything else, and the proxy values where the schema is missing, lives in
+// On a KDE Plasma session the two values are also KDE's proxy (kde_proxy.h):
+// every write goes to KDE's file first and then to the desktop's settings,
+// and reads come from KDE's file, which is what browsers there follow; a
+// script, detection or environment type of KDE reads as its name.
+// Everything else, and the proxy values where neither is there, lives in
 // configDir/browser-settings.reg, REGEDIT4 text in UTF-8 (reg_text.h),
 // replaced atomically on every write. It is read again only when it changed
 // (device, inode, size, modification and change time), so a tick that shows
@@ -43,6 +47,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "platform/platform.h"
 
@@ -59,12 +64,16 @@ enum class DesktopProxyUse {
   kNever,          // file only, as on a desktop without the schema
 };
 
+// kioslaverc: KDE's proxy file (kde_proxy.h), written as well as GNOME's
+// settings and read for the proxy values instead of them.
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
-    const std::filesystem::path& configDir, DesktopProxyUse use);
+    const std::filesystem::path& configDir, DesktopProxyUse use,
+    const std::optional<std::filesystem::path>& kioslaverc = std::nullopt);
 
 // The same on a given GSettings backend (tests).
 std::unique_ptr<BrowserSettingsStore> MakeLinuxBrowserSettingsStore(
-    const std::filesystem::path& configDir, GSettingsBackend* backend);
+    const std::filesystem::path& configDir, GSettingsBackend* backend,
+    const std::optional<std::filesystem::path>& kioslaverc = std::nullopt);
 
 // The file that holds the values the desktop does not.
 std::filesystem::path BrowserSettingsFile(const std::filesystem::path& configDir);

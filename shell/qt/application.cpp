@@ -3,7 +3,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QMenu>
+#include <QWindow>
 
+#include "behaviour/desktop_session.h"
 #include "behaviour/popup_menu.h"
 #include "behaviour/settings_commands.h"
 #include "behaviour/switch_toggle.h"
@@ -11,6 +14,8 @@
 #include "drawing/strip_font.h"
 #include "readings/web_check.h"
 #include "settings/item_catalogue.h"
+#include "settings/user_preferences.h"
+#include "shell/qt/command_line.h"
 #include "shell/qt/http_fetcher.h"
 #include "shell/qt/monitor_window.h"
 #include "shell/qt/settings_dialog.h"
@@ -48,7 +53,7 @@ Application::Application(AppEnvironment env, QObject* parent)
   monitorMenu_ = std::make_unique<PopupMenuQt>(hooks);
   monitorMenu_->menu()->setObjectName("mnuPop2");
 
-  tray_->onMenuRequested = [this](QPoint at) { trayMenu_->Popup(at); };
+  tray_->onMenuRequested = [this](QPoint at) { OpenTrayMenu(at); };
   monitor_->onRightPress = [this](QPoint at) { monitorMenu_->Popup(at); };
   monitor_->onLeftClick = [this](std::uint32_t colour) { ToggleByColour(colour); };
   monitor_->onClose = [this] { Exit(); };
@@ -56,6 +61,17 @@ Application::Application(AppEnvironment env, QObject* parent)
 
   upkeep_ =
       std::make_unique<WindowUpkeep>(*monitor_, [this] { return model_.mouseOverMode() == 1; });
+
+  // What the session lets the window do (see desktop_session.h).
+  const std::string platform = QGuiApplication::platformName().toStdString();
+  const bool wayland = IsWaylandSession(ProcessEnvironment);
+  nativeWayland_ = wayland && platform.rfind("wayland", 0) == 0;
+  if (!CursorPositionKnown(platform, wayland)) {
+    monitor_->UseSeeThroughVeil();
+    upkeep_->SetCursorKnown(false);
+  }
+  monitor_->SetFixedSizeHints(nativeWayland_);
+  monitor_->onPointerOver = [this](bool over) { upkeep_->PointerOver(over); };
   connect(&refreshTimer_, &QTimer::timeout, this, [this] { RefreshTick(); });
 }
 
@@ -158,6 +174,7 @@ std::optional<int> Application::Start() {
   monitor_->ShowCanvas(engine_->composed(), engine_->composedHeight());
   monitor_->show();
   monitor_->ReapplyPosition();
+  TellSessionLimits();
 
   // Last: the web check, which waits in a local event loop, so the timers and
   // the menus keep working meanwhile.
@@ -170,6 +187,49 @@ std::optional<int> Application::Start() {
   }
   if (exiting_) return 0;
   return std::nullopt;
+}
+
+void Application::ShowNotice(const QString& text) {
+  if (env_.notice) {
+    env_.notice(text);
+    return;
+  }
+  QMessageBox* box = MakeMessageBox(QMessageBox::Information, text).release();
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
+}
+
+void Application::TellSessionLimits() {
+  const std::filesystem::path file = env_.configDir / kPreferencesFileName;
+  PreferencesLoad prefs = LoadUserPreferences(file);
+  if (!prefs.error.empty()) return;  // a file we cannot read is not overwritten
+  bool told = false;
+  if (!tray_->Shown() && TellOnce(prefs.preferences, kToldNoTrayKey, ProcessEnvironment)) {
+    ShowNotice(QString::fromUtf8(kNoTrayText));
+    told = true;
+  }
+  if (nativeWayland_ && TellOnce(prefs.preferences, kToldNativeWaylandKey, ProcessEnvironment)) {
+    ShowNotice(QString::fromUtf8(kNativeWaylandText));
+    told = true;
+  }
+  if (told) (void)SaveUserPreferences(file, prefs.preferences);
+}
+
+void Application::OpenTrayMenu(QPoint at) {
+  if (nativeWayland_) {
+    // A popup of the monitor window, below it: the compositor places it
+    // there, where a menu of its own would be a window in the middle. Qt
+    // can open a popup only once the program has had a press; before that
+    // the right click on the monitor is the way (said once at start).
+    if (!monitor_->hadPress()) return;
+    QMenu* menu = trayMenu_->menu();
+    menu->winId();
+    if (menu->windowHandle() != nullptr && monitor_->windowHandle() != nullptr)
+      menu->windowHandle()->setTransientParent(monitor_->windowHandle());
+    at = monitor_->mapToGlobal(QPoint(0, monitor_->height()));
+  }
+  trayMenu_->Popup(at);
 }
 
 void Application::CreateDialog() {

@@ -48,6 +48,9 @@ struct AppEnvironment {
   std::function<void(const SettingsModel&, const TextCodec&, WebCheckResults&)> webCheck;
   // A message box; a modal QMessageBox when empty.
   std::function<void(QMessageBox::Icon, const QString& text)> message;
+  // A word to the user that needs no answer; a QMessageBox that does not
+  // wait (the monitor goes on meanwhile) when empty.
+  std::function<void(const QString& text)> notice;
   // Where the web check asks (scheme, host, folder); the build's default when empty.
   std::string webCheckBase;
 };
@@ -112,6 +115,12 @@ class Application : public QObject {
   // choice and the LAN address follow the machine without any polling.
   void WatchNetwork();
   void NetworkChanged();
+  // What this session cannot give, said once per desktop.
+  void TellSessionLimits();
+  void ShowNotice(const QString& text);
+  // The tray menu at the host's position, or (natively on Wayland, where
+  // no client can place a menu on the screen) below the monitor window.
+  void OpenTrayMenu(QPoint at);
 
   AppEnvironment env_;
   SettingsModel model_;
@@ -138,6 +147,7 @@ class Application : public QObject {
   QTimer netBurstTimer_;
 
   bool exiting_ = false;
+  bool nativeWayland_ = false;
   bool applyingGeometry_ = false;
 };
 

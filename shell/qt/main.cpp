@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "behaviour/autostart.h"
+#include "behaviour/desktop_session.h"
 #include "platform/termination.h"
 #include "shell/qt/application.h"
 #include "shell/qt/command_line.h"
@@ -45,6 +46,13 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // On a Wayland session, through XWayland where it exists: only there can the
+  // window keep its place and stay on top. The user's own choice wins.
+  if (const std::optional<std::string> platform =
+          mirel::ChooseQtPlatform(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc),
+                                  mirel::ProcessEnvironment)) {
+    qputenv("QT_QPA_PLATFORM", QByteArray::fromStdString(*platform));
+  }
   // The monitor sends a few changed rows a second. Over the X socket they
   // need no reply; through shared memory Qt waits for the server to finish
   // the previous picture before every paint, a round trip that wakes the

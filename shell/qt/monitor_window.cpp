@@ -118,6 +118,7 @@ void MonitorWindow::ApplyGeometryTwips(const DisplayGeometry& g) {
   placed_ = QPoint(TwipsToPixels(g.left), TwipsToPixels(g.top));
   const int w = std::max(1, TwipsToPixels(g.width - kBorderWidthTwips));
   const int h = std::max(1, TwipsToPixels(g.height - kBorderHeightTwips));
+  if (fixedSize_) setFixedSize(w, h);
   setGeometry(QRect(placed_, QSize(w, h)));
 }
 
@@ -154,7 +155,7 @@ void MonitorWindow::FitToCanvas(int width, int height) {
   const bool changed = empty != noDrawingArea_;
   noDrawingArea_ = empty;
   if (size() != want) {
-    resize(want);  // rescales through the resize event
+    SetSize(want);  // rescales through the resize event
   } else if (changed) {
     Rescale();
   }
@@ -192,6 +193,36 @@ std::uint32_t MonitorWindow::ColourAt(QPointF pos) const {
   return scaled_.GetPixel(x, y);
 }
 
+void MonitorWindow::SetSize(QSize size) {
+  if (fixedSize_) {
+    setFixedSize(size);
+  } else {
+    resize(size);
+  }
+}
+
+void MonitorWindow::UseSeeThroughVeil() {
+  setAttribute(Qt::WA_TranslucentBackground);
+  setMouseTracking(true);  // the moves that tell the pointer is really here
+}
+
+void MonitorWindow::SetVeiled(bool veiled) {
+  if (veiled == veiled_) return;
+  veiled_ = veiled;
+  update();
+}
+
+void MonitorWindow::enterEvent(QEnterEvent*) {
+  entered_ = true;
+}
+
+void MonitorWindow::leaveEvent(QEvent*) {
+  entered_ = false;
+  if (!pointerOver_) return;
+  pointerOver_ = false;
+  if (onPointerOver) onPointerOver(false);
+}
+
 void MonitorWindow::paintEvent(QPaintEvent* e) {
   // Moved to a screen of another pixel ratio since the last tick.
   const QSize device = DeviceSize();
@@ -199,6 +230,11 @@ void MonitorWindow::paintEvent(QPaintEvent* e) {
       oneToOne_ ? QSize(canvas_->width(), canvasHeight_) : QSize(scaled_.width(), scaled_.height());
   if (canvas_ != nullptr && !noDrawingArea_ && canvasHeight_ > 0 && shown != device) Restretch();
   QPainter p(this);
+  if (veiled_) {
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(e->rect(), Qt::transparent);
+    return;
+  }
   const QImage image = Shown();
   if (image.isNull()) {
     p.fillRect(e->rect(), Qt::black);
@@ -219,12 +255,14 @@ Qt::Edges MonitorWindow::EdgesAt(QPoint pos) const {
 }
 
 void MonitorWindow::mousePressEvent(QMouseEvent* e) {
+  hadPress_ = true;
   const Qt::MouseButtons buttons = e->buttons();
   if (buttons == Qt::RightButton) {
     if (onRightPress) onRightPress(e->globalPosition().toPoint());
     return;
   }
   if (!(buttons & Qt::LeftButton)) return;  // middle button: nothing
+  if (veiled_) return;                      // nothing to see, so nothing to drag or switch
 
   const QPoint pos = e->position().toPoint();
   const bool toggle = buttons == Qt::LeftButton;
@@ -252,6 +290,10 @@ void MonitorWindow::mousePressEvent(QMouseEvent* e) {
 }
 
 void MonitorWindow::mouseMoveEvent(QMouseEvent* e) {
+  if (entered_ && !pointerOver_) {
+    pointerOver_ = true;
+    if (onPointerOver) onPointerOver(true);
+  }
   const QPoint delta = e->globalPosition().toPoint() - pressGlobal_;
   if (drag_ == Drag::kManualMove) {
     move(pressGeometry_.topLeft() + delta);
@@ -259,7 +301,7 @@ void MonitorWindow::mouseMoveEvent(QMouseEvent* e) {
     QSize s = pressGeometry_.size();
     if (resizeEdges_ & Qt::RightEdge) s.setWidth(std::max(1, s.width() + delta.x()));
     if (resizeEdges_ & Qt::BottomEdge) s.setHeight(std::max(1, s.height() + delta.y()));
-    resize(s);
+    SetSize(s);
   }
 }
 

@@ -33,6 +33,20 @@ class MonitorWindow : public QWidget {
   void Rescale();
 
   void SetAlwaysOnTop(bool onTop);
+  // Where the window manager cannot be asked for a place (natively on
+  // Wayland), a fixed size: tiling compositors then float the window.
+  void SetFixedSizeHints(bool fixed) { fixedSize_ = fixed; }
+
+  // Where the cursor position cannot be read, the mouse-over mode clears the
+  // window instead of hiding it: it stays, and its leave event brings the
+  // picture back. Call before the window is first shown (it needs a surface
+  // with an alpha channel).
+  void UseSeeThroughVeil();
+  void SetVeiled(bool veiled);
+  bool veiled() const { return veiled_; }
+  // Whether a button was ever pressed on the window: natively on Wayland only
+  // then can a menu open as its popup.
+  bool hadPress() const { return hadPress_; }
   // In the resizable mode the lower and right edges resize the window.
   void SetResizable(bool resizable) { resizable_ = resizable; }
 
@@ -76,6 +90,10 @@ class MonitorWindow : public QWidget {
   // Moved or resized by the user or the window manager.
   std::function<void()> onGeometryChanged;
   std::function<void()> onClose;
+  // The pointer came onto (true) or left (false) the window. Onto means it
+  // moved there: an X server of XWayland sends an enter for a window mapped
+  // under the pointer's last known place even when the pointer is elsewhere.
+  std::function<void(bool over)> onPointerOver;
 
  protected:
   void paintEvent(QPaintEvent*) override;
@@ -84,6 +102,8 @@ class MonitorWindow : public QWidget {
   void mouseReleaseEvent(QMouseEvent* e) override;
   void resizeEvent(QResizeEvent*) override;
   void moveEvent(QMoveEvent*) override;
+  void enterEvent(QEnterEvent*) override;
+  void leaveEvent(QEvent*) override;
   void closeEvent(QCloseEvent* e) override;
 
  private:
@@ -96,6 +116,7 @@ class MonitorWindow : public QWidget {
   qreal PixelRatio() const;
   QSize DeviceSize() const;
   void Restretch();
+  void SetSize(QSize size);
 
   const Canvas* canvas_ = nullptr;
   int canvasHeight_ = 0;
@@ -105,6 +126,11 @@ class MonitorWindow : public QWidget {
   Canvas scaled_;
   bool noDrawingArea_ = false;
   bool resizable_ = true;
+  bool fixedSize_ = false;
+  bool veiled_ = false;
+  bool hadPress_ = false;
+  bool entered_ = false;
+  bool pointerOver_ = false;
   QPoint placed_;  // position from the settings
 
   Drag drag_ = Drag::kNone;

@@ -1,11 +1,17 @@
 #include "shell/qt/tray_icon.h"
 
 #include <QCursor>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QScreen>
+#include <cmath>
 
 #include "settings/settings_model.h"
+#if defined(MIREL_HAVE_SNI)
+#include "shell/qt/status_notifier_item.h"
+#endif
 
 // The resources are compiled into a static library, whose initialiser the
 // linker drops unless something refers to it.
@@ -15,11 +21,32 @@ static void InitResources() {
 
 namespace mirel {
 
+namespace {
+
+// A host passes the screen's pixels; Qt's are device-independent.
+QPoint FromHostPixels(QPoint at) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  for (const QScreen* s : QGuiApplication::screens()) {
+    const qreal r = s->devicePixelRatio();
+    const QRect g = s->geometry();
+    const QRect device(g.topLeft(), g.size() * r);
+    if (device.contains(at)) screen = s;
+  }
+  const qreal ratio = screen != nullptr ? screen->devicePixelRatio() : 1.0;
+  if (ratio == 1.0 || screen == nullptr) return at;
+  const QPoint origin = screen->geometry().topLeft();
+  return origin + QPoint(static_cast<int>(std::lround((at.x() - origin.x()) / ratio)),
+                         static_cast<int>(std::lround((at.y() - origin.y()) / ratio)));
+}
+
+}  // namespace
+
 TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
   InitResources();
   // Read as PNG by name: left to guess, Qt would load every image format
   // plug-in and the icon engines first, a few milliseconds of every start.
-  icon_.setIcon(QIcon(QPixmap::fromImage(QImage(QStringLiteral(":/icons/mirel9x.png"), "PNG"))));
+  const QImage image(QStringLiteral(":/icons/mirel9x.png"), "PNG");
+  icon_.setIcon(QIcon(QPixmap::fromImage(image)));
   icon_.setToolTip(QString::fromUtf8(kProgramTitle));
   // No context menu is attached: Qt would then open it by itself on a right
   // press, while the left press would not. Both reach the menu through here.
@@ -27,18 +54,59 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
           [this](QSystemTrayIcon::ActivationReason reason) {
             if (OpensMenu(reason) && onMenuRequested) onMenuRequested(QCursor::pos());
           });
+#if defined(MIREL_HAVE_SNI)
+  item_ = std::make_unique<StatusNotifierItem>(image, QString::fromUtf8(kProgramTitle));
+  item_->onMenuRequested = [this](QPoint at) {
+    if (onMenuRequested) onMenuRequested(FromHostPixels(at));
+  };
+  item_->onHostChanged = [this] {
+    Choose();
+    if (onTrayChanged) onTrayChanged();
+  };
+#endif
 }
+
+TrayIcon::~TrayIcon() = default;
 
 bool TrayIcon::OpensMenu(QSystemTrayIcon::ActivationReason reason) {
   return reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::Context;
 }
 
 void TrayIcon::Add() {
-  icon_.show();
+  added_ = true;
+#if defined(MIREL_HAVE_SNI)
+  // Registered in any case: a watcher that starts later takes it over.
+  item_->Register();
+#endif
+  Choose();
 }
 
 void TrayIcon::Remove() {
+  added_ = false;
   icon_.hide();
+#if defined(MIREL_HAVE_SNI)
+  item_->Unregister();
+#endif
+}
+
+// Qt's icon only where no StatusNotifierItem host shows ours, so no tray
+// shows it twice.
+void TrayIcon::Choose() {
+  if (!added_) return;
+#if defined(MIREL_HAVE_SNI)
+  if (item_->HostPresent()) {
+    icon_.hide();
+    return;
+  }
+#endif
+  icon_.show();
+}
+
+bool TrayIcon::Shown() const {
+#if defined(MIREL_HAVE_SNI)
+  if (item_->HostPresent()) return true;
+#endif
+  return icon_.isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 }  // namespace mirel

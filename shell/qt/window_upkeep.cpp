@@ -83,8 +83,21 @@ bool WindowUpkeep::eventFilter(QObject* watched, QEvent* event) {
   return false;
 }
 
+void WindowUpkeep::PointerOver(bool over) {
+  pointerOver_ = over;
+  if (running_ && !cursorKnown_) Tick();
+}
+
 UpkeepAction WindowUpkeep::Tick() {
   const bool mouseOver = MouseOver();
+  if (!cursorKnown_) {
+    // The rule decides on the picture: "hide" clears it, "show" brings it back.
+    if (!window_.ShownOnScreen()) window_.ShowRestored();
+    const UpkeepAction action = DecideUpkeep(!pointerOver_, mouseOver, !window_.veiled());
+    if (action != UpkeepAction::kNone) window_.SetVeiled(action == UpkeepAction::kHide);
+    if (running_) Schedule(mouseOver);
+    return action;
+  }
   bool outside = true;
   if (mouseOver) {
     // Both in device pixels, so the edges are those the user sees at any
@@ -107,7 +120,7 @@ UpkeepAction WindowUpkeep::Tick() {
 
 void WindowUpkeep::Schedule(bool mouseOver) {
   if (!running_) return;
-  if (mouseOver) {
+  if (mouseOver && cursorKnown_) {
     if (!timer_.isActive() || timer_.interval() != kIntervalMs) timer_.start(kIntervalMs);
   } else if (!window_.ShownOnScreen()) {
     // Still hidden (a window manager that has not let go yet): keep trying.

@@ -5,6 +5,11 @@
 // Only the mouse-over mode needs the cursor, so only then does a 250 ms timer
 // poll it. Otherwise the window's own hide and state-change events start a
 // short one-shot timer; an idle monitor that nobody hides wakes for nothing.
+//
+// Where the cursor position cannot be read (a Wayland session), the window's
+// own enter and leave events tell whether the pointer is on it, and the
+// mouse-over mode clears the window rather than hiding it, since a hidden
+// window never learns that the pointer left; nothing polls then.
 #pragma once
 
 #include <QObject>
@@ -45,6 +50,10 @@ class WindowUpkeep : public QObject {
   // The cursor position in device pixels of the screen (the native
   // position: at a pixel ratio of 2 every window pixel is two of these).
   std::function<QPoint()> cursorPos;
+  // false where cursorPos cannot be trusted (see above).
+  void SetCursorKnown(bool known) { cursorKnown_ = known; }
+  // The window's enter (true) and leave (false) events.
+  void PointerOver(bool over);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -57,6 +66,8 @@ class WindowUpkeep : public QObject {
   std::function<bool()> mouseOverMode_;
   QTimer timer_;
   bool running_ = false;
+  bool cursorKnown_ = true;
+  bool pointerOver_ = false;
 };
 
 // The cursor position in device pixels, straight from the display server

@@ -265,6 +265,33 @@ TEST_F(DesktopProxyTest, KeyExistsWithTheSchemaAndOtherValuesUseTheFile) {
   EXPECT_NE(ReadFile(BrowserSettingsFile(dir_.path())).find("AutoConfigURL"), std::string::npos);
 }
 
+// On KDE both get every switch: Chromium there reads KDE's file, Firefox
+// GNOME's settings. The readouts are KDE's, so a PAC type there shows.
+TEST_F(DesktopProxyTest, OnKdeEverySwitchReachesBothAndKdesFileIsRead) {
+  const std::filesystem::path rc = dir_.path() / "kioslaverc";
+  auto both = MakeLinuxBrowserSettingsStore(dir_.path(), DesktopProxyUse::kWhenAvailable, rc);
+  ASSERT_TRUE(both->SetString(kInternetSettingsKey, "ProxyServer", "192.0.2.1:3128"));
+  ASSERT_TRUE(both->SetDword(kInternetSettingsKey, "ProxyEnable", 1));
+  EXPECT_EQ(String(proxy_, "mode"), "manual");
+  EXPECT_EQ(Desktop(), "http=192.0.2.1:3128 https=192.0.2.1:3128 ftp=192.0.2.1:3128 socks=");
+  const std::string kde = ReadFile(rc);
+  EXPECT_NE(kde.find("ProxyType=1\n"), std::string::npos) << kde;
+  EXPECT_NE(kde.find("httpsProxy=http://192.0.2.1 3128\n"), std::string::npos) << kde;
+
+  WriteFile(rc, "[Proxy Settings]\nProxyType=2\nProxy Config Script=http://pac.example/p.pac\n");
+  RegistryAccess registry(*both);
+  EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "ProxyServer"),
+            "PAC:http://pac.example/p.pac");
+  EXPECT_EQ(registry.ReadRegValue(kInternetSettingsKey, "ProxyEnable"), "0");
+  ASSERT_TRUE(both->SetDword(kInternetSettingsKey, "ProxyEnable", 0));
+  EXPECT_EQ(String(proxy_, "mode"), "none") << "GNOME's manual proxy goes off";
+  EXPECT_NE(ReadFile(rc).find("ProxyType=2\n"), std::string::npos) << "KDE's script type stays";
+  // A file KDE's administrator locked: GNOME's settings are left alone too.
+  WriteFile(rc, "[Proxy Settings][$i]\nProxyType=0\n");
+  EXPECT_FALSE(both->SetString(kInternetSettingsKey, "ProxyServer", "192.0.2.9:80"));
+  EXPECT_EQ(Desktop(), "http=192.0.2.1:3128 https=192.0.2.1:3128 ftp=192.0.2.1:3128 socks=");
+}
+
 // The menu marks the entry just chosen, whatever its form.
 TEST_F(DesktopProxyTest, MenuMarksTheEntryJustChosen) {
   SettingsModel settings;

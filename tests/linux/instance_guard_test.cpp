@@ -69,7 +69,9 @@ TEST(InstanceGuardTest, WhateverStandsUnderTheLocksNameDoesNotBlockAStart) {
       {"another user's",
        [&] {
          std::ofstream(lock) << "4242\n";
-         if (::geteuid() == 0) ::chown(lock.c_str(), 65534, 65534);
+         if (::geteuid() == 0) {
+           ASSERT_EQ(::chown(lock.c_str(), 65534, 65534), 0);
+         }
          ::chmod(lock.c_str(), 0600);
        }},
       {"a link", [&] { fs::create_symlink(elsewhere, lock); }},
@@ -181,7 +183,7 @@ TEST(InstanceGuardTest, TheFolderIsOnlyTheUsersOwn) {
   // A name taken by another user: the next one.
   if (::geteuid() == 0) {
     ::unsetenv("XDG_RUNTIME_DIR");
-    ::chown(own.c_str(), 65534, 65534);
+    ASSERT_EQ(::chown(own.c_str(), 65534, 65534), 0);
     EXPECT_EQ(PrivateRuntimeFolder(), fs::path(own.string() + "-1"));
   }
   if (runtime != nullptr) ::setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
