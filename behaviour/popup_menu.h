@@ -1,27 +1,22 @@
-// The popup menu of the tray icon and of the monitor window, without widgets.
+// The popup menu of the tray icon and of the monitor window, without widgets:
+// which entries exist, their captions, visibility and check marks, and what
+// choosing one does. A shell turns a MenuModel into its own menu (a QMenu,
+// an HMENU) with one generic loop and hands the chosen entry's id back:
 //
-// A menu is rebuilt on every opening:
+//   const MenuModel& menu = program.OpenMenu(MenuOwner::kTray);
+//   for each entry: a command (id, caption, checkable, checked), a separator
+//                   or a submenu of entries; invisible entries are left out
+//   ... the user chooses an entry ...
+//   program.ChooseMenuEntry(MenuOwner::kTray, id);
 //
-//   PopupMenuModel menu = BuildPopupMenu(registry, settings);
-//   currentProxyText = menu.currentProxy;          // the shared current proxy
-//   add kOptionCaption;
-//   if (menu.ipCopyVisible) add kIpCopyCaption;
-//   if (menu.proxyVisible) add a kProxyCaption submenu with, for every k,
-//       menu.proxyEntries[k].caption, checkable, checked = proxyEntries[k].checked;
-//   add a separator and kExitCaption.
-//
-// Entry 0 of proxyEntries is always "使用しない" (no proxy); entry k >= 1 is
-// proxy list entry k. When entry k is chosen:
-//
-//   ChooseProxyEntry(registry.store(), settings, k, menu.proxyEntries[k].caption);
-//
-// which writes ProxyServer and leaves the outcome in settings.proxyText and
-// settings.statusText. "ＩＰアドレスコピー" puts IpCopyText(globalIp) on the
-// clipboard.
+// The menu is built anew on every opening, so a proxy list edited in the
+// dialog and a proxy changed elsewhere show at once. Adding an entry is one
+// row of the table in popup_menu.cpp.
 #pragma once
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -38,16 +33,59 @@ inline constexpr const char* kExitCaption = "終了";
 inline constexpr const char* kProxyChangedText = " プロキシを変更しました";  // leading blank
 inline constexpr const char* kNoAddressText = "0,0,0,0";
 
+// The two owners of a menu; each keeps the menu of its own last opening.
+enum class MenuOwner { kTray = 0, kMonitor = 1 };
+
+struct MenuEntry {
+  enum class Kind { kCommand, kSubmenu, kSeparator };
+  Kind kind = Kind::kCommand;
+  // What ChooseMenuEntry takes: unique within one opening and never 0 for a
+  // command (Win32 menu command ids start at 1); 0 for the other kinds.
+  int id = 0;
+  // "option", "ipc", "prox", "pro_0", "line1", "en": the Qt objectName, and
+  // what a test finds an entry by.
+  std::string name;
+  // Shown as it is: a shell escapes its own mnemonic marks ("&").
+  std::string caption;
+  bool visible = true;
+  bool checkable = false;
+  bool checked = false;
+  std::vector<MenuEntry> entries;  // a submenu's
+  std::size_t index = 0;           // place among the generated entries of its submenu
+};
+
+struct MenuModel {
+  std::vector<MenuEntry> entries;
+  // The command with that id, anywhere in the menu; nullptr when none.
+  const MenuEntry* Find(int id) const;
+  // The entry with that name, anywhere in the menu; nullptr when none.
+  const MenuEntry* FindNamed(std::string_view name) const;
+};
+
+// What the entries read when the menu is built and do when one is chosen.
+class MenuActions {
+ public:
+  virtual ~MenuActions() = default;
+  virtual const SettingsModel& settings() const = 0;
+  // The browser's proxy, read once for each opening.
+  virtual std::string ReadCurrentProxy() = 0;
+  virtual void OpenOptions() = 0;
+  virtual void CopyIp() = 0;
+  virtual void ChooseProxy(std::size_t index, const std::string& caption) = 0;
+  virtual void Exit() = 0;
+};
+
+// The whole menu for one opening: "オプション", "ＩＰアドレスコピー", the
+// "プロキシ" submenu ("使用しない" and the proxy list, the current proxy
+// marked), a separator and "終了".
+MenuModel BuildMenu(MenuActions& actions);
+// Runs what the command with that id does. False when `menu` has no such
+// command (a stale or foreign id): nothing happens then.
+bool ChooseMenuEntry(MenuActions& actions, const MenuModel& menu, int id);
+
 struct ProxyMenuEntry {
   std::string caption;
   bool checked = false;
-};
-
-struct PopupMenuModel {
-  bool ipCopyVisible = false;
-  bool proxyVisible = false;
-  std::string currentProxy;                  // ProxyServer as read for this opening
-  std::vector<ProxyMenuEntry> proxyEntries;  // [0] "使用しない", [k] proxy list entry k
 };
 
 // The browser's current proxy server text (ProxyServer, "" when none).
@@ -58,9 +96,6 @@ std::string ProxGet(RegistryAccess& registry);
 // the caption begins with it, letter case aside (ASCII and full-width Latin).
 std::vector<ProxyMenuEntry> BuildProxyEntries(const std::string& currentProxy,
                                               const std::vector<std::string>& proxyList);
-
-// Reads the current proxy and builds the whole menu from the settings.
-PopupMenuModel BuildPopupMenu(RegistryAccess& registry, const SettingsModel& settings);
 
 // Switches the browser's proxy to entry `index` (0 = no proxy) whose caption
 // is `caption`: stores "" for entry 0 and the caption otherwise. The caption

@@ -49,10 +49,6 @@ void KeepOneTicked(std::vector<Row>& rows, int row) {
   if (!anyTicked) rows[static_cast<std::size_t>(row)].checked = true;
 }
 
-void StoreIndex(SettingsModel& model, int recordIndex, int i) {
-  model.record[recordIndex] = std::to_string(i);
-}
-
 }  // namespace
 
 // --- Item list ------------------------------------------------------------
@@ -79,6 +75,12 @@ void ItemTickChanged(SettingsModel& model, int row) {
   KeepOneTicked(model.items, row);
   ApplyMenuVisibility(model);
   model.resizePending = true;
+}
+
+void TickItem(SettingsModel& model, int row, bool on) {
+  if (!ValidRow(row, model.items.size())) return;
+  model.items[static_cast<std::size_t>(row)].checked = on;
+  ItemTickChanged(model, row);
 }
 
 void IpCopyCheckClicked(SettingsModel& model) {
@@ -123,6 +125,12 @@ void DriveTickChanged(SettingsModel& model, int row) {
   model.resizePending = true;
 }
 
+void TickDrive(SettingsModel& model, int row, bool on) {
+  if (!ValidRow(row, model.drives.size())) return;
+  model.drives[static_cast<std::size_t>(row)].checked = on;
+  DriveTickChanged(model, row);
+}
+
 bool ChangeSingleColour(SettingsModel& model, int i, const ColourChooser& choose) {
   if (i < 0 || i > 7 || !choose) return false;
   const int field = SettingsRecord::kBackColor + i;
@@ -154,35 +162,6 @@ std::string IntervalCaption(int value) {
   return kIntervalCaptionPrefix + seconds + "秒";
 }
 
-int IntervalChanged(SettingsModel& model, int value) {
-  model.updateInterval = std::clamp(value, 1, kIntervalMax);
-  return model.updateInterval * 500;
-}
-
-void RateUnitClicked(SettingsModel& model, int i) {
-  StoreIndex(model, SettingsRecord::kRateUnit, i);
-}
-void AlwaysOnTopClicked(SettingsModel& model, int i) {
-  StoreIndex(model, SettingsRecord::kAlwaysOnTop, i);
-}
-void MouseOverClicked(SettingsModel& model, int i) {
-  StoreIndex(model, SettingsRecord::kMouseOverMode, i);
-}
-void HddUnitClicked(SettingsModel& model, int i) {
-  StoreIndex(model, SettingsRecord::kHddUnit, i);
-}
-
-void DrawModeClicked(SettingsModel& model, int i) {
-  model.resizePending = true;
-  StoreIndex(model, SettingsRecord::kDrawMode, i);
-}
-
-void GraphSourceClicked(SettingsModel& model, int i, const std::function<void()>& clearGraph) {
-  model.resizePending = true;
-  StoreIndex(model, SettingsRecord::kGraphSource, i);
-  if (clearGraph) clearGraph();
-}
-
 void SpeedPresetClicked(SettingsModel& model, int i) {
   struct Preset {
     int receive;
@@ -198,15 +177,18 @@ void ProxyMenuCheckClicked(SettingsModel& model) {
   ApplyMenuVisibility(model);
 }
 
-void ToolbarCheckClicked(SettingsModel& model, const std::function<void(bool)>& setWindowShown) {
-  ApplyMenuVisibility(model);
+void ApplyToolbarRule(SettingsModel& model) {
   if (!model.toolbarShown) {
     model.toolbarCpu = model.toolbarMemory = model.toolbarReceive = model.toolbarSend = false;
     model.toolbarBoxesEnabled = false;
   } else {
     model.toolbarBoxesEnabled = true;
   }
-  if (setWindowShown) setWindowShown(model.toolbarShown);
+}
+
+void ToolbarCheckClicked(SettingsModel& model) {
+  ApplyMenuVisibility(model);
+  ApplyToolbarRule(model);
 }
 
 // --- Proxy list -----------------------------------------------------------

@@ -1,7 +1,7 @@
 // Every command of the settings dialog as a function of the live settings
-// model, so the dialog stays a thin view and each rule can be tested without
-// a widget. Effects outside the model (the toolbar window, the graph image,
-// the refresh timer) are handed in as callbacks.
+// model, so each rule can be tested without a widget. The dialog's table
+// (dialog_controls.h) says which control runs which command; effects beyond
+// the model (the toolbar window, the graph, the timer) are Program's.
 #pragma once
 
 #include <cstdint>
@@ -52,6 +52,10 @@ bool MoveItemDown(SettingsModel& model);
 // re-fit its window.
 void ItemTickChanged(SettingsModel& model, int row);
 
+// The tick of item row `row` set to `on` by the user, and what follows
+// (ItemTickChanged). A row that does not exist changes nothing.
+void TickItem(SettingsModel& model, int row, bool on);
+
 // After a click on "右クリックにIPアドレスコピーを表示" (ipCopyMenuShown
 // already holds the new state).
 void IpCopyCheckClicked(SettingsModel& model);
@@ -78,6 +82,9 @@ void ChangeDriveColour(SettingsModel& model, GradientImages& images, RowColour w
 // After the tick of drive row `row` changed: at least one drive stays ticked.
 void DriveTickChanged(SettingsModel& model, int row);
 
+// The tick of drive row `row` set to `on` by the user, and what follows.
+void TickDrive(SettingsModel& model, int row, bool on);
+
 // Swatch i (0..7): the colour is stored as decimal text in record field
 // kBackColor + i. Returns whether a colour was chosen.
 bool ChangeSingleColour(SettingsModel& model, int i, const ColourChooser& choose);
@@ -91,28 +98,19 @@ std::string SendSpeedCaption(const SettingsModel& model);
 // "更新間隔  0.5秒", "更新間隔  1秒" ... "更新間隔  10秒".
 std::string IntervalCaption(int value);
 
-// Slider2 moved: stores the value (clamped to 1..20) and returns the
-// refresh interval in milliseconds.
-int IntervalChanged(SettingsModel& model, int value);
-
-// Option groups store the clicked index as decimal text in their field.
-void RateUnitClicked(SettingsModel& model, int i);     // Option1
-void AlwaysOnTopClicked(SettingsModel& model, int i);  // Option2
-void MouseOverClicked(SettingsModel& model, int i);    // Option4
-void HddUnitClicked(SettingsModel& model, int i);      // Option6
-void DrawModeClicked(SettingsModel& model, int i);     // Option7
-// Option3: the graph starts again from nothing with the new source.
-void GraphSourceClicked(SettingsModel& model, int i, const std::function<void()>& clearGraph);
 // Option5: sets both speed sliders; nothing is stored.
 void SpeedPresetClicked(SettingsModel& model, int i);
 
 // Check2(0) "右クリックにプロキシメニューを表示する" (proxyMenuShown already
 // holds the new state).
 void ProxyMenuCheckClicked(SettingsModel& model);
+// The toolbar rule: without "ツールバーに表示する" the four reading boxes are
+// unticked and greyed out (and the toolbar window hidden, by the caller);
+// with it they are enabled, ticked or not as they were.
+void ApplyToolbarRule(SettingsModel& model);
 // Check2(1) "ツールバーに表示する" (toolbarShown already holds the new
-// state): unticking clears and greys out the four reading boxes and hides
-// the toolbar window; ticking enables them, still unticked, and shows it.
-void ToolbarCheckClicked(SettingsModel& model, const std::function<void(bool)>& setWindowShown);
+// state): the proxy entry rule of the pair, then the toolbar rule.
+void ToolbarCheckClicked(SettingsModel& model);
 
 // --- Proxy list -----------------------------------------------------------
 

@@ -25,6 +25,14 @@ bool Holds(std::span<const std::uint32_t> set, std::uint32_t colour) {
 
 }  // namespace
 
+MonitorPress PressOnMonitor(bool left, bool right, bool middle) {
+  MonitorPress press;
+  press.drag = left;
+  press.menu = right && !left && !middle;
+  press.toggle = left && !right && !middle;
+  return press;
+}
+
 SwitchToggle ToggleForColour(std::uint32_t colour) {
   if (Holds(kProxyColours, colour)) return SwitchToggle::kProxy;
   if (Holds(kScriptingColours, colour)) return SwitchToggle::kActiveScripting;

@@ -24,6 +24,18 @@ struct SwitchReadouts {
   std::string javaApplet;       // item 109
 };
 
+// What a mouse press on the monitor window does, by the buttons held: with
+// the left one among them the window is dragged; exactly the right one opens
+// the menu; exactly the left one also toggles, after the drag, the switch
+// under the press (SwitchClicked with the colour at the press position).
+// Anything else (the middle button) does nothing.
+struct MonitorPress {
+  bool drag = false;
+  bool menu = false;
+  bool toggle = false;
+};
+MonitorPress PressOnMonitor(bool left, bool right, bool middle);
+
 // The button whose colour set holds `colour` (0x00BBGGRR, as ToColour gives
 // for a pixel), or kNone.
 SwitchToggle ToggleForColour(std::uint32_t colour);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "settings/item_catalogue.h"
 #include "settings/settings_model.h"
 
 namespace mirel {
@@ -87,6 +88,7 @@ struct MonitorState {
   const std::string& Text(int key) const {
     return valueText.at(static_cast<std::size_t>(key - 100));
   }
+  const std::string& Text(ItemKey key) const { return Text(static_cast<int>(key)); }
 };
 
 }  // namespace mirel

@@ -121,7 +121,59 @@ std::string AddressFromPage(const std::u32string& page) {
   return EncodeUtf8(address);
 }
 
+// What the authority (host and port, perhaps a user) of a base address is
+// made of: it must name a host, and a port must be a number.
+bool UsableAuthority(std::string_view authority) {
+  const std::size_t at = authority.rfind('@');
+  if (at != std::string_view::npos) authority.remove_prefix(at + 1);
+  std::string_view host = authority;
+  std::string_view port;
+  if (host.starts_with('[')) {  // an IPv6 address
+    const std::size_t close = host.find(']');
+    if (close == std::string_view::npos || close == 1) return false;
+    port = host.substr(close + 1);
+    if (!port.empty() && port.front() != ':') return false;
+    if (!port.empty()) port.remove_prefix(1);
+    host = host.substr(1, close - 1);
+  } else if (const std::size_t colon = host.rfind(':'); colon != std::string_view::npos) {
+    port = host.substr(colon + 1);
+    host = host.substr(0, colon);
+    if (port.empty()) return false;
+  }
+  if (host.empty() || port.size() > 5) return false;
+  unsigned number = 0;
+  for (const char c : port) {
+    if (c < '0' || c > '9') return false;
+    number = number * 10 + static_cast<unsigned>(c - '0');
+  }
+  return number <= 65535;
+}
+
 }  // namespace
+
+bool IsUsableWebCheckBase(const std::string& base) {
+  for (const char c : base) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u <= 0x20 || u == 0x7F || c == '\\' || c == '?' || c == '#' || c == '"' || c == '<' ||
+        c == '>') {
+      return false;
+    }
+  }
+  std::string_view rest = base;
+  const std::size_t scheme = rest.find("://");
+  if (scheme == std::string_view::npos) return false;
+  std::string lower(rest.substr(0, scheme));
+  for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  if (lower != "http" && lower != "https") return false;
+  rest.remove_prefix(scheme + 3);
+  return UsableAuthority(rest.substr(0, rest.find('/')));
+}
+
+std::string WebCheckUrl(const std::string& base, const std::string& path) {
+  std::string url = base;
+  while (!url.empty() && url.back() == '/') url.pop_back();
+  return url + path;
+}
 
 std::string VersionLogPath(int versionNumber) {
   return "/cgi-bin/Mirel9xCgi/Mirel9xCheck/hana/hana_page.cgi?id=" + std::to_string(versionNumber) +

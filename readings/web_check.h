@@ -4,6 +4,7 @@
 // client, a test double or the command-line tool.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -37,6 +38,16 @@ inline constexpr const char* kIpItemKey = "104";
 inline constexpr std::size_t kMaxReplyBytes = 1024 * 1024;
 // The longest address text we accept (an IPv6 address with a zone fits).
 inline constexpr std::size_t kMaxGlobalIpChars = 64;
+
+// How long one request of the check may take.
+inline constexpr std::chrono::milliseconds kWebCheckTimeout{60000};
+
+// Whether `base` can serve as the base address: an http or https address
+// with a host (and a port of digits, if any), no query or fragment, and
+// nothing that an address cannot hold (blanks, control characters).
+bool IsUsableWebCheckBase(const std::string& base);
+// The address of a page: the base without its trailing slashes, then path.
+std::string WebCheckUrl(const std::string& base, const std::string& path);
 
 struct FetchReply {
   bool ok = false;

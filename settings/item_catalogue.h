@@ -10,6 +10,26 @@
 
 namespace mirel {
 
+// The display items by name; the settings file and the item rows carry the
+// number as three-digit text.
+enum class ItemKey {
+  kCpu = 100,
+  kMemory = 101,
+  kReceiveRate = 102,
+  kSendRate = 103,
+  kGlobalIp = 104,
+  kLanIp = 105,
+  kProxyServer = 106,
+  kProxySwitch = 107,
+  kActiveScripting = 108,
+  kJavaApplet = 109,
+  kReceivedTotal = 110,
+  kSentTotal = 111,
+  kDisks = 112,
+  kGraph = 113,
+  kDateTime = 114,
+};
+
 struct CatalogueItem {
   const char* key;
   const char* name;

@@ -1,5 +1,6 @@
 #include "settings/settings_model.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -15,6 +16,12 @@ std::string_view TrimBlanks(std::string_view text) {
 }
 
 }  // namespace
+
+int RefreshIntervalMs(const SettingsModel& model) {
+  // The file and the slider keep the value in 1..20; a model filled some
+  // other way must still not spin the timer.
+  return std::clamp(model.updateInterval, 1, 20) * kRefreshStepMs;
+}
 
 bool ParseLenientNumber(std::string_view text, double& out) {
   text = TrimBlanks(text);

@@ -44,6 +44,16 @@ struct SettingsRecord {
   const std::string& operator[](int i) const { return entries.at(static_cast<std::size_t>(i)); }
 };
 
+// The option groups' choices by name. The record keeps each choice as the
+// settings file writes it (the index as decimal text); the accessors of
+// SettingsModel turn it into these.
+enum class AlwaysOnTop { kOn = 0, kOff = 1 };                  // Option2
+enum class MouseOverMode { kNone = 0, kHideUnderCursor = 1 };  // Option4 "マウスオーバーで表示"
+enum class DrawMode { kResizable = 0, kFixedSize = 1 };        // Option7
+
+// The refresh timer's interval is the interval slider's value × 500 ms.
+inline constexpr int kRefreshStepMs = 500;
+
 // One row of the item list: display name, key "100".."114", two colour texts
 // (decimal 0x00BBGGRR, possibly blank-padded or empty) and the shown flag.
 struct ItemRow {
@@ -135,6 +145,9 @@ struct SettingsModel {
   int mouseOverMode() const { return OptionIndex(SettingsRecord::kMouseOverMode); }
   int hddUnit() const { return OptionIndex(SettingsRecord::kHddUnit); }
   int drawMode() const { return OptionIndex(SettingsRecord::kDrawMode); }
+  AlwaysOnTop alwaysOnTopOption() const { return static_cast<AlwaysOnTop>(alwaysOnTop()); }
+  MouseOverMode mouseOverOption() const { return static_cast<MouseOverMode>(mouseOverMode()); }
+  DrawMode drawModeOption() const { return static_cast<DrawMode>(drawMode()); }
   std::uint32_t Colour(int recordIndex) const;  // 0x00BBGGRR
   std::uint32_t backColor() const { return Colour(SettingsRecord::kBackColor); }
   std::uint32_t textColor() const { return Colour(SettingsRecord::kTextColor); }
@@ -143,6 +156,10 @@ struct SettingsModel {
 
   int OptionIndex(int recordIndex) const;
 };
+
+// The refresh timer's interval in milliseconds (Slider2 × 500, 0.5 to 10 s):
+// the one rule every shell and tool asks.
+int RefreshIntervalMs(const SettingsModel& model);
 
 // Lenient number reading as the settings file needs it: surrounding blanks are
 // ignored; false when the rest is not a decimal number. Fractions are

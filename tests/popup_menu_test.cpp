@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "fake_browser_store.h"
 #include "readings/web_check_results.h"
@@ -57,29 +58,76 @@ TEST(ProxyEntriesTest, MarksFollowCaseInsensitivePrefix) {
   }
 }
 
-TEST(PopupMenuTest, EveryOpeningRereadsProxyAndList) {
-  FakeBrowserStore store;
-  store.PutString(kInternetSettingsKey, "ProxyServer", "b:2");
-  RegistryAccess registry(store);
-  SettingsModel settings;
-  settings.proxyList = {"a:1", "b:2", "c:3"};
-  settings.ipCopyEntryVisible = true;
-  settings.proxyEntryVisible = false;
+struct RecordingMenu : MenuActions {
+  SettingsModel model;
+  std::string proxy;
+  int proxyReads = 0;
+  std::vector<std::string> done;
+  const SettingsModel& settings() const override { return model; }
+  std::string ReadCurrentProxy() override {
+    ++proxyReads;
+    return proxy;
+  }
+  void OpenOptions() override { done.push_back("options"); }
+  void CopyIp() override { done.push_back("copy"); }
+  void ChooseProxy(std::size_t k, const std::string& caption) override {
+    done.push_back(std::to_string(k) + " " + caption);
+  }
+  void Exit() override { done.push_back("exit"); }
+};
 
-  PopupMenuModel first = BuildPopupMenu(registry, settings);
-  EXPECT_EQ(first.currentProxy, "b:2");
-  EXPECT_TRUE(first.ipCopyVisible);
-  EXPECT_FALSE(first.proxyVisible);
-  EXPECT_EQ(Marks(first.proxyEntries), (std::vector<bool>{false, false, true, false}));
+// The names of the entries a shell shows, a submenu's in brackets, "*" for a mark.
+std::string Shown(const std::vector<MenuEntry>& entries) {
+  std::string out;
+  for (const MenuEntry& e : entries) {
+    if (!e.visible) continue;
+    out += (out.empty() ? "" : " ") + e.name + (e.checked ? "*" : "");
+    if (e.kind == MenuEntry::Kind::kSubmenu) out += "[" + Shown(e.entries) + "]";
+  }
+  return out;
+}
 
-  // The dialog removed an entry and another program cleared the proxy.
-  settings.proxyList.erase(settings.proxyList.begin() + 1);
-  store.keys[kInternetSettingsKey].erase("ProxyServer");
-  PopupMenuModel second = BuildPopupMenu(registry, settings);
-  EXPECT_EQ(second.currentProxy, "");
-  ASSERT_EQ(second.proxyEntries.size(), 3u);
-  EXPECT_EQ(second.proxyEntries[2].caption, "c:3");
-  EXPECT_EQ(Marks(second.proxyEntries), (std::vector<bool>{true, false, false}));
+TEST(PopupMenuTest, EveryOpeningRereadsAndEveryCommandHasItsOwnId) {
+  RecordingMenu a;
+  a.model.proxyList = {"a:1", "b:2", "c:3"};
+  a.model.ipCopyEntryVisible = true;
+  a.proxy = "b:2";
+  const MenuModel first = BuildMenu(a);
+  // The settings hide the submenu; it is built all the same.
+  EXPECT_EQ(Shown(first.entries), "option ipc line1 en");
+  EXPECT_FALSE(first.FindNamed("prox")->visible);
+  EXPECT_TRUE(first.FindNamed("pro_2")->checked);
+  EXPECT_FALSE(first.FindNamed("pro_1")->checked);
+  EXPECT_EQ(first.FindNamed("pro_3")->caption, "c:3");
+  EXPECT_EQ(first.FindNamed("line1")->kind, MenuEntry::Kind::kSeparator);
+  std::set<int> ids;
+  for (const char* name : {"option", "ipc", "en", "pro_0", "pro_1", "pro_2", "pro_3"}) {
+    const MenuEntry* e = first.FindNamed(name);
+    EXPECT_GT(e->id, 0) << name;
+    EXPECT_TRUE(ids.insert(e->id).second) << name;
+    EXPECT_EQ(first.Find(e->id), e);
+  }
+  EXPECT_EQ(first.FindNamed("prox")->id, 0);
+
+  // A hidden entry cannot be chosen, nor an id the menu does not have.
+  EXPECT_FALSE(ChooseMenuEntry(a, first, first.FindNamed("pro_3")->id));
+  EXPECT_FALSE(ChooseMenuEntry(a, first, 999));
+  EXPECT_FALSE(ChooseMenuEntry(a, first, 0));
+  EXPECT_TRUE(a.done.empty());
+
+  // The dialog removed an entry, another program cleared the proxy, the
+  // submenu is shown again.
+  a.model.proxyList.erase(a.model.proxyList.begin() + 1);
+  a.model.proxyEntryVisible = true;
+  a.model.ipCopyEntryVisible = false;
+  a.proxy.clear();
+  const MenuModel second = BuildMenu(a);
+  EXPECT_EQ(Shown(second.entries), "option prox[pro_0* pro_1 pro_2] line1 en");
+  EXPECT_EQ(a.proxyReads, 2);
+  for (const char* name : {"pro_2", "pro_0", "option", "en"})
+    EXPECT_TRUE(ChooseMenuEntry(a, second, second.FindNamed(name)->id)) << name;
+  EXPECT_FALSE(ChooseMenuEntry(a, second, second.FindNamed("ipc")->id));
+  EXPECT_EQ(a.done, (std::vector<std::string>{"2 c:3", "0 使用しない", "options", "exit"}));
 }
 
 TEST(ChooseProxyEntryTest, StatusAndStoredValuePerOutcome) {

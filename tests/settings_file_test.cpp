@@ -535,7 +535,7 @@ TEST_F(SettingsFileTest, InstalledFileIsAUsableStart) {
   }
   EXPECT_EQ(keys.size(), 15u);
   EXPECT_TRUE(anyShown);
-  EXPECT_EQ(model_.updateInterval * 500, 1000);
+  EXPECT_EQ(RefreshIntervalMs(model_), 1000);
   EXPECT_NE(model_.backColor(), model_.textColor());
 }
 

@@ -99,5 +99,17 @@ TEST(SwitchToggleTest, FailedWriteIsReportedAndStillNamesTheButton) {
   EXPECT_EQ(errors, 1);
 }
 
+TEST(MonitorPressTest, LeftDragsAndTogglesRightOpensTheMenuMiddleDoesNothing) {
+  auto press = [](bool l, bool r, bool m) {
+    const MonitorPress p = PressOnMonitor(l, r, m);
+    return std::string(p.drag ? "drag" : "") + (p.menu ? "menu" : "") + (p.toggle ? "toggle" : "");
+  };
+  EXPECT_EQ(press(true, false, false), "dragtoggle");
+  EXPECT_EQ(press(false, true, false), "menu");
+  EXPECT_EQ(press(false, false, true), "");
+  EXPECT_EQ(press(true, true, false), "drag") << "a drag, but neither menu nor toggle";
+  EXPECT_EQ(press(false, true, true), "");
+}
+
 }  // namespace
 }  // namespace mirel

@@ -250,5 +250,19 @@ TEST_F(WebCheckTest, ItemRowsAndVersionSettingChooseTheRequests) {
   EXPECT_EQ(results.globalIp, "192.0.2.7");
 }
 
+TEST(WebCheckBaseTest, BaseMustBeAnHttpAddressWithAHost) {
+  for (const char* good : {"http://mirel9x.example", "https://127.0.0.1:8080/folder/",
+                           "HTTP://Host.test", "http://[::1]:8080", "http://user@host.test/m"}) {
+    EXPECT_TRUE(IsUsableWebCheckBase(good)) << good;
+  }
+  for (const char* bad :
+       {"ftp://mirel9x.example", "mirel9x.example", "http://", "http://host/?q=1", "http://h/#x",
+        "", "http://a b", "http://host:port", "http://host:", "http://host:99999",
+        "http://host\r\nX: y", "javascript://x", "http://[::1", "http://user@"}) {
+    EXPECT_FALSE(IsUsableWebCheckBase(bad)) << bad;
+  }
+  EXPECT_EQ(WebCheckUrl("http://a.test/m//", "/cgi-bin/x"), "http://a.test/m/cgi-bin/x");
+}
+
 }  // namespace
 }  // namespace mirel

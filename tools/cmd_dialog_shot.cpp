@@ -10,6 +10,7 @@
 #include <charconv>
 #include <iostream>
 
+#include "behaviour/dialog_controls.h"
 #include "drawing/gradient.h"
 #include "platform/platform.h"
 #include "settings/item_catalogue.h"
@@ -23,6 +24,19 @@ namespace mirel::tool {
 namespace {
 
 constexpr const char* kUsage = "dialog-shot SETTINGS OUTDIR [--hold MS]";
+
+// The pictures need no behaviour: what the controls report goes nowhere.
+class InertDialog : public DialogEvents {
+ public:
+  void Toggled(const DialogControl&, bool) override {}
+  void Chosen(const DialogControl&, int) override {}
+  void Edited(const DialogControl&, const std::string&) override {}
+  void Pressed(const DialogControl&, int) override {}
+  void RowTicked(const DialogControl&, int, bool) override {}
+  void RowSelected(const DialogControl&, int) override {}
+  void Moved(PixelPoint) override {}
+  void CloseRequested() override {}
+};
 
 void Wait(int ms) {
   QEventLoop loop;
@@ -65,10 +79,10 @@ int Run(const Args& args) {
   GradientImages gradients;
   RenderAllGradients(model, gradients);
 
-  SettingsDialog dialog(model, gradients, std::filesystem::path(args[1]) / "unused.ini", {});
-  dialog.RefreshFromModel();
+  InertDialog events;
+  SettingsDialog dialog(model, gradients, events);
   dialog.move(40, 40);
-  dialog.Open();
+  dialog.Open(false, {});
   auto* tabs = dialog.findChild<QTabWidget*>(QStringLiteral("TabStrip1"));
   for (int page = 0; page < tabs->count(); ++page) {
     tabs->setCurrentIndex(page);

@@ -100,7 +100,7 @@ int Run(const Args& args) {
   }
   for (ItemRow& row : model.items) row.checked = true;
   for (DriveRow& row : model.drives) row.checked = true;
-  if (intervalMs == 0) intervalMs = model.updateInterval * 500;
+  if (intervalMs == 0) intervalMs = RefreshIntervalMs(model);
 
   MonitorState state;
   const char* unit = model.hddUnit() == 0 ? "GB" : "MB";

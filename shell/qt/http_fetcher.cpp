@@ -21,12 +21,6 @@ constexpr auto kMaxBody = static_cast<qint64>(kMaxReplyBytes);
 
 }  // namespace
 
-bool IsUsableWebCheckBase(const std::string& base) {
-  const QUrl url(QString::fromStdString(base), QUrl::StrictMode);
-  return url.isValid() && (url.scheme() == "http" || url.scheme() == "https") &&
-         !url.host().isEmpty() && !url.hasQuery() && !url.hasFragment();
-}
-
 HttpFetcher::HttpFetcher(std::string base, std::chrono::milliseconds timeout)
     : base_(WithoutTrailingSlash(std::move(base))),
       timeout_(timeout),
@@ -39,14 +33,24 @@ Fetch HttpFetcher::AsFetch() {
 }
 
 FetchReply HttpFetcher::Get(const std::string& path, bool /*asText*/) {
+  if (!IsUsableWebCheckBase(base_)) {
+    FetchReply out;
+    out.error = "not a usable address: " + base_ + path;
+    return out;
+  }
+  return GetUrl(base_ + path, timeout_);
+}
+
+FetchReply HttpFetcher::GetUrl(const std::string& address, std::chrono::milliseconds timeout) {
   FetchReply out;
   if (busy_) {
     out.error = "another request is still waiting";
     return out;
   }
-  const QUrl url(QString::fromStdString(base_ + path), QUrl::TolerantMode);
-  if (!IsUsableWebCheckBase(base_) || !url.isValid()) {
-    out.error = "not a usable address: " + base_ + path;
+  const QUrl url(QString::fromStdString(address), QUrl::TolerantMode);
+  if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") ||
+      url.host().isEmpty()) {
+    out.error = "not a usable address: " + address;
     return out;
   }
 
@@ -88,7 +92,7 @@ FetchReply HttpFetcher::Get(const std::string& path, bool /*asText*/) {
     reply->abort();
   });
 
-  timer.start(timeout_);
+  timer.start(timeout);
   if (!reply->isFinished()) loop.exec();
   timer.stop();
 
@@ -100,7 +104,7 @@ FetchReply HttpFetcher::Get(const std::string& path, bool /*asText*/) {
   } else if (tooLarge) {
     out.error = "reply larger than 1 MiB";
   } else if (timedOut) {
-    out.error = "no reply within " + std::to_string(timeout_.count()) + " ms";
+    out.error = "no reply within " + std::to_string(timeout.count()) + " ms";
   } else if (reply->error() != QNetworkReply::NoError) {
     out.error = reply->errorString().toStdString();
   } else {

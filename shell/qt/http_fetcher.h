@@ -15,7 +15,7 @@ namespace mirel {
 
 class HttpFetcher {
  public:
-  static constexpr std::chrono::milliseconds kDefaultTimeout{60000};
+  static constexpr std::chrono::milliseconds kDefaultTimeout = kWebCheckTimeout;
 
   // `base` is scheme, host and folder before "/cgi-bin/"; a trailing slash
   // is ignored. Needs a QCoreApplication.
@@ -30,6 +30,8 @@ class HttpFetcher {
   // the whole request, or an event loop that was told to quit meanwhile.
   // Only one request runs at a time; a nested call while one is waiting fails.
   FetchReply Get(const std::string& path, bool asText);
+  // The same for a whole http or https address, with its own time-out.
+  FetchReply GetUrl(const std::string& url, std::chrono::milliseconds timeout);
 
   // Get() as the check's injected transfer; valid while this object lives.
   Fetch AsFetch();
@@ -43,9 +45,5 @@ class HttpFetcher {
   std::unique_ptr<QNetworkAccessManager> manager_;
   bool busy_ = false;
 };
-
-// Whether `base` can serve as the base address: an http or https URL with a
-// host, and no query or fragment.
-bool IsUsableWebCheckBase(const std::string& base);
 
 }  // namespace mirel

@@ -1,8 +1,6 @@
-#ifdef _WIN32
-#include <windows.h>
-#else
+// The Linux program: the command line, one monitor per session, then the
+// Qt shell around the program's behaviour.
 #include <unistd.h>
-#endif
 
 #include <QApplication>
 #include <QFileInfo>
@@ -10,35 +8,30 @@
 #include <iostream>
 
 #include "behaviour/autostart.h"
+#include "behaviour/command_line.h"
 #include "behaviour/desktop_session.h"
+#include "behaviour/program.h"
+#include "behaviour/single_instance_rule.h"
 #include "platform/termination.h"
-#include "shell/qt/application.h"
-#include "shell/qt/command_line.h"
+#include "shell/qt/qt_options.h"
+#include "shell/qt/qt_shell.h"
 #include "shell/qt/qt_translation.h"
 #include "shell/qt/single_instance.h"
 
 int main(int argc, char** argv) {
   // Before Qt: --help, --version and --autostart need no display.
-  const mirel::CommandLine line =
-      mirel::ParseCommandLine(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  const mirel::CommandLine line = mirel::ParseCommandLine(
+      std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc), mirel::QtOptions());
   switch (line.action) {
     case mirel::CommandLine::Action::kHelp:
-      std::cout << mirel::HelpText();
+      std::cout << mirel::HelpText(mirel::kQtOptionsNote);
       return 0;
     case mirel::CommandLine::Action::kVersion:
       std::cout << mirel::VersionText();
       return 0;
     case mirel::CommandLine::Action::kAutostart:
-#ifdef _WIN32
-      // The entry it writes is the freedesktop one, which Windows does not read.
-      std::cerr << "mirel9x: --autostart は Linux のデスクトップ用です。Windows では、"
-                   "スタートアップ フォルダ (shell:startup) にこのプログラムのショートカットを"
-                   "置いてください。\n";
-      return 2;
-#else
       return mirel::RunAutostart(line.autostart, mirel::UserConfigDir().parent_path(),
                                  mirel::RunningProgramPath(argv[0]), std::cout, std::cerr);
-#endif
     case mirel::CommandLine::Action::kError:
       std::cerr << mirel::ErrorText(line);
       return 2;
@@ -70,39 +63,23 @@ int main(int argc, char** argv) {
   // once the event loop takes them in.
   const std::unique_ptr<mirel::TerminationRequests> termination = mirel::WatchTerminationRequests();
 
-#ifdef _WIN32
-  // Named pipes are seen by every session of the machine: the session number
-  // and the user name keep the users of one machine apart.
-  DWORD session = 0;
-  ProcessIdToSessionId(GetCurrentProcessId(), &session);
   mirel::SingleInstance instance(
       mirel::SingleInstance::RuntimeFolder(),
-      mirel::SingleInstance::SessionName(session, mirel::ProcessEnvironment("USERNAME")));
-#else
-  std::optional<std::string> display = line.display;
-  if (!display) display = mirel::ProcessEnvironment("DISPLAY");
-  if (!display) display = mirel::ProcessEnvironment("WAYLAND_DISPLAY");
-  mirel::SingleInstance instance(mirel::SingleInstance::RuntimeFolder(),
-                                 mirel::SingleInstance::SessionName(::getuid(), display));
-#endif
-  switch (instance.TryClaim()) {
-    case mirel::SingleInstance::Claim::kForwarded:
-      return 0;
-    case mirel::SingleInstance::Claim::kUnreachable:
-      std::cerr << "mirel9x: すでに起動しているモニタが応答しません (" +
-                       instance.lockPath().toStdString() + ")\n";
-      return 1;
-    case mirel::SingleInstance::Claim::kFirst:
-      break;
+      QString::fromStdString(mirel::InstanceName(::getuid(), mirel::SessionDisplay(line.display))));
+  const mirel::ClaimOutcome claim =
+      mirel::AfterClaim(instance.TryClaim(), instance.lockPath().toStdString());
+  if (!claim.run) {
+    std::cerr << claim.message;
+    return claim.exitStatus;
   }
 
-  mirel::AppEnvironment env;
-  // Through UTF-16: a path made from 8-bit text would be taken in the ANSI
-  // code page on Windows, and a program folder with other characters lost.
+  mirel::ProgramEnvironment env;
   env.executableDir =
       QFileInfo(QCoreApplication::applicationFilePath()).absolutePath().toStdU16String();
   env.webCheckBase = line.webCheckBase;
-  mirel::Application program(std::move(env));
+  mirel::QtShell shell;
+  mirel::Program program(shell, std::move(env));
+  shell.Connect(program);
   instance.onActivate = [&program] { program.BringToFront(); };
   std::unique_ptr<QSocketNotifier> terminationNotifier;
   if (termination) {

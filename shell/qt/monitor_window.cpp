@@ -1,25 +1,23 @@
 #include "shell/qt/monitor_window.h"
 
 #include <QCloseEvent>
+#include <QEnterEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
-#include <QScreen>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
 #include <cmath>
 
+#include "behaviour/switch_toggle.h"
+
 namespace mirel {
 
 namespace {
 constexpr int kResizeBorder = 4;  // pixels along the right and bottom edges
-}
-
-int TwipsToPixels(int twips) {
-  return static_cast<int>(std::lround(twips / 15.0));
 }
 
 MonitorWindow::MonitorWindow(QWidget* parent)
@@ -73,7 +71,7 @@ QSize MonitorWindow::DeviceSize() const {
 void MonitorWindow::Restretch() {
   oneToOne_ = false;
   if (canvas_ == nullptr || canvasHeight_ <= 0 || canvas_->width() <= 0 || width() <= 0 ||
-      height() <= 0 || noDrawingArea_) {
+      height() <= 0) {
     scaled_.Resize(0, 0);
     return;
   }
@@ -114,51 +112,10 @@ void MonitorWindow::SetAlwaysOnTop(bool onTop) {
   if (wasVisible) show();  // changing flags hides the window
 }
 
-void MonitorWindow::ApplyGeometryTwips(const DisplayGeometry& g) {
-  placed_ = QPoint(TwipsToPixels(g.left), TwipsToPixels(g.top));
-  const int w = std::max(1, TwipsToPixels(g.width - kBorderWidthTwips));
-  const int h = std::max(1, TwipsToPixels(g.height - kBorderHeightTwips));
-  if (fixedSize_) setFixedSize(w, h);
-  setGeometry(QRect(placed_, QSize(w, h)));
-}
-
-DisplayGeometry MonitorWindow::GeometryTwips() const {
-  const QRect g = geometry();
-  DisplayGeometry d;
-  d.left = g.x() * 15;
-  d.top = g.y() * 15;
-  d.width = g.width() * 15 + kBorderWidthTwips;
-  const int drawn = noDrawingArea_ ? 0 : g.height();
-  d.height = drawn * 15 + kBorderHeightTwips;
-  d.scaleHeight = drawn;
-  return d;
-}
-
-bool MonitorWindow::KeepOnAScreen() {
-  const QRect g = geometry();
-  for (const QScreen* screen : QGuiApplication::screens()) {
-    if (screen->geometry().intersects(g)) return false;
-  }
-  const QScreen* primary = QGuiApplication::primaryScreen();
-  if (primary == nullptr) return false;
-  placed_ = primary->availableGeometry().topLeft();
-  move(placed_);
-  return true;
-}
-
-void MonitorWindow::FitToCanvas(int width, int height) {
-  if (width <= 0) return;
-  // No strip at all: the window keeps no drawing area, only the thinnest
-  // height a window can have, and shows nothing.
-  const bool empty = height <= 0;
-  const QSize want(width, empty ? 1 : height);
-  const bool changed = empty != noDrawingArea_;
-  noDrawingArea_ = empty;
-  if (size() != want) {
-    SetSize(want);  // rescales through the resize event
-  } else if (changed) {
-    Rescale();
-  }
+void MonitorWindow::Place(const QRect& geometry) {
+  placed_ = geometry.topLeft();
+  if (fixedSize_) setFixedSize(geometry.size());
+  setGeometry(geometry);
 }
 
 bool MonitorWindow::ShownOnScreen() const {
@@ -228,7 +185,7 @@ void MonitorWindow::paintEvent(QPaintEvent* e) {
   const QSize device = DeviceSize();
   const QSize shown =
       oneToOne_ ? QSize(canvas_->width(), canvasHeight_) : QSize(scaled_.width(), scaled_.height());
-  if (canvas_ != nullptr && !noDrawingArea_ && canvasHeight_ > 0 && shown != device) Restretch();
+  if (canvas_ != nullptr && canvasHeight_ > 0 && shown != device) Restretch();
   QPainter p(this);
   if (veiled_) {
     p.setCompositionMode(QPainter::CompositionMode_Source);
@@ -257,15 +214,17 @@ Qt::Edges MonitorWindow::EdgesAt(QPoint pos) const {
 void MonitorWindow::mousePressEvent(QMouseEvent* e) {
   hadPress_ = true;
   const Qt::MouseButtons buttons = e->buttons();
-  if (buttons == Qt::RightButton) {
+  const MonitorPress press = PressOnMonitor(buttons & Qt::LeftButton, buttons & Qt::RightButton,
+                                            buttons & Qt::MiddleButton);
+  if (press.menu) {
     if (onRightPress) onRightPress(e->globalPosition().toPoint());
     return;
   }
-  if (!(buttons & Qt::LeftButton)) return;  // middle button: nothing
-  if (veiled_) return;                      // nothing to see, so nothing to drag or switch
+  if (!press.drag) return;
+  if (veiled_) return;  // nothing to see, so nothing to drag or switch
 
   const QPoint pos = e->position().toPoint();
-  const bool toggle = buttons == Qt::LeftButton;
+  const bool toggle = press.toggle;
   // The window-relative position keeps its fraction at a pixel ratio of 2
   // (device pixel 253 is 126.5), where position() arrives rounded.
   pressColour_ = ColourAt(e->scenePosition());

@@ -50,26 +50,11 @@ class MonitorWindow : public QWidget {
   // In the resizable mode the lower and right edges resize the window.
   void SetResizable(bool resizable) { resizable_ = resizable; }
 
-  // The settings file holds the outer size of a window with a thin border;
-  // this window has none, so that border is taken off: 2496 twips wide is
-  // the 158 pixels of the stack, and 15 × h + 128 twips high is h pixels.
-  static constexpr int kBorderWidthTwips = 126;
-  static constexpr int kBorderHeightTwips = 128;
-
-  // Position and size from twips (15 per pixel).
-  void ApplyGeometryTwips(const DisplayGeometry& g);
-  // The window's position and size as the settings file stores them.
-  DisplayGeometry GeometryTwips() const;
-  // A window that lies wholly outside every screen (a monitor that is gone
-  // since the settings were saved) comes back to the primary screen's corner.
-  // Returns whether it moved.
-  bool KeepOnAScreen();
-  // Fits the window to a stack of width × height pixels, pixel for pixel. An
-  // empty stack leaves no drawing area: the window keeps only the thinnest
-  // height a window can have.
-  void FitToCanvas(int width, int height);
-  bool hasDrawingArea() const { return !noDrawingArea_; }
-  // Re-applies the position of the last ApplyGeometryTwips after show():
+  // Position and size; also remembered as the place asked for.
+  void Place(const QRect& geometry);
+  // Only the size (a fixed one where the window has fixed size hints).
+  void SetSize(QSize size);
+  // Re-applies the position of the last Place after show():
   // some window managers move a window that is shown at negative coordinates.
   void ReapplyPosition();
 
@@ -116,7 +101,6 @@ class MonitorWindow : public QWidget {
   qreal PixelRatio() const;
   QSize DeviceSize() const;
   void Restretch();
-  void SetSize(QSize size);
 
   const Canvas* canvas_ = nullptr;
   int canvasHeight_ = 0;
@@ -124,14 +108,13 @@ class MonitorWindow : public QWidget {
   // The stack scaled to the window's device pixels with nearest-neighbour
   // sampling; kept between ticks so that no tick allocates.
   Canvas scaled_;
-  bool noDrawingArea_ = false;
   bool resizable_ = true;
   bool fixedSize_ = false;
   bool veiled_ = false;
   bool hadPress_ = false;
   bool entered_ = false;
   bool pointerOver_ = false;
-  QPoint placed_;  // position from the settings
+  QPoint placed_;  // the position asked for
 
   Drag drag_ = Drag::kNone;
   std::uint32_t pressColour_ = 0;
@@ -139,7 +122,5 @@ class MonitorWindow : public QWidget {
   QRect pressGeometry_;
   Qt::Edges resizeEdges_;
 };
-
-int TwipsToPixels(int twips);
 
 }  // namespace mirel

@@ -4,66 +4,59 @@
 
 namespace mirel {
 
-PopupMenuQt::PopupMenuQt(PopupMenuHooks hooks, QObject* parent)
-    : QObject(parent), hooks_(std::move(hooks)), menu_(new QMenu) {
-  menu_->setObjectName("mnuPop");
-  options_ = menu_->addAction(QStringLiteral("オプション"));
-  options_->setObjectName("option");
-  ipCopy_ = menu_->addAction(QStringLiteral("ＩＰアドレスコピー"));
-  ipCopy_->setObjectName("ipc");
-  proxyMenu_ = menu_->addMenu(QStringLiteral("プロキシ"));
-  proxyMenu_->setObjectName("prox");
-  menu_->addSeparator()->setObjectName("line1");
-  exit_ = menu_->addAction(QStringLiteral("終了"));
-  exit_->setObjectName("en");
-
-  connect(options_, &QAction::triggered, this, [this] {
-    if (hooks_.options) hooks_.options();
-  });
-  connect(ipCopy_, &QAction::triggered, this, [this] {
-    if (hooks_.copyIp) hooks_.copyIp();
-  });
-  connect(exit_, &QAction::triggered, this, [this] {
-    if (hooks_.exit) hooks_.exit();
-  });
-}
+PopupMenuQt::PopupMenuQt(std::function<void(int id)> chosen, QObject* parent)
+    : QObject(parent), chosen_(std::move(chosen)), menu_(new QMenu) {}
 
 PopupMenuQt::~PopupMenuQt() {
   delete menu_;
 }
 
-void PopupMenuQt::Rebuild() {
-  ipCopy_->setVisible(!hooks_.ipCopyVisible || hooks_.ipCopyVisible());
-  proxyMenu_->menuAction()->setVisible(!hooks_.proxyVisible || hooks_.proxyVisible());
-
-  // Every opening starts from an empty submenu, so an entry removed from the
-  // proxy list in the dialog never lingers here.
-  for (QAction* a : proxyMenu_->actions()) {
-    proxyMenu_->removeAction(a);
-    a->deleteLater();
+void PopupMenuQt::Build(const MenuModel& model) {
+  // Every opening starts from an empty menu, so an entry that is gone (a
+  // proxy removed in the dialog) never lingers.
+  // Deleted later, as Build may run while an old entry is being handled;
+  // taken off the menu's children at once, so nothing finds them meanwhile.
+  for (QAction* a : menu_->actions()) {
+    menu_->removeAction(a);
+    QObject* old =
+        a->menu() ? static_cast<QObject*>(a->menu()) : a;  // a submenu takes its action along
+    old->setParent(nullptr);
+    old->deleteLater();
   }
-  std::vector<ProxyMenuItem> items;
-  if (hooks_.proxyItems) items = hooks_.proxyItems();
-  if (items.empty()) items.push_back({"使用しない", true});
-  for (std::size_t k = 0; k < items.size(); ++k) {
-    // A "&" in a server text is shown, not taken as a mnemonic.
-    QString caption = QString::fromStdString(items[k].caption);
-    caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    QAction* a = proxyMenu_->addAction(caption);
-    a->setObjectName(QStringLiteral("pro_%1").arg(k));
-    a->setCheckable(true);
-    a->setChecked(items[k].checked);
-    const int index = static_cast<int>(k);
-    const std::string text = items[k].caption;
-    connect(a, &QAction::triggered, this, [this, index, text] {
-      if (hooks_.proxyChosen) hooks_.proxyChosen(index, text);
-    });
-  }
-  loadedCount_ = static_cast<int>(items.size()) - 1;
+  for (const MenuEntry& entry : model.entries) Add(menu_, entry);
 }
 
-void PopupMenuQt::Popup(QPoint globalPos) {
-  Rebuild();
+void PopupMenuQt::Add(QMenu* into, const MenuEntry& entry) {
+  if (!entry.visible) return;
+  QAction* action = nullptr;
+  switch (entry.kind) {
+    case MenuEntry::Kind::kSeparator:
+      action = into->addSeparator();
+      break;
+    case MenuEntry::Kind::kSubmenu: {
+      QMenu* submenu = into->addMenu(QString::fromStdString(entry.caption));
+      submenu->setObjectName(QString::fromStdString(entry.name));
+      for (const MenuEntry& inner : entry.entries) Add(submenu, inner);
+      action = submenu->menuAction();
+      break;
+    }
+    case MenuEntry::Kind::kCommand: {
+      // A "&" in a server text is shown, not taken as a mnemonic.
+      QString caption = QString::fromStdString(entry.caption);
+      caption.replace(QLatin1Char('&'), QStringLiteral("&&"));
+      action = into->addAction(caption);
+      action->setCheckable(entry.checkable);
+      action->setChecked(entry.checked);
+      const int id = entry.id;
+      connect(action, &QAction::triggered, this, [this, id] { chosen_(id); });
+      break;
+    }
+  }
+  action->setObjectName(QString::fromStdString(entry.name));
+}
+
+void PopupMenuQt::Popup(const MenuModel& model, QPoint globalPos) {
+  Build(model);
   menu_->popup(globalPos);
 }
 

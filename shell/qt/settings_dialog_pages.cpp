@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "behaviour/dialog_controls.h"
 #include "settings/settings_model.h"
 #include "shell/qt/settings_dialog.h"
 #include "shell/qt/status_line.h"
@@ -39,11 +40,10 @@ QPushButton* Button(QWidget* parent, const char* name, const char* caption, int 
   return Place(new QPushButton(QString::fromUtf8(caption), parent), name, x, y, w, h);
 }
 
-QRadioButton* Radio(QWidget* parent, QButtonGroup* group, int id, const char* name,
-                    const char* caption, int x, int y, int w, int h = 17) {
-  auto* radio = Place(new QRadioButton(QString::fromUtf8(caption), parent), name, x, y, w, h);
-  group->addButton(radio, id);
-  return radio;
+// Grouped by the binding of the dialog's table, which knows the members.
+QRadioButton* Radio(QWidget* parent, const char* name, const char* caption, int x, int y, int w,
+                    int h = 17) {
+  return Place(new QRadioButton(QString::fromUtf8(caption), parent), name, x, y, w, h);
 }
 
 QCheckBox* Check(QWidget* parent, const char* name, const char* caption, int x, int y, int w,
@@ -89,12 +89,10 @@ QTreeWidget* CheckList(QWidget* parent, const char* name, const QStringList& col
   return list;
 }
 
-QSlider* Slider(QWidget* parent, const char* name, int max, int pageStep, int tickEvery) {
+// Range, page step and ticks come with the binding of the dialog's table.
+QSlider* Slider(QWidget* parent, const char* name) {
   auto* slider = Place(new QSlider(Qt::Horizontal, parent), name, 8, 17, 185, 24);
-  slider->setRange(1, max);
-  slider->setPageStep(pageStep);
   slider->setSingleStep(1);
-  slider->setTickInterval(tickEvery);
   slider->setTickPosition(QSlider::TicksBelow);
   return slider;
 }
@@ -168,96 +166,89 @@ QPixmap BannerPicture() {
 }  // namespace
 
 void SettingsDialog::BuildFrame() {
-  tabs_ = Place(new QTabWidget(this), "TabStrip1", 0, 0, 425, 313);
+  auto* tabs = Place(new QTabWidget(this), "TabStrip1", 0, 0, 425, 313);
   QWidget* pages[] = {BuildDisplayPage(), BuildLinePage(),  BuildProxyPage(),
                       BuildDrivePage(),   BuildOtherPage(), BuildVersionPage()};
   const char* captions[] = {"表示設定", "回線設定",     "プロキシ",
                             "HDD",      "その他の設定", "バージョン情報"};
   for (int k = 0; k < 6; ++k) {
     pages[k]->setObjectName(QStringLiteral("Picture1_%1").arg(k));
-    tabs_->addTab(pages[k], QString::fromUtf8(captions[k]));
+    tabs->addTab(pages[k], QString::fromUtf8(captions[k]));
   }
 
-  sizeResetButton_ = Button(this, "Command4", "サイズ初期化", 0, 280, 97, 33);
-  positionResetButton_ = Button(this, "Command5", "位置初期化", 96, 280, 81, 33);
-  saveButton_ = Button(this, "Command3", "設定保存", 176, 280, 81, 33);
-  closeButton_ = Button(this, "Command2", "閉じる", 256, 280, 169, 33);
+  Button(this, "Command4", "サイズ初期化", 0, 280, 97, 33);
+  Button(this, "Command5", "位置初期化", 96, 280, 81, 33);
+  Button(this, "Command3", "設定保存", 176, 280, 81, 33);
+  Button(this, "Command2", "閉じる", 256, 280, 169, 33);
 
-  statusBar_ = Place(new StatusLine(this), "StatusBar1", 0, 312, 425, 17);
+  Place(new StatusLine(this), "StatusBar1", 0, 312, 425, 17);
 
   // Colour buttons 2 to 5 hold colours that are only loaded and saved.
   for (int i = 2; i <= 5; ++i) {
-    swatches_[static_cast<std::size_t>(i)] =
-        Swatch(this, QStringLiteral("color_%1").arg(i).toUtf8().constData(), 0, 0, 17);
-    swatches_[static_cast<std::size_t>(i)]->hide();
+    Swatch(this, QStringLiteral("color_%1").arg(i).toUtf8().constData(), 0, 0, 17)->hide();
   }
 }
 
 QWidget* SettingsDialog::BuildDisplayPage() {
   auto* page = new QWidget;
-  itemList_ = CheckList(page, "ListView2", {"リスト", "No", "Color1", "Color2"}, 0, 0, 217, 201);
-  itemList_->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-  moveUpButton_ = Button(page, "Command1_0", "↑", 224, 64, 33, 33);
-  moveDownButton_ = Button(page, "Command1_1", "↓", 224, 112, 33, 33);
+  QTreeWidget* itemList =
+      CheckList(page, "ListView2", {"リスト", "No", "Color1", "Color2"}, 0, 0, 217, 201);
+  itemList->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+  Button(page, "Command1_0", "↑", 224, 64, 33, 33);
+  Button(page, "Command1_1", "↓", 224, 112, 33, 33);
 
   QGroupBox* graph = Frame(page, "Frame6", "グラフ表示設定", 296, 8, 113, 93);
-  graphSourceGroup_ = new QButtonGroup(this);
   const char* sources[] = {"ＣＰＵ使用率", "メモリ使用率", "受信量/秒", "送信量/秒"};
   for (int i = 1; i <= 4; ++i) {
-    Radio(graph, graphSourceGroup_, i, QStringLiteral("Option3_%1").arg(i).toUtf8().constData(),
-          sources[i - 1], 8, 16 + (i - 1) * 14, 100, 14);
+    Radio(graph, QStringLiteral("Option3_%1").arg(i).toUtf8().constData(), sources[i - 1], 8,
+          16 + (i - 1) * 14, 100, 14);
   }
-  Radio(graph, graphSourceGroup_, 0, "Option3_0", "なし", 68, 72, 40, 16);
+  Radio(graph, "Option3_0", "なし", 68, 72, 40, 16);
 
-  itemPreview_ = Preview(page, "Picture2", 32, 204);
-  itemColourButtons_[0] = Button(page, "Command9_0", "開始色", 0, 224, 93, 25);
-  itemColourButtons_[2] = Button(page, "Command9_2", "単色", 92, 224, 37, 25);
-  itemColourButtons_[1] = Button(page, "Command9_1", "終点色", 128, 224, 89, 25);
+  Preview(page, "Picture2", 32, 204);
+  Button(page, "Command9_0", "開始色", 0, 224, 93, 25);
+  Button(page, "Command9_2", "単色", 92, 224, 37, 25);
+  Button(page, "Command9_1", "終点色", 128, 224, 89, 25);
 
   Label(page, "Label4_0", "総受信量", 260, 196, 52, 19)->setAlignment(Qt::AlignVCenter);
   Label(page, "Label4_1", "総送信量", 260, 216, 52, 19)->setAlignment(Qt::AlignVCenter);
-  totalButtons_[0] = Button(page, "Command6_0", "リセット", 312, 196, 49, 19);
-  totalButtons_[1] = Button(page, "Command6_1", "リセット", 312, 216, 49, 19);
-  totalButtons_[2] = Button(page, "Command6_2", "総量", 368, 196, 33, 19);
-  totalButtons_[3] = Button(page, "Command6_3", "総量", 368, 216, 33, 19);
+  Button(page, "Command6_0", "リセット", 312, 196, 49, 19);
+  Button(page, "Command6_1", "リセット", 312, 216, 49, 19);
+  Button(page, "Command6_2", "総量", 368, 196, 33, 19);
+  Button(page, "Command6_3", "総量", 368, 216, 33, 19);
 
   // Three pixels below the design's row, so that the unit choice clears the
   // 19-pixel total buttons above it.
   Label(page, "Label4_2", "HDD容量単位", 236, 235, 76, 15);
-  hddUnitGroup_ = new QButtonGroup(this);
   const char* tip = "総容量/残容量　使用率％";
-  Radio(page, hddUnitGroup_, 0, "Option6_0", "GB", 312, 235, 48, 15)
-      ->setToolTip(QString::fromUtf8(tip));
-  Radio(page, hddUnitGroup_, 1, "Option6_1", "MB", 368, 235, 44, 15)
-      ->setToolTip(QString::fromUtf8(tip));
+  Radio(page, "Option6_0", "GB", 312, 235, 48, 15)->setToolTip(QString::fromUtf8(tip));
+  Radio(page, "Option6_1", "MB", 368, 235, 44, 15)->setToolTip(QString::fromUtf8(tip));
   return page;
 }
 
 QWidget* SettingsDialog::BuildLinePage() {
   auto* page = new QWidget;
   QGroupBox* speed = Frame(page, "Frame12", "回線速度設定", 8, 8, 401, 129);
-  sendFrame_ = Frame(speed, "Frame8", "", 8, 16, 201, 45);
-  sendSlider_ = Slider(sendFrame_, "Slider3", 128, 8, 10);
-  receiveFrame_ = Frame(speed, "Frame2", "", 8, 72, 201, 45);
-  receiveSlider_ = Slider(receiveFrame_, "Slider1", 192, 8, 10);
+  QGroupBox* sendFrame = Frame(speed, "Frame8", "", 8, 16, 201, 45);
+  Slider(sendFrame, "Slider3");
+  QGroupBox* receiveFrame = Frame(speed, "Frame2", "", 8, 72, 201, 45);
+  Slider(receiveFrame, "Slider1");
 
   QGroupBox* unit = Frame(speed, "Frame3", "速度表示タイプ", 216, 20, 177, 37);
-  rateUnitGroup_ = new QButtonGroup(this);
-  Radio(unit, rateUnitGroup_, 0, "Option1_0", "Ｋｂｙｔｅ/秒", 4, 16, 90);
-  Radio(unit, rateUnitGroup_, 1, "Option1_1", "Ｋｂｉｔ/秒", 96, 16, 78);
+  Radio(unit, "Option1_0", "Ｋｂｙｔｅ/秒", 4, 16, 90);
+  Radio(unit, "Option1_1", "Ｋｂｉｔ/秒", 96, 16, 78);
 
-  presetGroup_ = new QButtonGroup(this);
   const char* presets[] = {"56kモデム、ISDN", "１．５M　ADSL", "　　８M　ADSL", "　１２M　ADSL"};
   for (int i = 0; i < 4; ++i) {
-    Radio(speed, presetGroup_, i, QStringLiteral("Option5_%1").arg(i).toUtf8().constData(),
-          presets[i], 224, 60 + 16 * i, 160, 16);
+    Radio(speed, QStringLiteral("Option5_%1").arg(i).toUtf8().constData(), presets[i], 224,
+          60 + 16 * i, 160, 16);
   }
 
   QGroupBox* adapter = Frame(page, "Frame10", "ネットワークアダプタ設定", 8, 144, 401, 105);
   adapter->setToolTip(QString::fromUtf8("使用するネットワークアダプタを選んでください"));
-  adapterCombo_ = Place(new QComboBox(adapter), "Combo2", 8, 18, 305, 22);
-  adapterAutoBox_ = Check(adapter, "Check1_1", "自動認識", 324, 20, 72);
-  adapterAutoBox_->setToolTip(
+  Place(new QComboBox(adapter), "Combo2", 8, 18, 305, 22);
+  QCheckBox* adapterAutoBox = Check(adapter, "Check1_1", "自動認識", 324, 20, 72);
+  adapterAutoBox->setToolTip(
       QString::fromUtf8("ここにチェックを入れるとアダプタ設定が保存されません"));
   QLabel* note = Label(adapter, "Label4_3",
                        "モニタするネットワークアダプタを選びます。「自動認識」にチェックを"
@@ -271,79 +262,75 @@ QWidget* SettingsDialog::BuildLinePage() {
 
 QWidget* SettingsDialog::BuildProxyPage() {
   auto* page = new QWidget;
-  proxyEdit_ = Place(new QLineEdit(page), "Text1", 8, 16, 337, 18);
-  proxyEdit_->setToolTip(QString::fromUtf8("入力例　localhost:8080"));
-  addProxyButton_ = Button(page, "Command7", "追加", 352, 16, 57, 17);
-  proxyList_ = Place(new QListWidget(page), "List1", 8, 40, 337, 184);
-  removeProxyButton_ = Button(page, "Command8", "削除", 352, 232, 57, 17);
-  proxyMenuBox_ = Check(page, "Check2_0", "右クリックにプロキシメニューを表示する", 16, 232, 320);
+  Place(new QLineEdit(page), "Text1", 8, 16, 337, 18)
+      ->setToolTip(QString::fromUtf8("入力例　localhost:8080"));
+  Button(page, "Command7", "追加", 352, 16, 57, 17);
+  Place(new QListWidget(page), "List1", 8, 40, 337, 184);
+  Button(page, "Command8", "削除", 352, 232, 57, 17);
+  Check(page, "Check2_0", "右クリックにプロキシメニューを表示する", 16, 232, 320);
   return page;
 }
 
 QWidget* SettingsDialog::BuildDrivePage() {
   auto* page = new QWidget;
   QGroupBox* frame = Frame(page, "Frame11", "ＨＤＤ表示設定", 8, 8, 401, 241);
-  driveList_ =
+  QTreeWidget* driveList =
       CheckList(frame, "ListView1", {"ドライブ", "種別", "Color1", "Color2"}, 8, 16, 173, 169);
-  driveList_->setColumnWidth(0, 72);
-  driveList_->header()->setSectionResizeMode(1, QHeaderView::Stretch);
-  drivePreview_ = Preview(frame, "Picture4", 16, 188);
-  driveColourButtons_[0] = Button(frame, "Command10_0", "開始色", 8, 208, 69, 25);
-  driveColourButtons_[2] = Button(frame, "Command10_2", "単色", 76, 208, 41, 25);
-  driveColourButtons_[1] = Button(frame, "Command10_1", "終点色", 116, 208, 69, 25);
+  driveList->setColumnWidth(0, 72);
+  driveList->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+  Preview(frame, "Picture4", 16, 188);
+  Button(frame, "Command10_0", "開始色", 8, 208, 69, 25);
+  Button(frame, "Command10_2", "単色", 76, 208, 41, 25);
+  Button(frame, "Command10_1", "終点色", 116, 208, 69, 25);
   return page;
 }
 
 QWidget* SettingsDialog::BuildOtherPage() {
   auto* page = new QWidget;
-  intervalFrame_ = Frame(page, "Frame5", "更新間隔", 8, 8, 185, 45);
-  intervalSlider_ = Slider(intervalFrame_, "Slider2", 20, 5, 1);
-  intervalSlider_->setGeometry(8, 17, 169, 24);
-  intervalSlider_->setToolTip(QString::fromUtf8("表示数値の取得間隔を設定します"));
+  QGroupBox* intervalFrame = Frame(page, "Frame5", "更新間隔", 8, 8, 185, 45);
+  QSlider* intervalSlider = Slider(intervalFrame, "Slider2");
+  intervalSlider->setGeometry(8, 17, 169, 24);
+  intervalSlider->setToolTip(QString::fromUtf8("表示数値の取得間隔を設定します"));
 
   QGroupBox* top = Frame(page, "Frame4", "常に手前に表示", 8, 56, 185, 37);
-  alwaysOnTopGroup_ = new QButtonGroup(this);
-  Radio(top, alwaysOnTopGroup_, 0, "Option2_0", "ＯＮ", 8, 16, 60);
-  Radio(top, alwaysOnTopGroup_, 1, "Option2_1", "ＯＦＦ", 88, 16, 70);
+  Radio(top, "Option2_0", "ＯＮ", 8, 16, 60);
+  Radio(top, "Option2_1", "ＯＦＦ", 88, 16, 70);
 
   QGroupBox* hover = Frame(page, "Frame9", "マウスオーバー設定", 8, 96, 185, 57);
   hover->setToolTip(QString::fromUtf8("マウスを近づけると邪魔にならないように自動的に隠れます"));
-  mouseOverGroup_ = new QButtonGroup(this);
-  Radio(hover, mouseOverGroup_, 0, "Option4_0", "無し", 8, 16, 160);
-  Radio(hover, mouseOverGroup_, 1, "Option4_1", "マウスオーバーで表示", 8, 34, 170);
+  Radio(hover, "Option4_0", "無し", 8, 16, 160);
+  Radio(hover, "Option4_1", "マウスオーバーで表示", 8, 34, 170);
 
   QGroupBox* draw = Frame(page, "Frame13", "描写タイプの設定", 8, 160, 185, 57);
-  drawModeGroup_ = new QButtonGroup(this);
-  Radio(draw, drawModeGroup_, 0, "Option7_0", "ウインドウサイズ可変", 6, 16, 174);
-  Radio(draw, drawModeGroup_, 1, "Option7_1", "サイズ固定で動作を軽くする", 6, 34, 176);
+  Radio(draw, "Option7_0", "ウインドウサイズ可変", 6, 16, 174);
+  Radio(draw, "Option7_1", "サイズ固定で動作を軽くする", 6, 34, 176);
 
-  versionCheckBox_ =
+  QCheckBox* versionCheckBox =
       Check(page, "Check1_20", "Mirel君の最新バージョンを自動チェックする", 8, 224, 300);
-  versionCheckBox_->setToolTip(QString::fromUtf8(
+  versionCheckBox->setToolTip(QString::fromUtf8(
       "Mirel君の最新バージョンがリリースされた時にメインウインドウに表示してお知らせします"));
 
   QGroupBox* toolbar = Frame(page, "Frame1", "ツールバー設定", 200, 8, 209, 77);
-  toolbarBox_ = Check(toolbar, "Check2_1", "ツールバーに表示する", 8, 16, 190);
+  Check(toolbar, "Check2_1", "ツールバーに表示する", 8, 16, 190);
   const char* readings[] = {"ＣＰＵ使用率", "メモリ使用率", "受信量/秒", "送信量/秒"};
   for (int k = 0; k < 4; ++k) {
-    toolbarReadingBoxes_[static_cast<std::size_t>(k)] =
-        Check(toolbar, QStringLiteral("Check3_%1").arg(k).toUtf8().constData(), readings[k],
-              k % 2 == 0 ? 8 : 104, k < 2 ? 36 : 55, 96);
+    Check(toolbar, QStringLiteral("Check3_%1").arg(k).toUtf8().constData(), readings[k],
+          k % 2 == 0 ? 8 : 104, k < 2 ? 36 : 55, 96);
   }
 
   QGroupBox* graph = Frame(page, "Frame7", "グラフ色設定", 200, 88, 209, 57);
   Label(graph, "Label1_0", "ラインカラー", 12, 18, 80);
-  swatches_[6] = Swatch(graph, "color_6", 96, 17, 17);
+  Swatch(graph, "color_6", 96, 17, 17);
   Label(graph, "Label1_1", "バックカラー", 12, 36, 80);
-  swatches_[7] = Swatch(graph, "color_7", 96, 35, 17);
+  Swatch(graph, "color_7", 96, 35, 17);
 
   QGroupBox* colours = Frame(page, "Frame14", "背景色、文字色設定", 200, 148, 209, 49);
   Label(colours, "Label1_2", "背景色", 12, 22, 44);
-  swatches_[0] = Swatch(colours, "color_0", 56, 21, 17);
+  Swatch(colours, "color_0", 56, 21, 17);
   Label(colours, "Label1_3", "文字色", 108, 22, 44);
-  swatches_[1] = Swatch(colours, "color_1", 152, 21, 17);
+  Swatch(colours, "color_1", 152, 21, 17);
 
-  ipCopyBox_ = Check(page, "Check1_0", "右クリックにIPアドレスコピーを表示", 200, 200, 209);
+  Check(page, "Check1_0", "右クリックにIPアドレスコピーを表示", 200, 200, 209);
   return page;
 }
 
@@ -365,9 +352,7 @@ QWidget* SettingsDialog::BuildVersionPage() {
   note->setWordWrap(true);
   note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-  homeLink_ = Label(page, "Label3", MIREL_HOME_PAGE, 40, 160, 329, 17);
-  homeLink_->setCursor(Qt::PointingHandCursor);
-  homeLink_->installEventFilter(this);
+  Label(page, "Label3", kHomePage, 40, 160, 329, 17);
 
   QLabel* disclaimer = Label(page, "lblDisclaimer",
                              "このソフトウェアは無保証です。使用したこと、または使用できなかった"

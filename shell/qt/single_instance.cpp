@@ -35,20 +35,4 @@ QString SingleInstance::RuntimeFolder() {
   return QFile::decodeName(QByteArray::fromStdString(PrivateRuntimeFolder().string()));
 }
 
-QString SingleInstance::SessionName(unsigned uid, const std::optional<std::string>& display) {
-  std::string session = display.value_or("");
-  // ":0.1" and ":0" are the same display.
-  const std::size_t colon = session.rfind(':');
-  const std::size_t dot = session.rfind('.');
-  if (colon != std::string::npos && dot != std::string::npos && dot > colon) session.resize(dot);
-  QString name = QStringLiteral("mirel9x-%1").arg(uid);
-  if (!session.empty()) name += '-';
-  for (const char c : session) {
-    const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                       c == '-' || c == '.';
-    name += plain ? QChar(c) : QChar('_');
-  }
-  return name;
-}
-
 }  // namespace mirel

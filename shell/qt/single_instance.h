@@ -20,8 +20,8 @@ class SingleInstance : public QObject {
   using Claim = InstanceClaim;
 
   // `folder` holds the lock and the socket (it must exist and be the
-  // user's own, see RuntimeFolder); `name` tells sessions apart (see
-  // SessionName).
+  // user's own, see RuntimeFolder); `name` tells sessions apart
+  // (InstanceName, behaviour/single_instance_rule.h).
   SingleInstance(QString folder, QString name);
   ~SingleInstance() override;
 
@@ -37,11 +37,6 @@ class SingleInstance : public QObject {
   // A folder only this user can write ($XDG_RUNTIME_DIR when it is the
   // user's own, else one of the user's own in the temporary folder).
   static QString RuntimeFolder();
-  // A name per user and display: a second desktop of the same user gets a
-  // monitor of its own, since a window can only come forward on its own
-  // display. `display` is the X display (":0", "host:10.0"), else the
-  // Wayland display; the screen number does not count.
-  static QString SessionName(unsigned uid, const std::optional<std::string>& display);
 
  private:
   std::unique_ptr<InstanceGuard> guard_;

@@ -2,16 +2,16 @@
 
 #include <QTimer>
 
+#include "behaviour/monitor_geometry.h"
 #include "settings/settings_model.h"
-#include "shell/qt/monitor_window.h"
 
 namespace mirel {
 
 ToolbarWindow::ToolbarWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName("Form5");
   setWindowTitle(QString::fromUtf8(kProgramTitle));
-  setGeometry(TwipsToPixels(kLeftTwips), TwipsToPixels(kTopTwips), TwipsToPixels(kWidthTwips),
-              TwipsToPixels(kHeightTwips));
+  const PixelRect r = ToolbarWindowRect();
+  setGeometry(r.x, r.y, r.width, r.height);
 }
 
 void ToolbarWindow::SetCaption(const std::string& caption) {
@@ -33,7 +33,8 @@ void ToolbarWindow::SetShown(bool shown) {
 }
 
 void ToolbarWindow::PlaceOffScreen() {
-  if (isVisible()) move(TwipsToPixels(kLeftTwips), TwipsToPixels(kTopTwips));
+  const PixelRect r = ToolbarWindowRect();
+  if (isVisible()) move(r.x, r.y);
 }
 
 }  // namespace mirel

@@ -1,6 +1,6 @@
 // A window whose only content is its caption. It sits left of and above the
-// visible screen, so what the user sees of it is its task-bar entry, which
-// carries the readings chosen for it.
+// visible screen (ToolbarWindowRect), so what the user sees of it is its
+// task-bar entry, which carries the readings chosen for it.
 #pragma once
 
 #include <QWidget>
@@ -12,12 +12,6 @@ class ToolbarWindow : public QWidget {
   Q_OBJECT
 
  public:
-  // Twips, as the settings of the original layout give them.
-  static constexpr int kLeftTwips = -16513;
-  static constexpr int kTopTwips = -1140;
-  static constexpr int kWidthTwips = 1590;
-  static constexpr int kHeightTwips = 975;
-
   explicit ToolbarWindow(QWidget* parent = nullptr);
 
   void SetCaption(const std::string& caption);

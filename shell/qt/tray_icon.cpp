@@ -41,7 +41,7 @@ QPoint FromHostPixels(QPoint at) {
 
 }  // namespace
 
-TrayIcon::TrayIcon(QObject* parent) : QObject(parent) {
+TrayIcon::TrayIcon(QObject* parent) : QObject(parent), icon_(this) {
   InitResources();
   // Read as PNG by name: left to guess, Qt would load every image format
   // plug-in and the icon engines first, a few milliseconds of every start.

@@ -13,6 +13,10 @@ check_installed_start() {
   local prefix=$1 work=$2
   local config="$work/config" log="$work/program.log" requests="$work/requests.log"
   mkdir -p "$config" "$work/home"
+  # A runtime folder of its own: the install and package tests run at the
+  # same time, and without a display both would be the same session, whose
+  # second start only asks the first to come forward.
+  mkdir -p -m 700 "$work/run"
   : >"$requests"
 
   python3 - "$requests" >"$work/proxy.port" 2>"$work/proxy.log" <<'PY' &
@@ -42,7 +46,7 @@ PY
   fi
 
   env -u DISPLAY -u WAYLAND_DISPLAY -u no_proxy -u NO_PROXY \
-    HOME="$work/home" XDG_CONFIG_HOME="$config" QT_QPA_PLATFORM=offscreen \
+    HOME="$work/home" XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen \
     GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8 http_proxy="http://127.0.0.1:$port" \
     "$prefix/bin/mirel9x" >"$log" 2>&1 &
   local pid=$!

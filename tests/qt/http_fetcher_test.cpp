@@ -80,14 +80,11 @@ TEST(HttpFetcherTest, RefusesBodiesOverTheCap) {
   EXPECT_TRUE(reply.body.empty());
 }
 
-TEST(HttpFetcherTest, BaseMustBeAnHttpAddressWithAHost) {
-  EXPECT_TRUE(IsUsableWebCheckBase("http://mirel9x.example"));
-  EXPECT_TRUE(IsUsableWebCheckBase("https://127.0.0.1:8080/folder/"));
-  EXPECT_FALSE(IsUsableWebCheckBase("ftp://mirel9x.example"));
-  EXPECT_FALSE(IsUsableWebCheckBase("mirel9x.example"));
-  EXPECT_FALSE(IsUsableWebCheckBase("http://"));
-  EXPECT_FALSE(IsUsableWebCheckBase("http://host/?q=1"));
+TEST(HttpFetcherTest, OnlyHttpAddressesAreAsked) {
   EXPECT_FALSE(HttpFetcher("file:///etc").Get("/passwd", true).ok);
+  HttpFetcher fetcher("");
+  EXPECT_FALSE(fetcher.GetUrl("file:///etc/passwd", std::chrono::seconds(1)).ok);
+  EXPECT_FALSE(fetcher.GetUrl("http:///nohost", std::chrono::seconds(1)).ok);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -25,8 +26,11 @@
 #include <iterator>
 #include <vector>
 
+#include "behaviour/settings_commands.h"
 #include "drawing/gradient.h"
+#include "platform/platform.h"
 #include "settings/item_catalogue.h"
+#include "settings/settings_file.h"
 #include "settings/settings_model.h"
 #include "shell/qt/status_line.h"
 
@@ -42,6 +46,68 @@ QString U(const char* text) {
 std::string ReadAll(const fs::path& p) {
   std::ifstream in(p, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// What the rest of the program does for the dialog's commands, as far as
+// these tests look: recorded, the model changed as Program changes it, and
+// the dialog told to read the parts again.
+struct TestActions : DialogActions {
+  SettingsModel* m = nullptr;
+  GradientImages* g = nullptr;
+  SettingsDialog* dialog = nullptr;
+  fs::path file;
+  std::optional<QColor> chosen;
+  int chooserCalls = 0;
+  std::vector<int> intervals;
+  std::vector<bool> toolbarShown;
+  std::vector<int> totals;
+  int graphCleared = 0, graphBackChanged = 0, saves = 0, geometryApplied = 0, closed = 0;
+  int homePages = 0;
+
+  SettingsModel& model() override { return *m; }
+  GradientImages& gradientImages() override { return *g; }
+  std::optional<std::uint32_t> ChooseColour(std::uint32_t) override {
+    ++chooserCalls;
+    if (!chosen) return std::nullopt;
+    return Rgb(chosen->red(), chosen->green(), chosen->blue());
+  }
+  void RefreshDialog(DialogParts parts) override {
+    if (dialog) dialog->Refresh(parts);
+  }
+  void RefreshIntervalChanged() override { intervals.push_back(RefreshIntervalMs(*m)); }
+  void MouseOverModeChanged() override {}
+  void ToolbarShownChanged() override { toolbarShown.push_back(m->toolbarShown); }
+  void ClearGraph() override { ++graphCleared; }
+  void RepaintGraphBackground() override { ++graphBackChanged; }
+  void ResetTotal(int which) override { totals.push_back(which); }
+  void ResetMonitorSize() override {
+    ResetWindowSize(*m, 58);
+    ++geometryApplied;
+  }
+  void ResetMonitorPosition() override {
+    ResetWindowPosition(*m);
+    ++geometryApplied;
+  }
+  void SaveSettings() override {
+    ++saves;
+    SaveCommand(*m, file, *MakeAnsiCodec());
+  }
+  void CloseDialog() override {
+    ++closed;
+    dialog->hide();
+  }
+  void OpenHomePage() override { ++homePages; }
+};
+
+std::vector<ScreenArea> Screens() {
+  std::vector<ScreenArea> out;
+  for (const QScreen* s : QGuiApplication::screens()) {
+    const QRect f = s->geometry(), a = s->availableGeometry();
+    out.push_back({{f.x(), f.y(), f.width(), f.height()},
+                   {a.x(), a.y(), a.width(), a.height()},
+                   s == QGuiApplication::primaryScreen()});
+  }
+  return out;
 }
 
 // A model as start-up leaves it: the fifteen items in key order with the
@@ -76,17 +142,9 @@ class DialogTest : public testing::Test {
     model_.adapterIndex = 1;
     model_.proxyList = {"localhost:8080", "proxy:3128"};
     RenderAllGradients(model_, gradients_);
-
-    hooks_.setRefreshInterval = [this](int ms) { intervals_.push_back(ms); };
-    hooks_.setToolbarWindowShown = [this](bool shown) { toolbarShown_.push_back(shown); };
-    hooks_.clearGraph = [this] { ++graphCleared_; };
-    hooks_.graphBackColourChanged = [this] { ++graphBackChanged_; };
-    hooks_.syncGeometryToModel = [this] { ++geometrySynced_; };
-    hooks_.applyGeometryFromModel = [this] { ++geometryApplied_; };
-    hooks_.composedHeight = [] { return 58; };
-    hooks_.resetTotal = [this](int which) { totals_.push_back(which); };
-    hooks_.menusChanged = [this] { ++menusChanged_; };
-    hooks_.closed = [this] { ++closed_; };
+    actions_.m = &model_;
+    actions_.g = &gradients_;
+    actions_.file = dir_ / kSettingsFileName;
   }
   void TearDown() override {
     dialog_.reset();
@@ -95,12 +153,8 @@ class DialogTest : public testing::Test {
 
   SettingsDialog& Dialog() {
     if (!dialog_) {
-      dialog_ =
-          std::make_unique<SettingsDialog>(model_, gradients_, dir_ / kSettingsFileName, hooks_);
-      dialog_->SetColourDialog([this](const QColor&) {
-        ++chooserCalls_;
-        return chosen_;
-      });
+      dialog_ = std::make_unique<SettingsDialog>(model_, gradients_, controller_);
+      actions_.dialog = dialog_.get();
     }
     return *dialog_;
   }
@@ -119,15 +173,9 @@ class DialogTest : public testing::Test {
   fs::path dir_;
   SettingsModel model_;
   GradientImages gradients_;
-  DialogHooks hooks_;
+  TestActions actions_;
+  DialogController controller_{actions_};
   std::unique_ptr<SettingsDialog> dialog_;
-  std::optional<QColor> chosen_;
-  int chooserCalls_ = 0;
-  std::vector<int> intervals_;
-  std::vector<bool> toolbarShown_;
-  std::vector<int> totals_;
-  int graphCleared_ = 0, graphBackChanged_ = 0, geometrySynced_ = 0, geometryApplied_ = 0;
-  int menusChanged_ = 0, closed_ = 0;
 };
 
 // --- Frame and layout -------------------------------------------------------
@@ -284,44 +332,44 @@ TEST_F(DialogTest, CaptionsFitAndControlsDoNotOverlap) {
 
 // --- Opening and closing ----------------------------------------------------
 
-TEST_F(DialogTest, OpenClearsStatusAndCloseHandsBackToTheMonitor) {
-  model_.record[SettingsRecord::kAlwaysOnTop] = "0";
+TEST_F(DialogTest, OpenShowsTheModelAndCloseHandsBackToTheProgram) {
   SettingsDialog& d = Dialog();
   model_.statusText = "old";
-  d.RefreshFromModel();
-  d.Open();
-  d.Open();
+  model_.proxyText = "chosen:8080";
+  d.Open(true, Screens());
+  d.Open(true, Screens());
   EXPECT_TRUE(d.isVisible());
-  EXPECT_EQ(Status(), "");
-  EXPECT_EQ(model_.statusText, "");
+  EXPECT_EQ(Status(), "old");
+  EXPECT_EQ(Find<QLineEdit>("Text1")->text(), "chosen:8080");
   EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
+  d.Open(false, Screens());
+  EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint) << "made topmost earlier, stays so";
 
-  model_.updateInterval = 7;
   Click("Command2");
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(closed_, 1);
-  EXPECT_EQ(intervals_, std::vector<int>{3500});
+  EXPECT_EQ(actions_.closed, 1);
 
   // A close by the window manager hides the dialog the same way and keeps it.
-  d.Open();
+  d.Open(false, Screens());
   Find<QLineEdit>("Text1")->setText("typed");
+  EXPECT_EQ(model_.proxyText, "typed");
   d.close();
   EXPECT_FALSE(d.isVisible());
-  EXPECT_EQ(closed_, 2);
-  d.Open();
+  EXPECT_EQ(actions_.closed, 2);
+  d.Open(false, Screens());
   EXPECT_EQ(Find<QLineEdit>("Text1")->text(), "typed");
 }
 
 TEST_F(DialogTest, OpeningAMinimisedDialogRestoresAndActivatesIt) {
   SettingsDialog& d = Dialog();
-  d.Open();
+  d.Open(false, Screens());
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&d));
   d.setWindowState(d.windowState() | Qt::WindowMinimized);
   ASSERT_TRUE(d.isMinimized());
   Find<QTabWidget>("TabStrip1")->setCurrentIndex(2);
   Find<QLineEdit>("Text1")->setText("typed");
 
-  d.Open();
+  d.Open(false, Screens());
   EXPECT_FALSE(d.isMinimized());
   EXPECT_TRUE(d.isVisible());
   EXPECT_TRUE(QTest::qWaitForWindowActive(&d));
@@ -330,36 +378,16 @@ TEST_F(DialogTest, OpeningAMinimisedDialogRestoresAndActivatesIt) {
   EXPECT_EQ(Find<QLineEdit>("Text1")->text(), "typed");
 }
 
-TEST_F(DialogTest, AlwaysOnTopOffLeavesTheTopmostStateAlone) {
-  SettingsDialog& d = Dialog();  // "ＯＦＦ"
-  d.Open();
-  EXPECT_FALSE(d.windowFlags() & Qt::WindowStaysOnTopHint);
-  Click("Option2_0");
-  EXPECT_EQ(model_.alwaysOnTop(), 0);
-  d.Open();
-  EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint);
-  Click("Option2_1");
-  d.Open();
-  EXPECT_TRUE(d.windowFlags() & Qt::WindowStaysOnTopHint) << "made topmost earlier, stays so";
-}
-
-TEST_F(DialogTest, PositionComesFromAndGoesToTheModelInTwips) {
-  model_.dialogLeft = 1500;
-  model_.dialogTop = 300;
+TEST_F(DialogTest, MovesGoToTheModelInTwipsAndAPlaceOffEveryScreenIsLeft) {
   SettingsDialog& d = Dialog();
-  EXPECT_EQ(d.pos(), QPoint(100, 20));
-  d.Open();
+  d.Open(false, Screens());
   d.move(40, 60);
   QCoreApplication::processEvents();
   EXPECT_EQ(model_.dialogLeft, 600);
   EXPECT_EQ(model_.dialogTop, 900);
-}
 
-TEST_F(DialogTest, PositionOffEveryScreenIsBroughtBack) {
-  model_.dialogLeft = 15 * 20000;
-  model_.dialogTop = 15 * 20000;
-  SettingsDialog& d = Dialog();
-  d.Open();
+  d.move(20000, 20000);
+  d.Open(false, Screens());
   QCoreApplication::processEvents();
   bool onScreen = false;
   for (const QScreen* screen : QGuiApplication::screens()) {
@@ -407,7 +435,6 @@ TEST_F(DialogTest, LastTickedItemStaysTickedAndIpCopyFollowsItsRow) {
   EXPECT_TRUE(model_.ipCopyEntryVisible);
   Click("Check1_0");
   EXPECT_FALSE(model_.ipCopyEntryVisible);
-  EXPECT_GE(menusChanged_, 3);
 }
 
 // --- Colours ----------------------------------------------------------------
@@ -417,9 +444,9 @@ TEST_F(DialogTest, CancelledChooserChangesNoColourCaptionOrImage) {
   SelectItem(1);
   const QImage before = Preview("Picture2");
   const std::string start = model_.items[1].startColor;
-  chosen_ = std::nullopt;
+  actions_.chosen = std::nullopt;
   for (const char* button : {"Command9_0", "Command9_1", "Command9_2"}) Click(button);
-  EXPECT_EQ(chooserCalls_, 3);
+  EXPECT_EQ(actions_.chooserCalls, 3);
   EXPECT_EQ(model_.items[1].startColor, start);
   EXPECT_EQ(Preview("Picture2"), before);
   EXPECT_EQ(Find<QPushButton>("Command9_0")->text(), U("開始色"));
@@ -430,9 +457,9 @@ TEST_F(DialogTest, ItemsWithoutBarShowNoChooserAndAClearedPreview) {
   SelectItem(4);  // "104"
   EXPECT_EQ(Find<QPushButton>("Command9_0")->text(), U("色変更不可"));
   EXPECT_EQ(Find<QPushButton>("Command9_1")->text(), U("色変更不可"));
-  chosen_ = QColor(1, 2, 3);
+  actions_.chosen = QColor(1, 2, 3);
   Click("Command9_0");
-  EXPECT_EQ(chooserCalls_, 0);
+  EXPECT_EQ(actions_.chooserCalls, 0);
   EXPECT_EQ(model_.items[4].startColor, "");
 
   SelectItem(2);
@@ -453,24 +480,24 @@ TEST_F(DialogTest, DrivesGetWhiteStartColourAndKeepOneTicked) {
   EXPECT_EQ(drives->topLevelItem(1)->text(2), "16777215");
   drives->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
   EXPECT_EQ(drives->topLevelItem(0)->checkState(0), Qt::Checked);
-  chosen_ = QColor(0, 0, 255);
+  actions_.chosen = QColor(0, 0, 255);
   Click("Command10_1");
   EXPECT_EQ(model_.drives[1].endColor, std::to_string(Rgb(0, 0, 255)));
 }
 
 TEST_F(DialogTest, SwatchesStoreTheirFieldAndGraphBackRepaintsAtOnce) {
   Dialog();
-  chosen_ = QColor(10, 20, 30);
+  actions_.chosen = QColor(10, 20, 30);
   Click("color_6");
   EXPECT_EQ(model_.graphLineColor(), Rgb(10, 20, 30));
-  EXPECT_EQ(graphBackChanged_, 0);
-  chosen_ = std::nullopt;
+  EXPECT_EQ(actions_.graphBackChanged, 0);
+  actions_.chosen = std::nullopt;
   Click("color_7");
-  EXPECT_EQ(graphBackChanged_, 0);
-  chosen_ = QColor(255, 0, 0);
+  EXPECT_EQ(actions_.graphBackChanged, 0);
+  actions_.chosen = QColor(255, 0, 0);
   Click("color_7");
   EXPECT_EQ(model_.record[SettingsRecord::kGraphBackColor], "255");
-  EXPECT_EQ(graphBackChanged_, 1);
+  EXPECT_EQ(actions_.graphBackChanged, 1);
   EXPECT_TRUE(Find<QPushButton>("color_7")->styleSheet().contains("#ff0000"));
 }
 
@@ -506,13 +533,13 @@ TEST_F(DialogTest, SliderRangesAndTheIntervalTakingEffectAtOnce) {
   EXPECT_EQ(Find<QGroupBox>("Frame5")->title(), U("更新間隔  0.5秒"));
   Find<QSlider>("Slider2")->setValue(20);
   EXPECT_EQ(Find<QGroupBox>("Frame5")->title(), U("更新間隔  10秒"));
-  EXPECT_EQ(intervals_, (std::vector<int>{500, 10000}));
+  EXPECT_EQ(actions_.intervals, (std::vector<int>{500, 10000}));
 }
 
 TEST_F(DialogTest, GraphSourceClearsTheGraphAndOptionsStoreTheirIndex) {
   Dialog();
   Click("Option3_0");
-  EXPECT_EQ(graphCleared_, 1);
+  EXPECT_EQ(actions_.graphCleared, 1);
   EXPECT_TRUE(model_.resizePending);
   Click("Option3_4");
   EXPECT_EQ(model_.graphSource(), 4);
@@ -538,7 +565,7 @@ TEST_F(DialogTest, ToolbarCheckGreysOutTheReadingsAndHidesTheWindow) {
   Click("Check2_1");
   EXPECT_TRUE(cpu->isEnabled());
   EXPECT_FALSE(cpu->isChecked());
-  EXPECT_EQ(toolbarShown_, (std::vector<bool>{false, true}));
+  EXPECT_EQ(actions_.toolbarShown, (std::vector<bool>{false, true}));
   Click("Check3_2");
   EXPECT_TRUE(model_.toolbarReceive);
 }
@@ -578,7 +605,7 @@ TEST_F(DialogTest, ProxyAddAndRemove) {
 // 削除 must not take that row.
 TEST_F(DialogTest, RemoveTakesOnlyASelectedEntry) {
   SettingsDialog& d = Dialog();
-  d.Open();
+  d.Open(false, Screens());
   Find<QTabWidget>("TabStrip1")->setCurrentIndex(2);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
   auto* list = Find<QListWidget>("List1");
@@ -591,7 +618,7 @@ TEST_F(DialogTest, RemoveTakesOnlyASelectedEntry) {
   ASSERT_TRUE(list->selectedItems().isEmpty());
 
   model_.statusText = "before";
-  d.RefreshFromModel();
+  d.Refresh(DialogPart::kAll);
   Click("Command8");
   EXPECT_EQ(model_.proxyList, (std::vector<std::string>{"localhost:8080", "proxy:3128"}));
   EXPECT_EQ(list->count(), 2);
@@ -618,7 +645,7 @@ TEST_F(DialogTest, RefreshShowsWhatOthersWroteIntoTheModel) {
   model_.proxyText = "chosen:8080";
   model_.statusText = "エラー";
   model_.proxyList.push_back("new:1");
-  d.RefreshFromModel();
+  d.Refresh(DialogPart::kAll);
   EXPECT_EQ(Find<QLineEdit>("Text1")->text(), "chosen:8080");
   EXPECT_EQ(Status(), U("エラー"));
   EXPECT_EQ(Find<QListWidget>("List1")->count(), 3);
@@ -630,7 +657,7 @@ TEST_F(DialogTest, SavingTwiceWritesTheSameFile) {
   Dialog();
   Click("Command3");
   EXPECT_EQ(Status(), U("設定を保存しました"));
-  EXPECT_EQ(geometrySynced_, 1);
+  EXPECT_EQ(actions_.saves, 1);
   const std::string first = ReadAll(dir_ / kSettingsFileName);
   ASSERT_FALSE(first.empty());
   EXPECT_EQ(Items()->topLevelItem(0)->text(2), "255         ") << "rows show the padded text";
@@ -640,9 +667,9 @@ TEST_F(DialogTest, SavingTwiceWritesTheSameFile) {
 
 TEST_F(DialogTest, UnwritableFileGivesAFailureText) {
   // /proc refuses new files even to root.
-  SettingsDialog d(model_, gradients_, fs::path("/proc/self") / kSettingsFileName, hooks_);
-  d.findChild<QPushButton*>("Command3")->click();
-  const QString status = d.findChild<QStatusBar*>("StatusBar1")->currentMessage();
+  actions_.file = fs::path("/proc/self") / kSettingsFileName;
+  Click("Command3");
+  const QString status = Status();
   EXPECT_FALSE(status.isEmpty());
   EXPECT_NE(status, U("設定を保存しました"));
 }
@@ -655,7 +682,7 @@ TEST_F(DialogTest, LongStatusTextShowsWhatFitsAndAllOfItAsTheTip) {
       "設定.ini.tmp-12345-1 を /home/user/.config/mirel9x/設定.ini に置き換えられません: "
       "ディレクトリです";
   model_.statusText = whole;
-  d.RefreshFromModel();
+  d.Refresh(DialogPart::kAll);
   EXPECT_EQ(Status(), U(whole.c_str())) << "the status keeps the whole text";
   EXPECT_EQ(line->toolTip(), U(whole.c_str()));
   const QString shown = line->shownText();
@@ -665,10 +692,11 @@ TEST_F(DialogTest, LongStatusTextShowsWhatFitsAndAllOfItAsTheTip) {
 
   // A text that fits is shown whole; an empty line has no tip.
   model_.statusText = "設定を保存しました";
-  d.RefreshFromModel();
+  d.Refresh(DialogPart::kAll);
   EXPECT_EQ(line->shownText(), U("設定を保存しました"));
   EXPECT_EQ(line->toolTip(), U("設定を保存しました"));
-  d.Open();
+  model_.statusText.clear();  // as opening the dialog leaves it
+  d.Open(false, Screens());
   EXPECT_EQ(line->toolTip(), "");
 }
 
@@ -683,19 +711,60 @@ TEST_F(DialogTest, SizePositionAndTotalButtons) {
   EXPECT_EQ(model_.display.left, 0);
   EXPECT_EQ(model_.display.top, 0);
   EXPECT_EQ(Status(), U("ウインドウ位置を初期化しました"));
-  EXPECT_EQ(geometryApplied_, 2);
+  EXPECT_EQ(actions_.geometryApplied, 2);
   for (const char* name : {"Command6_0", "Command6_1", "Command6_2", "Command6_3"}) Click(name);
-  EXPECT_EQ(totals_, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_EQ(actions_.totals, (std::vector<int>{0, 1, 2, 3}));
 }
 
 TEST_F(DialogTest, HomeLinkOpensTheHomePage) {
-  SettingsDialog& d = Dialog();
-  std::vector<QUrl> opened;
-  d.SetUrlOpener([&](const QUrl& url) { opened.push_back(url); });
+  Dialog();
+  EXPECT_EQ(Find<QLabel>("Label3")->text(), U(kHomePage));
   QTest::mouseClick(Find<QLabel>("Label3"), Qt::LeftButton);
-  ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0], QUrl(U(MIREL_HOME_PAGE)));
+  EXPECT_EQ(actions_.homePages, 1);
   EXPECT_EQ(Find<QLabel>("Label3")->cursor().shape(), Qt::PointingHandCursor);
+}
+
+// Every row of the behaviour's table has its widget here, of a kind that
+// its helper binds.
+TEST_F(DialogTest, EveryControlOfTheTableIsThere) {
+  for (const DialogControl& c : DialogControls()) {
+    for (int i = 0; i < std::max(c.count, 1); ++i) {
+      const std::string name = ControlName(c, i);
+      QWidget* w = Dialog().findChild<QWidget*>(QString::fromStdString(name));
+      ASSERT_NE(w, nullptr) << name;
+      const bool fits = [&] {
+        switch (c.kind) {
+          case ControlKind::kCheck:
+            return qobject_cast<QCheckBox*>(w) != nullptr;
+          case ControlKind::kOptions:
+            return qobject_cast<QRadioButton*>(w) != nullptr;
+          case ControlKind::kSlider:
+            return qobject_cast<QSlider*>(w) != nullptr;
+          case ControlKind::kText:
+            return qobject_cast<QLineEdit*>(w) != nullptr;
+          case ControlKind::kCombo:
+            return qobject_cast<QComboBox*>(w) != nullptr;
+          case ControlKind::kList:
+            return qobject_cast<QListWidget*>(w) != nullptr;
+          case ControlKind::kCheckList:
+            return qobject_cast<QTreeWidget*>(w) != nullptr;
+          case ControlKind::kButton:
+          case ControlKind::kSwatch:
+            return qobject_cast<QPushButton*>(w) != nullptr;
+          case ControlKind::kCaption:
+            return qobject_cast<QGroupBox*>(w) != nullptr ||
+                   qobject_cast<QPushButton*>(w) != nullptr;
+          case ControlKind::kPicture:
+          case ControlKind::kLink:
+            return qobject_cast<QLabel*>(w) != nullptr;
+          case ControlKind::kStatus:
+            return qobject_cast<QStatusBar*>(w) != nullptr;
+        }
+        return false;
+      }();
+      EXPECT_TRUE(fits) << name;
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The popup menu: its fixed entries, the proxy entries rebuilt on every
-// opening, and what choosing an entry hands on.
+// A menu model turned into a QMenu: entries in order, separators and
+// submenus, invisible entries left out, marks, the chosen id handed back,
+// nothing left of the previous opening; and the tray icon's presses.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -13,119 +14,69 @@ namespace {
 
 QStringList Captions(QMenu* menu) {
   QStringList out;
-  for (QAction* a : menu->actions()) out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  for (QAction* a : menu->actions()) {
+    QString text = a->isSeparator() ? QStringLiteral("-") : a->text();
+    if (a->isChecked()) text += "*";
+    out << text;
+  }
   return out;
 }
 
-struct MenuFixture {
-  std::vector<ProxyMenuItem> items{{"使用しない", false}};
-  std::vector<std::pair<int, std::string>> chosen;
-  int options = 0, copies = 0, exits = 0;
-  bool ipVisible = true, proxyVisible = true;
+MenuEntry Command(int id, const char* name, const char* caption, bool checked = false) {
+  MenuEntry e;
+  e.id = id;
+  e.name = name;
+  e.caption = caption;
+  e.checkable = checked;
+  e.checked = checked;
+  return e;
+}
 
-  PopupMenuHooks Hooks() {
-    PopupMenuHooks h;
-    h.proxyItems = [this] { return items; };
-    h.proxyChosen = [this](int k, const std::string& c) { chosen.emplace_back(k, c); };
-    h.options = [this] { ++options; };
-    h.copyIp = [this] { ++copies; };
-    h.exit = [this] { ++exits; };
-    h.ipCopyVisible = [this] { return ipVisible; };
-    h.proxyVisible = [this] { return proxyVisible; };
-    return h;
+MenuModel Model(std::vector<std::string> proxies, bool ipVisible) {
+  MenuModel m;
+  m.entries.push_back(Command(1, "option", "オプション"));
+  m.entries.push_back(Command(2, "ipc", "ＩＰアドレスコピー"));
+  m.entries.back().visible = ipVisible;
+  MenuEntry sub;
+  sub.kind = MenuEntry::Kind::kSubmenu;
+  sub.name = "prox";
+  sub.caption = "プロキシ";
+  int id = 10;
+  for (const std::string& p : proxies) {
+    sub.entries.push_back(Command(id, "pro", p.c_str(), id == 11));
+    ++id;
   }
-};
+  m.entries.push_back(sub);
+  MenuEntry line;
+  line.kind = MenuEntry::Kind::kSeparator;
+  line.name = "line1";
+  m.entries.push_back(line);
+  m.entries.push_back(Command(3, "en", "終了"));
+  return m;
+}
 
-TEST(ShellMenuTest, FixedEntriesInOrderAndTheirActions) {
-  MenuFixture f;
-  PopupMenuQt menu(f.Hooks());
-  menu.Rebuild();
+TEST(ShellMenuTest, TheModelBecomesTheMenuAndTheChosenIdComesBack) {
+  std::vector<int> chosen;
+  PopupMenuQt menu([&](int id) { chosen.push_back(id); });
+  menu.Build(Model({"使用しない", "a&b:80", "other:3128"}, true));
   EXPECT_EQ(Captions(menu.menu()),
             (QStringList{"オプション", "ＩＰアドレスコピー", "プロキシ", "-", "終了"}));
+  QMenu* proxies = menu.menu()->findChild<QMenu*>("prox");
+  ASSERT_NE(proxies, nullptr);
+  // A "&" in a server text is shown, not taken as a mnemonic.
+  EXPECT_EQ(Captions(proxies), (QStringList{"使用しない", "a&&b:80*", "other:3128"}));
+  EXPECT_FALSE(proxies->actions().at(0)->isCheckable());
+  proxies->actions().at(1)->trigger();
+  menu.menu()->actions().at(4)->trigger();
+  EXPECT_EQ(chosen, (std::vector<int>{11, 3}));
 
-  menu.optionsAction()->trigger();
-  menu.ipCopyAction()->trigger();
-  menu.exitAction()->trigger();
-  EXPECT_EQ(f.options, 1);
-  EXPECT_EQ(f.copies, 1);
-  EXPECT_EQ(f.exits, 1);
-  EXPECT_TRUE(f.chosen.empty());
-}
-
-TEST(ShellMenuTest, VisibilityIsReadOnEveryOpening) {
-  MenuFixture f;
-  PopupMenuQt menu(f.Hooks());
-  f.ipVisible = false;
-  menu.Rebuild();
-  EXPECT_FALSE(menu.ipCopyAction()->isVisible());
-  EXPECT_TRUE(menu.proxyMenu()->menuAction()->isVisible());
-
-  f.ipVisible = true;
-  f.proxyVisible = false;
-  menu.Rebuild();
-  EXPECT_TRUE(menu.ipCopyAction()->isVisible());
-  EXPECT_FALSE(menu.proxyMenu()->menuAction()->isVisible());
-}
-
-TEST(ShellMenuTest, ProxyEntriesFollowTheListWithTheirMarks) {
-  MenuFixture f;
-  f.items = {{"使用しない", false},
-             {"proxy.example:8080", true},
-             {"PROXY.EXAMPLE:8080 社内", true},
-             {"other:3128", false}};
-  PopupMenuQt menu(f.Hooks());
-  menu.Rebuild();
-  const QList<QAction*> entries = menu.proxyMenu()->actions();
-  ASSERT_EQ(entries.size(), 4);
-  EXPECT_EQ(menu.loadedEntryCount(), 3);
-  const bool marks[] = {false, true, true, false};
-  for (int k = 0; k < 4; ++k) {
-    EXPECT_EQ(entries[k]->text().toStdString(), f.items[static_cast<std::size_t>(k)].caption);
-    EXPECT_TRUE(entries[k]->isCheckable());
-    EXPECT_EQ(entries[k]->isChecked(), marks[k]) << k;
-  }
-
-  entries[2]->trigger();
-  entries[0]->trigger();
-  ASSERT_EQ(f.chosen.size(), 2u);
-  EXPECT_EQ(f.chosen[0], std::make_pair(2, std::string("PROXY.EXAMPLE:8080 社内")));
-  EXPECT_EQ(f.chosen[1], std::make_pair(0, std::string("使用しない")));
-}
-
-TEST(ShellMenuTest, ReopeningDropsRemovedEntriesAndKeepsItsOwnCount) {
-  MenuFixture f;
-  f.items = {{"使用しない", false}, {"a:1", true}, {"b:2", false}};
-  PopupMenuQt tray(f.Hooks());
-  PopupMenuQt window(f.Hooks());
-  tray.Rebuild();
-  window.Rebuild();
-
-  f.items.pop_back();  // the dialog removed "b:2"
-  f.items[0].checked = true;
-  f.items[1].checked = false;
-  tray.Rebuild();
-  EXPECT_EQ(tray.loadedEntryCount(), 1);
-  EXPECT_EQ(window.loadedEntryCount(), 2);  // not reopened yet
-  const QList<QAction*> entries = tray.proxyMenu()->actions();
-  ASSERT_EQ(entries.size(), 2);
-  EXPECT_TRUE(entries[0]->isChecked());
-  EXPECT_FALSE(entries[1]->isChecked());
-
-  // A rebuilt entry reports its index once, never through an old copy.
-  entries[1]->trigger();
-  EXPECT_EQ(f.chosen, (std::vector<std::pair<int, std::string>>{{1, "a:1"}}));
-}
-
-TEST(ShellMenuTest, AmpersandInAServerIsShownNotAMnemonic) {
-  MenuFixture f;
-  f.items = {{"使用しない", true}, {"a&b:80", false}};
-  PopupMenuQt menu(f.Hooks());
-  menu.Rebuild();
-  QAction* entry = menu.proxyMenu()->actions().at(1);
-  EXPECT_EQ(entry->text(), QStringLiteral("a&&b:80"));
-  entry->trigger();
-  ASSERT_EQ(f.chosen.size(), 1u);
-  EXPECT_EQ(f.chosen[0].second, "a&b:80");  // the store gets the real text
+  // The next opening: a proxy removed, the copy entry hidden; no entry of
+  // the last opening is left, not even among the menu's children.
+  menu.Build(Model({"使用しない"}, false));
+  EXPECT_EQ(Captions(menu.menu()), (QStringList{"オプション", "プロキシ", "-", "終了"}));
+  EXPECT_EQ(menu.menu()->findChildren<QMenu*>().size(), 1);
+  EXPECT_EQ(Captions(menu.menu()->findChild<QMenu*>("prox")), QStringList{"使用しない"});
+  EXPECT_EQ(menu.menu()->findChildren<QAction*>("ipc").size(), 0);
 }
 
 TEST(ShellMenuTest, TrayOpensTheMenuOnLeftAndRightPressOnly) {
@@ -136,6 +87,7 @@ TEST(ShellMenuTest, TrayOpensTheMenuOnLeftAndRightPressOnly) {
   EXPECT_FALSE(TrayIcon::OpensMenu(QSystemTrayIcon::Unknown));
 
   TrayIcon tray;
+  tray.Add();
   EXPECT_EQ(tray.icon().toolTip(), QStringLiteral("Mirel君9x"));
   // The picture really loads from the resources, not just a file name.
   EXPECT_FALSE(tray.icon().icon().pixmap(22, 22).isNull());
@@ -145,6 +97,8 @@ TEST(ShellMenuTest, TrayOpensTheMenuOnLeftAndRightPressOnly) {
   emit tray.icon().activated(QSystemTrayIcon::Context);
   emit tray.icon().activated(QSystemTrayIcon::DoubleClick);
   EXPECT_EQ(requests, 2);
+  tray.Remove();
+  EXPECT_FALSE(tray.icon().isVisible());
 }
 
 }  // namespace

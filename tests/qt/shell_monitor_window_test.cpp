@@ -1,9 +1,7 @@
 // The monitor window: the colour under a press is the colour shown there,
-// whatever the window size; left, right and middle presses; close; twips.
+// whatever the window size; left, right and middle presses; close.
 #include <gtest/gtest.h>
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTest>
 
 #include "shell/qt/monitor_window.h"
@@ -119,50 +117,24 @@ TEST(ShellMonitorWindowTest, RightPressOpensTheMenuMiddlePressDoesNothing) {
   EXPECT_EQ(left, 0);
 }
 
-TEST(ShellMonitorWindowTest, ClosingReportsAndGeometryComesFromTwips) {
+TEST(ShellMonitorWindowTest, ClosingReportsAndAnEmptyStackShowsNothing) {
   MonitorWindow w;
-  // The file's outer size includes a border this window does not have:
-  // 2496 twips wide is the stack's 158 pixels, 15 × 27 + 128 high is 27.
-  const struct {
-    DisplayGeometry file;
-    QRect window;
-  } cases[] = {
-      {{1500, 7, 15 * 27 + 128, 2496, 27}, QRect(100, 0, 158, 27)},
-      {{-1515, 3000, 15 * 80 + 128, 2496 + 15 * 158, 80}, QRect(-101, 200, 316, 80)},
-      {{0, 0, 0, 0, 0}, QRect(0, 0, 1, 1)},  // never smaller than a pixel
-  };
-  for (const auto& c : cases) {
-    w.ApplyGeometryTwips(c.file);
-    EXPECT_EQ(w.geometry(), c.window);
-  }
-  w.ApplyGeometryTwips(cases[1].file);
-  const DisplayGeometry back = w.GeometryTwips();
-  EXPECT_EQ(back.left, -1515);
-  EXPECT_EQ(back.top, 3000);
-  EXPECT_EQ(back.width, 2496 + 15 * 158);
-  EXPECT_EQ(back.height, 15 * 80 + 128);
-  EXPECT_EQ(back.scaleHeight, 80);
   EXPECT_TRUE(w.windowFlags() & Qt::FramelessWindowHint);
   EXPECT_TRUE((w.windowFlags() & Qt::WindowType_Mask) == Qt::Tool);
+  w.Place(QRect(-101, 200, 158, 1));
+  EXPECT_EQ(w.geometry(), QRect(-101, 200, 158, 1));
+  const Canvas canvas = ButtonCanvas();
+  w.ShowCanvas(canvas, 0);  // no strip shown: the window's one pixel row stays black
+  w.show();
+  EXPECT_TRUE(w.displayed().isNull());
+  w.resize(158, 27);
+  w.ShowCanvas(canvas, 27);
+  EXPECT_EQ(w.displayed().size(), QSize(158, 27));
 
   int closed = 0;
   w.onClose = [&] { ++closed; };
-  w.show();
   w.close();
   EXPECT_EQ(closed, 1);
-}
-
-TEST(ShellMonitorWindowTest, AWindowOffEveryScreenComesBackAPartlyVisibleOneStays) {
-  const QRect screen = QGuiApplication::primaryScreen()->geometry();
-  MonitorWindow w;
-  w.setGeometry(screen.right() - 10, screen.top() + 50, 158, 40);  // 11 columns show
-  EXPECT_FALSE(w.KeepOnAScreen());
-  EXPECT_EQ(w.pos(), QPoint(screen.right() - 10, screen.top() + 50));
-
-  w.setGeometry(screen.right() + 500, screen.bottom() + 500, 158, 40);
-  EXPECT_TRUE(w.KeepOnAScreen());
-  EXPECT_EQ(w.pos(), QGuiApplication::primaryScreen()->availableGeometry().topLeft());
-  EXPECT_EQ(w.size(), QSize(158, 40));
 }
 
 TEST(ShellMonitorWindowTest, AlwaysOnTopFollowsTheSettingAndKeepsTheWindowShown) {

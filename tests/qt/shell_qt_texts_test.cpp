@@ -15,7 +15,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "shell/qt/application.h"
+#include "shell/qt/qt_shell.h"
 #include "shell/qt/qt_translation.h"
 
 namespace mirel {
@@ -64,8 +64,7 @@ TEST(ShellQtTextsTest, ColourChooserEditMenuAndButtonsAreJapanese) {
   }
   EXPECT_GE(entries.size(), 5) << entries.join('|').toStdString();
 
-  const std::unique_ptr<QMessageBox> message =
-      Application::MakeMessageBox(QMessageBox::Critical, "x");
+  const std::unique_ptr<QMessageBox> message = MakeMessageBox(QMessageBox::Critical, "x");
   message->setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
   EXPECT_TRUE(HasJapanese(message->button(QMessageBox::Cancel)->text()));
 
@@ -81,7 +80,7 @@ TEST(ShellQtTextsTest, StartUpMessageShowsTheWholeTextAsPlainText) {
   const QString path = "/home/user/" + QString("very-long-folder-name/").repeated(12) + "設定.ini";
   const QString text = "設定ファイルを読み込めません: " + path +
                        " の 12 行目 (updateInterval) の値「<b>x</b>」が数値ではありません";
-  const std::unique_ptr<QMessageBox> box = Application::MakeMessageBox(QMessageBox::Critical, text);
+  const std::unique_ptr<QMessageBox> box = MakeMessageBox(QMessageBox::Critical, text);
   box->show();
   auto* label = box->findChild<QLabel*>("qt_msgbox_label");
   ASSERT_NE(label, nullptr);

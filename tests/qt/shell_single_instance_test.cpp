@@ -93,16 +93,5 @@ TEST(ShellSingleInstanceTest, WithoutARuntimeFolderTheMonitorRunsUnguarded) {
   EXPECT_FALSE(QFile::exists("/mirel9x-test.socket"));
 }
 
-TEST(ShellSingleInstanceTest, OneNamePerUserAndDisplay) {
-  EXPECT_EQ(SingleInstance::SessionName(1000, ":0"), "mirel9x-1000-_0");
-  EXPECT_EQ(SingleInstance::SessionName(1000, ":0.1"), "mirel9x-1000-_0") << "screen of :0";
-  EXPECT_NE(SingleInstance::SessionName(1001, ":0"), SingleInstance::SessionName(1000, ":0"));
-  EXPECT_NE(SingleInstance::SessionName(1000, ":1"), SingleInstance::SessionName(1000, ":0"));
-  EXPECT_EQ(SingleInstance::SessionName(1000, "host.test:10.0"), "mirel9x-1000-host.test_10");
-  EXPECT_EQ(SingleInstance::SessionName(1000, "wayland-0"), "mirel9x-1000-wayland-0");
-  EXPECT_EQ(SingleInstance::SessionName(1000, "../x/y"), "mirel9x-1000-.._x_y");
-  EXPECT_EQ(SingleInstance::SessionName(1000, std::nullopt), "mirel9x-1000");
-}
-
 }  // namespace
 }  // namespace mirel

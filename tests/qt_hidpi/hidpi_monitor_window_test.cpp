@@ -7,8 +7,9 @@
 #include <QApplication>
 #include <QMouseEvent>
 
+#include "behaviour/window_upkeep_rule.h"
 #include "shell/qt/monitor_window.h"
-#include "shell/qt/window_upkeep.h"
+#include "shell/qt/qt_shell.h"
 
 namespace mirel {
 namespace {
@@ -93,13 +94,18 @@ TEST(HiDpiMonitorWindowTest, ColourUnderThePressIsTheDevicePixelUnderIt) {
   }
 }
 
+// The shell's own windows, the cursor where the test puts it.
+class CursorShell : public QtShell {
+ public:
+  PixelPoint cursor;
+  std::optional<PixelPoint> CursorPosition() override { return cursor; }
+};
+
 TEST(HiDpiMonitorWindowTest, MouseOverEdgesAreTheDevicePixelsOfTheWindow) {
-  MonitorWindow w;
-  w.setGeometry(100, 50, 158, 40);  // device pixels 200..515 × 100..179
-  w.show();
-  QPoint cursor;
-  WindowUpkeep upkeep(w, [] { return true; });
-  upkeep.cursorPos = [&] { return cursor; };
+  CursorShell shell;
+  shell.SetMonitorRect({100, 50, 158, 40});  // device pixels 200..515 × 100..179
+  shell.ShowMonitor();
+  MonitorUpkeep upkeep(shell);
   const struct {
     QPoint device;
     bool inside;
@@ -108,11 +114,11 @@ TEST(HiDpiMonitorWindowTest, MouseOverEdgesAreTheDevicePixelsOfTheWindow) {
       {{300, 100}, true}, {{300, 99}, false},  {{300, 179}, true}, {{300, 180}, false},
   };
   for (const auto& c : cases) {
-    cursor = QPoint(1000, 1000);
-    upkeep.Tick();  // shown again
-    ASSERT_TRUE(w.isVisible());
-    cursor = c.device;
-    EXPECT_EQ(upkeep.Tick(), c.inside ? UpkeepAction::kHide : UpkeepAction::kNone)
+    shell.cursor = {1000, 1000};
+    upkeep.Tick(true);  // shown again
+    ASSERT_TRUE(shell.MonitorShownOnScreen());
+    shell.cursor = {c.device.x(), c.device.y()};
+    EXPECT_EQ(upkeep.Tick(true), c.inside ? UpkeepAction::kHide : UpkeepAction::kNone)
         << c.device.x() << "," << c.device.y();
   }
 }

@@ -1,7 +1,8 @@
-// The program's command line: its own options, and Qt's, which are passed
-// over with their values so that a Qt option (or its value) is never taken
-// for one of ours. Parsed before the QApplication exists, so --help and
-// --version work without a display.
+// The program's command line: its own options, and those of the shell's
+// toolkit (Qt's -platform, -display ...), which are passed over with their
+// values so that a toolkit option (or its value) is never taken for one of
+// ours. Parsed before any window system is asked, so --help and --version
+// work without a display.
 //
 // Adding an option: a field in CommandLine and a row in OptionTable() in
 // command_line.cpp (name, short form, value name, environment variable, help
@@ -10,7 +11,9 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace mirel {
@@ -30,8 +33,14 @@ struct CommandLine {
   std::string webCheckBase;
   // --autostart on|off: write (true) or remove (false) the login entry.
   bool autostart = false;
-  // Qt's -display, when given: the X display the program will use.
+  // The toolkit's -display, when given: the X display the program will use.
   std::optional<std::string> display;
+};
+
+// An option of the shell's toolkit, accepted with one dash or two.
+struct ToolkitOption {
+  std::string_view name;  // without dashes
+  bool takesValue = false;
 };
 
 // Reads a variable of the environment; nullopt when it is not set.
@@ -39,12 +48,14 @@ using EnvironmentLookup = std::function<std::optional<std::string>(const char* n
 // The process environment.
 std::optional<std::string> ProcessEnvironment(const char* name);
 
-// `args` without the program name.
+// `args` without the program name; `toolkit` the shell's own options.
 CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                             std::span<const ToolkitOption> toolkit,
                              const EnvironmentLookup& env = ProcessEnvironment);
 
-// What --help and --version print (with a final line break).
-std::string HelpText();
+// What --help and --version print (with a final line break). `toolkitNote`
+// (one line, may be empty) tells of the toolkit's own options.
+std::string HelpText(const std::string& toolkitNote = {});
 std::string VersionText();
 // What an error prints: the error and a pointer to --help.
 std::string ErrorText(const CommandLine& line);

@@ -1,4 +1,4 @@
-#include "shell/qt/command_line.h"
+#include "behaviour/command_line.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,7 +6,6 @@
 
 #include "readings/web_check.h"
 #include "settings/settings_model.h"
-#include "shell/qt/http_fetcher.h"
 
 namespace mirel {
 
@@ -71,30 +70,9 @@ const std::vector<OptionRow>& OptionTable() {
   return table;
 }
 
-// Qt's own options (QGuiApplication, QApplication and the X11 platform),
-// which QApplication takes out of the arguments itself. Qt accepts each with
-// one dash or two.
-struct QtOption {
-  std::string_view name;  // without dashes
-  bool takesValue;
-};
-constexpr QtOption kQtOptions[] = {
-    {"platform", true},        {"platformpluginpath", true},
-    {"platformtheme", true},   {"plugin", true},
-    {"qwindowgeometry", true}, {"geometry", true},
-    {"qwindowtitle", true},    {"title", true},
-    {"qwindowicon", true},     {"icon", true},
-    {"display", true},         {"name", true},
-    {"visual", true},          {"style", true},
-    {"stylesheet", true},      {"session", true},
-    {"reverse", false},        {"widgetcount", false},
-    {"testability", false},    {"qdevel", false},
-    {"nograb", false},         {"dograb", false},
-    {"sync", false},           {"qmljsdebugger", false},
-};
-
-const QtOption* FindQtOption(std::string_view name) {
-  for (const QtOption& option : kQtOptions) {
+const ToolkitOption* FindToolkitOption(std::span<const ToolkitOption> options,
+                                       std::string_view name) {
+  for (const ToolkitOption& option : options) {
     if (option.name == name) return &option;
   }
   return nullptr;
@@ -112,7 +90,8 @@ std::optional<std::string> ProcessEnvironment(const char* name) {
   return std::nullopt;
 }
 
-CommandLine ParseCommandLine(const std::vector<std::string>& args, const EnvironmentLookup& env) {
+CommandLine ParseCommandLine(const std::vector<std::string>& args,
+                             std::span<const ToolkitOption> toolkit, const EnvironmentLookup& env) {
   CommandLine line;
   line.webCheckBase = kDefaultWebCheckBase;
   std::vector<const OptionRow*> given;
@@ -158,12 +137,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const Environ
       continue;
     }
 
-    if (const QtOption* qt = FindQtOption(WithoutDashes(name))) {
-      // Its value is Qt's too, whatever it looks like.
-      if (qt->takesValue && !inlineValue && i + 1 < args.size()) {
+    if (const ToolkitOption* foreign = FindToolkitOption(toolkit, WithoutDashes(name))) {
+      // Its value is the toolkit's too, whatever it looks like.
+      if (foreign->takesValue && !inlineValue && i + 1 < args.size()) {
         const std::string& value = args[++i];
-        if (qt->name == "display") line.display = value;
-      } else if (qt->name == "display" && inlineValue) {
+        if (foreign->name == "display") line.display = value;
+      } else if (foreign->name == "display" && inlineValue) {
         line.display = *inlineValue;
       }
       continue;
@@ -185,7 +164,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args, const Environ
   return line;
 }
 
-std::string HelpText() {
+std::string HelpText(const std::string& toolkitNote) {
   std::string text = std::string("使い方: mirel9x [オプション]\n\n") + kProgramTitle + " " +
                      kVersionLabel +
                      " — デスクトップに常駐する小さなモニタです。\n"
@@ -204,9 +183,8 @@ std::string HelpText() {
     }
     text += "\n";
   }
-  text += std::string("\n最新版確認の問い合わせ先の既定値: ") + kDefaultWebCheckBase +
-          "\n"
-          "Qt の標準オプション (-platform、-display、-style など) も使えます。\n";
+  text += std::string("\n最新版確認の問い合わせ先の既定値: ") + kDefaultWebCheckBase + "\n";
+  if (!toolkitNote.empty()) text += toolkitNote + "\n";
   return text;
 }
 
