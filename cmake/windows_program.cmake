@@ -18,3 +18,30 @@ foreach(font ${MIREL_FONT_FILES})
   list(APPEND mirel_font_copies ${PROJECT_BINARY_DIR}/fonts/${name})
 endforeach()
 add_custom_target(mirel9x_fonts ALL DEPENDS ${mirel_font_copies})
+
+# The program: the Win32 shell, the icon and version resource, and the
+# manifest. A GUI program (no console window) with
+# a wide entry point; everything but system DLLs linked in.
+file(GLOB mirel_win32_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/shell/win32/*.cpp)
+add_executable(mirel9x WIN32 ${mirel_win32_sources}
+  ${PROJECT_SOURCE_DIR}/data/windows/manifest.rc)
+mirel_windows_resource(mirel9x)
+target_compile_definitions(mirel9x PRIVATE ${mirel_windows_definitions})
+target_compile_options(mirel9x PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${mirel_warnings}>)
+# Stripped: the symbols would double the size of the file users download.
+target_link_options(mirel9x PRIVATE -municode $<$<CONFIG:Release>:-s>)
+target_link_libraries(mirel9x PRIVATE mirel9x_draw mirel9x_platform
+  comctl32 comdlg32 gdi32 winhttp ws2_32)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/data/windows/manifest.rc PROPERTIES
+  OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/data/windows/mirel9x.manifest)
+add_dependencies(mirel9x mirel9x_fonts)
+
+# The default settings beside the program, as in the Linux build (kept when
+# one is already there).
+add_custom_target(mirel9x_default_settings ALL
+  COMMAND ${CMAKE_COMMAND} -DSRC=${PROJECT_SOURCE_DIR}/data/設定.ini
+          -DDST=$<TARGET_FILE_DIR:mirel9x>/設定.ini
+          -P ${PROJECT_SOURCE_DIR}/cmake/copy_if_absent.cmake
+  COMMENT "Default 設定.ini beside mirel9x.exe (kept when one is already there)")
+add_dependencies(mirel9x mirel9x_default_settings)
+
