@@ -47,6 +47,7 @@ Win32Shell::~Win32Shell() {
     // Waits for a callback that runs meanwhile.
     if (watch->wait != nullptr) UnregisterWaitEx(watch->wait, INVALID_HANDLE_VALUE);
   }
+  dialog_.reset();
   tray_.reset();
   if (icon_ != nullptr) DestroyIcon(icon_);
   if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
@@ -156,11 +157,11 @@ void Win32Shell::Arm(Watch& watch) {
 }
 
 bool Win32Shell::PreTranslate(MSG& msg) {
-  (void)msg;
-  return false;
+  return dialog_ && dialog_->PreTranslate(msg);
 }
 
 HWND Win32Shell::ModalOwner() const {
+  if (dialog_ && IsWindowVisible(dialog_->hwnd())) return dialog_->hwnd();
   return nullptr;
 }
 
@@ -191,7 +192,7 @@ void Win32Shell::RaiseMessage() {
   struct Search {
     HWND dialog;
     HWND found;
-  } search{nullptr, nullptr};
+  } search{dialog_ ? dialog_->hwnd() : nullptr, nullptr};
   EnumThreadWindows(
       GetCurrentThreadId(),
       [](HWND hwnd, LPARAM data) -> BOOL {
@@ -414,11 +415,26 @@ void Win32Shell::StopNetworkTimer() {
 
 // --- The settings dialog ------------------------------------------------------------------
 
-// The settings dialog comes with its resources.
-void Win32Shell::OpenDialog(const DialogOpening&) {}
+void Win32Shell::OpenDialog(const DialogOpening& opening) {
+  if (program_ == nullptr) return;
+  if (!dialog_) {
+    // Built on first use: an idle monitor need not carry six pages of controls.
+    dialog_ = std::make_unique<SettingsDialog>(instance_, host_.hwnd(), icon_, program_->dialog(),
+                                               program_->settings(), program_->gradients());
+    if (!dialog_->Create()) {
+      dialog_.reset();
+      return;
+    }
+  }
+  dialog_->Open(opening, monitor_.scale());
+}
 
-void Win32Shell::CloseDialog() {}
+void Win32Shell::CloseDialog() {
+  if (dialog_) dialog_->Close();
+}
 
-void Win32Shell::RefreshDialog(DialogParts) {}
+void Win32Shell::RefreshDialog(DialogParts parts) {
+  if (dialog_) dialog_->Refresh(parts);
+}
 
 }  // namespace mirel::win32

@@ -18,6 +18,7 @@
 #include "shell/win32/host_window.h"
 #include "shell/win32/http_client.h"
 #include "shell/win32/monitor_window.h"
+#include "shell/win32/settings_dialog.h"
 #include "shell/win32/toolbar_window.h"
 #include "shell/win32/tray_icon.h"
 
@@ -98,6 +99,7 @@ class Win32Shell : public Shell {
   MonitorWindow monitor_;
   ToolbarWindow toolbar_;
   std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<SettingsDialog> dialog_;
   HttpClient http_;
   std::intptr_t socket_ = -1;
   struct Watch {
