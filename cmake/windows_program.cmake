@@ -46,3 +46,23 @@ add_custom_target(mirel9x_default_settings ALL
   COMMENT "Default 設定.ini beside mirel9x.exe (kept when one is already there)")
 add_dependencies(mirel9x mirel9x_default_settings)
 
+# The installer (makensis from Debian's nsis, a 64-bit Unicode installer):
+# built with the program, since the end-to-end test installs from it;
+# `make package-windows` builds it alone.
+find_program(MIREL_MAKENSIS makensis)
+if(MIREL_MAKENSIS)
+  set(MIREL_INSTALLER ${PROJECT_BINARY_DIR}/mirel9x-${PROJECT_VERSION}-setup.exe)
+  set(mirel_installer_script ${PROJECT_SOURCE_DIR}/data/windows/installer.nsi)
+  add_custom_command(OUTPUT ${MIREL_INSTALLER}
+    COMMAND ${MIREL_MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
+            -DPROGRAM=$<TARGET_FILE:mirel9x> -DFONTS=${PROJECT_BINARY_DIR}/fonts
+            -DSETTINGS=${PROJECT_SOURCE_DIR}/data/設定.ini
+            -DICON=${PROJECT_SOURCE_DIR}/data/windows/mirel9x.ico
+            -DOUTFILE=${MIREL_INSTALLER} ${mirel_installer_script}
+    DEPENDS mirel9x ${mirel_font_copies} ${mirel_installer_script}
+            ${PROJECT_SOURCE_DIR}/data/設定.ini ${PROJECT_SOURCE_DIR}/data/windows/mirel9x.ico
+    COMMENT "Installer ${MIREL_INSTALLER}")
+  add_custom_target(package-windows ALL DEPENDS ${MIREL_INSTALLER})
+else()
+  message(WARNING "makensis not found (Debian package nsis): no installer is built")
+endif()
