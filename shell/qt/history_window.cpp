@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "behaviour/history_view.h"
 #include "platform/atomic_file.h"
 #include "readings/history_export.h"
 #include "settings/settings_model.h"
@@ -34,7 +35,7 @@ HistoryTable TableAt(int index) {
   return kHistoryTables[static_cast<std::size_t>(std::clamp(index, 0, kHistoryTableCount - 1))];
 }
 
-// A limit in the spin boxes: megabytes below a gigabyte, else gigabytes.
+// A limit in a spin box and a unit.
 struct LimitEditor {
   QDoubleSpinBox* amount;
   QComboBox* unit;
@@ -43,18 +44,16 @@ struct LimitEditor {
       : amount(new QDoubleSpinBox(parent)), unit(new QComboBox(parent)) {
     amount->setRange(0, 1e6);
     amount->setDecimals(1);
-    amount->setSpecialValueText(QStringLiteral("なし"));
+    amount->setSpecialValueText(QString::fromUtf8(kNoLimitCaption));
     unit->addItems({QStringLiteral("MB"), QStringLiteral("GB")});
   }
   void Set(const TrafficLimit* limit) {
-    const double octets = limit ? static_cast<double>(limit->octets) : 0;
-    const bool gigabytes = octets == 0 || octets >= 1024.0 * 1024 * 1024;
-    unit->setCurrentIndex(gigabytes ? 1 : 0);
-    amount->setValue(octets / (gigabytes ? 1024.0 * 1024 * 1024 : 1024.0 * 1024));
+    const LimitAmount a = LimitAmountOf(limit);
+    unit->setCurrentIndex(a.gigabytes ? 1 : 0);
+    amount->setValue(a.amount);
   }
   std::uint64_t Octets() const {
-    return static_cast<std::uint64_t>(
-        amount->value() * (unit->currentIndex() == 1 ? 1024.0 * 1024 * 1024 : 1024.0 * 1024));
+    return LimitOctetsOf({amount->value(), unit->currentIndex() == 1});
   }
   QWidget* Row(QWidget* parent) const {
     auto* row = new QWidget(parent);
@@ -65,13 +64,6 @@ struct LimitEditor {
     return row;
   }
 };
-
-void SetLimit(HistorySettings& s, const std::string& scope, LimitPeriod period,
-              std::uint64_t octets) {
-  std::erase_if(s.limits,
-                [&](const TrafficLimit& l) { return l.scope == scope && l.period == period; });
-  if (octets > 0) s.limits.push_back({scope, period, octets});
-}
 
 }  // namespace
 
@@ -214,10 +206,7 @@ HistoryWindow::HistoryWindow(HistoryWindowHooks hooks, const SettingsModel& sett
     following_ = true;
     Refresh();
   });
-  connect(interfaces_, &QComboBox::activated, this, [this] {
-    UpdateFigures();
-    UpdateChart();
-  });
+  connect(interfaces_, &QComboBox::activated, this, [this] { UpdateView(); });
   connect(back_, &QToolButton::clicked, this, [this] { Page(-1); });
   connect(forward_, &QToolButton::clicked, this, [this] { Page(1); });
   connect(latest_, &QToolButton::clicked, this, [this] {
@@ -247,15 +236,13 @@ void HistoryWindow::Show(HistoryTable table, const std::string& scope, std::int6
   if (index >= 0) interfaces_->setCurrentIndex(index);
   following_ = false;
   lastSeconds_ = lastSeconds;
-  UpdateFigures();
-  UpdateChart();
+  UpdateView();
 }
 
 void HistoryWindow::Refresh() {
   if (following_) lastSeconds_ = hooks_.nowSeconds();
   FillInterfaces();
-  UpdateFigures();
-  UpdateChart();
+  UpdateView();
 }
 
 HistoryScope HistoryWindow::Scope() const {
@@ -263,139 +250,70 @@ HistoryScope HistoryWindow::Scope() const {
 }
 
 std::string HistoryWindow::ScopeName() const {
-  const HistoryScope scope = Scope();
-  return scope.All() ? std::string(kAllInterfaces) : scope.name;
+  return LimitScopeOf(Scope());
 }
 
 void HistoryWindow::FillInterfaces() {
   const QString chosen = interfaces_->currentData().toString();
   interfaces_->clear();
-  interfaces_->addItem(QStringLiteral("すべて (ループバックを除く)"), QString());
-  if (HistoryStore* store = hooks_.store()) {
-    std::vector<HistoryInterface> all = store->Interfaces();
-    // Loopback last: it is seldom what anyone looks for.
-    std::stable_partition(all.begin(), all.end(),
-                          [](const HistoryInterface& i) { return !i.loopback; });
-    for (const HistoryInterface& i : all) interfaces_->addItem(Q(i.name), Q(i.name));
-  }
+  interfaces_->addItem(QString::fromUtf8(kAllSummedCaption), QString());
+  for (const HistoryInterface& i : HistoryChoices(hooks_.store()))
+    interfaces_->addItem(Q(i.name), Q(i.name));
   interfaces_->setCurrentIndex(std::max(0, interfaces_->findData(chosen)));
 }
 
-QString HistoryWindow::FigureLine(const char* when, const Usage& usage,
-                                  const TrafficLimit* limit) const {
-  QString line =
-      QString::fromUtf8(when) + QStringLiteral("　受信 %1　送信 %2　合計 %3")
-                                    .arg(Q(FormatOctets(usage.rx)), Q(FormatOctets(usage.tx)),
-                                         Q(FormatOctets(usage.Total())));
-  if (limit != nullptr) {
-    const auto percent = static_cast<int>(static_cast<double>(usage.Total()) * 100 /
-                                          static_cast<double>(limit->octets));
-    line += QStringLiteral("　（上限 %1 の %2%）").arg(Q(FormatOctets(limit->octets))).arg(percent);
-    if (usage.Total() >= limit->octets) line += QStringLiteral(" 上限を超えています");
-  }
-  return line;
-}
-
-void HistoryWindow::UpdateFigures() {
+void HistoryWindow::UpdateView() {
+  const HistoryTable table = TableAt(tables_->currentIndex());
   HistoryStore* store = hooks_.store();
-  problem_->setVisible(store == nullptr);
-  if (store == nullptr) {
-    problem_->setText(Q(hooks_.unavailable()));
-    today_->clear();
-    month_->clear();
-    return;
+  const HistoryView view =
+      BuildHistoryView(store, store ? std::string() : hooks_.unavailable(), hooks_.settings(),
+                       table, Scope(), lastSeconds_, hooks_.nowSeconds());
+  problem_->setVisible(!view.problem.empty());
+  problem_->setText(Q(view.problem));
+  for (auto [label, line] : {std::pair{today_, &view.today}, std::pair{month_, &view.month}}) {
+    label->setText(Q(line->text));
+    label->setStyleSheet(line->level >= 2   ? QStringLiteral("color: #c00000; font-weight: bold")
+                         : line->level == 1 ? QStringLiteral("color: #a05000")
+                                            : QString());
   }
-  const HistorySettings s = hooks_.settings();
-  const std::int64_t now = hooks_.nowSeconds();
-  const HistoryScope scope = Scope();
-  const std::string limitScope = ScopeName();
-  const TrafficLimit* dayLimit = s.Limit(limitScope, LimitPeriod::kDay);
-  const TrafficLimit* monthLimit = s.Limit(limitScope, LimitPeriod::kMonth);
-  const Usage today = TodayUsage(*store, scope, now);
-  const Usage month = MonthUsage(*store, scope, now, s.monthStartDay);
-  std::string monthCaption = "今月";
-  if (s.monthStartDay > 1) {
-    const LocalFields f = FieldsAt(MonthPeriod(now, s.monthStartDay).begin, UtcOffsetAt(now));
-    monthCaption += " (" + std::to_string(f.month) + "/" + std::to_string(f.day) + "〜)";
-  }
-  today_->setText(FigureLine("今日", today, dayLimit));
-  month_->setText(FigureLine(monthCaption.c_str(), month, monthLimit));
-  for (auto [label, usage, limit] :
-       {std::tuple{today_, today, dayLimit}, std::tuple{month_, month, monthLimit}}) {
-    const int level = limit ? LimitLevel(usage.Total(), limit->octets, s.warnPercent) : 0;
-    label->setStyleSheet(level >= 2   ? QStringLiteral("color: #c00000; font-weight: bold")
-                         : level == 1 ? QStringLiteral("color: #a05000")
-                                      : QString());
-  }
-  if (!hooks_.notificationsShown() && (dayLimit || monthLimit)) {
+  if (!hooks_.notificationsShown() && (view.today.level > 0 || view.month.level > 0)) {
     today_->setToolTip(
         QStringLiteral("このデスクトップは通知を表示できないため、上限はここに示します"));
   }
-}
 
-void HistoryWindow::UpdateChart() {
-  const HistoryTable table = TableAt(tables_->currentIndex());
-  std::vector<HistoryBucket> buckets;
-  if (HistoryStore* store = hooks_.store()) {
-    const ChartSpan span = ChartSpanOf(table, lastSeconds_);
-    buckets = store->Query(table, Scope(), span.begin, span.end);
-  }
-  model_ = BuildChartModel(table, buckets, lastSeconds_);
+  model_ = view.chart;
   ChartLook look{settings_.backColor(), settings_.textColor(), &gradients_.items[2],
                  &gradients_.items[3]};
   chart_->SetModel(model_, look);
-
-  figures_->setRowCount(static_cast<int>(model_.columns.size()));
-  for (std::size_t i = 0; i < model_.columns.size(); ++i) {
-    const ChartColumn& column = model_.columns[i];
-    const QString cells[] = {Q(BucketLabel(table, column.time)), Q(FormatOctets(column.rx)),
-                             Q(FormatOctets(column.tx)), Q(FormatOctets(column.rx + column.tx))};
+  figures_->setRowCount(static_cast<int>(view.rows.size()));
+  for (std::size_t i = 0; i < view.rows.size(); ++i) {
+    const HistoryRow& row = view.rows[i];
+    const std::string* cells[] = {&row.period, &row.rx, &row.tx, &row.total};
     for (int c = 0; c < 4; ++c) {
-      auto* item = new QTableWidgetItem(cells[c]);
+      auto* item = new QTableWidgetItem(Q(*cells[c]));
       if (c > 0) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       figures_->setItem(static_cast<int>(i), c, item);
     }
   }
   figures_->scrollToBottom();
-  if (!model_.columns.empty()) {
-    const BucketTime first = model_.columns.front().time;
-    const BucketTime last = model_.columns.back().time;
-    range_->setText(Q(BucketLabel(table, first)) + QStringLiteral(" 〜 ") +
-                    Q(BucketLabel(table, last)));
-  }
-  totals_->setText(QStringLiteral("この期間の計　受信 %1　送信 %2　合計 %3")
-                       .arg(Q(FormatOctets(model_.totalRx)), Q(FormatOctets(model_.totalTx)),
-                            Q(FormatOctets(model_.totalRx + model_.totalTx))));
-  const std::int64_t now = hooks_.nowSeconds();
-  forward_->setEnabled(model_.end <= now);
-  latest_->setEnabled(model_.end <= now);
+  range_->setText(Q(view.range));
+  totals_->setText(Q(view.totals));
+  forward_->setEnabled(!view.latest);
+  latest_->setEnabled(!view.latest);
 }
 
 void HistoryWindow::Page(int direction) {
-  const HistoryTable table = TableAt(tables_->currentIndex());
-  const int count = ChartColumnCount(table);
-  std::int64_t last = BucketOf(table, lastSeconds_).start;
-  if (direction < 0) {
-    last = BucketsBack(table, last, count);
-  } else {
-    for (int i = 0; i < count; ++i) last = NextBucketStart(table, last);
-  }
-  const std::int64_t now = hooks_.nowSeconds();
-  following_ = last >= BucketOf(table, now).start;
-  lastSeconds_ = following_ ? now : last;
-  UpdateChart();
+  lastSeconds_ = HistoryPage(TableAt(tables_->currentIndex()), lastSeconds_, direction,
+                             hooks_.nowSeconds(), following_);
+  UpdateView();
 }
 
 std::string HistoryWindow::SaveCsv(const QString& file) {
-  const HistoryTable table = TableAt(tables_->currentIndex());
-  std::vector<HistoryBucket> buckets;
-  if (HistoryStore* store = hooks_.store())
-    buckets = store->Query(table, Scope(), model_.begin, model_.end);
-  const std::string name = Scope().All() ? std::string("すべて") : Scope().name;
-  // With a byte order mark, spreadsheets take the file as UTF-8.
-  const std::string text =
-      "\xEF\xBB\xBF" + HistoryCsvHeader() + HistoryCsvLines(name, table, buckets);
-  return WriteFileAtomically(std::filesystem::path(file.toStdU16String()), text);
+  HistoryStore* store = hooks_.store();
+  if (store == nullptr) return "通信履歴はありません";
+  return WriteFileAtomically(
+      std::filesystem::path(file.toStdU16String()),
+      HistoryViewCsv(*store, TableAt(tables_->currentIndex()), Scope(), model_));
 }
 
 void HistoryWindow::ChooseCsvFile() {
@@ -416,48 +334,37 @@ void HistoryWindow::EditSettings() {
   dialog.setObjectName(QStringLiteral("historySettingsDialog"));
   dialog.setWindowTitle(QStringLiteral("上限と表示の設定"));
   auto* form = new QFormLayout(&dialog);
-  form->addRow(QStringLiteral("上限の対象"), new QLabel(Q(ScopeCaption(scope)), &dialog));
+  form->addRow(QString::fromUtf8(kLimitScopeCaption), new QLabel(Q(ScopeCaption(scope)), &dialog));
   LimitEditor daily(&dialog), monthly(&dialog);
   daily.amount->setObjectName(QStringLiteral("dailyLimit"));
   monthly.amount->setObjectName(QStringLiteral("monthlyLimit"));
   daily.Set(s.Limit(scope, LimitPeriod::kDay));
   monthly.Set(s.Limit(scope, LimitPeriod::kMonth));
-  form->addRow(QStringLiteral("1日の上限 (受信+送信)"), daily.Row(&dialog));
-  form->addRow(QStringLiteral("1か月の上限 (受信+送信)"), monthly.Row(&dialog));
+  form->addRow(QString::fromUtf8(kDailyLimitCaption), daily.Row(&dialog));
+  form->addRow(QString::fromUtf8(kMonthlyLimitCaption), monthly.Row(&dialog));
   auto* warn = new QSpinBox(&dialog);
   warn->setRange(1, 100);
   warn->setSuffix(QStringLiteral(" %"));
   warn->setValue(s.warnPercent);
-  form->addRow(QStringLiteral("先に知らせる使用率"), warn);
+  form->addRow(QString::fromUtf8(kWarnPercentCaption), warn);
   auto* startDay = new QSpinBox(&dialog);
   startDay->setRange(1, 31);
   startDay->setSuffix(QStringLiteral(" 日"));
   startDay->setValue(s.monthStartDay);
-  form->addRow(QStringLiteral("1か月の始まり"), startDay);
+  form->addRow(QString::fromUtf8(kMonthStartCaption), startDay);
   auto* totals = new QComboBox(&dialog);
   totals->setObjectName(QStringLiteral("totalsSource"));
-  totals->addItems({QStringLiteral("起動してから (これまでどおり)"), QStringLiteral("今日"),
-                    QStringLiteral("今月")});
+  for (const char* choice : kTotalsChoices) totals->addItem(QString::fromUtf8(choice));
   totals->setCurrentIndex(static_cast<int>(s.totals));
-  form->addRow(QStringLiteral("総受信量・総送信量の表示"), totals);
-  struct Keep {
-    const char* caption;
-    const char* suffix;
-    int HistoryRetention::*field;
-  };
-  const Keep keeps[] = {{"5分ごとの記録", " 時間", &HistoryRetention::fiveMinuteHours},
-                        {"1時間ごとの記録", " 日", &HistoryRetention::hourDays},
-                        {"1日ごとの記録", " 日", &HistoryRetention::dayDays},
-                        {"1か月ごとの記録", " か月", &HistoryRetention::monthMonths},
-                        {"1年ごとの記録", " 年", &HistoryRetention::yearYears}};
+  form->addRow(QString::fromUtf8(kTotalsCaption), totals);
   std::vector<QSpinBox*> keepBoxes;
-  for (const Keep& k : keeps) {
+  for (const RetentionChoice& k : kRetentionChoices) {
     auto* box = new QSpinBox(&dialog);
-    box->setRange(0, 100000);
-    box->setSuffix(QString::fromUtf8(k.suffix));
-    box->setSpecialValueText(QStringLiteral("無期限"));
+    box->setRange(0, kRetentionMax);
+    box->setSuffix(QStringLiteral(" ") + QString::fromUtf8(k.unit));
+    box->setSpecialValueText(QString::fromUtf8(kForEverCaption));
     box->setValue(s.retention.*k.field);
-    form->addRow(QString::fromUtf8(k.caption) + QStringLiteral("を残す期間"), box);
+    form->addRow(QString::fromUtf8(k.caption), box);
     keepBoxes.push_back(box);
   }
   auto* box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
@@ -472,10 +379,10 @@ void HistoryWindow::EditSettings() {
   s.monthStartDay = startDay->value();
   s.totals = static_cast<TotalsSource>(totals->currentIndex());
   for (std::size_t i = 0; i < keepBoxes.size(); ++i)
-    s.retention.*keeps[i].field = keepBoxes[i]->value();
+    s.retention.*kRetentionChoices[i].field = keepBoxes[i]->value();
   if (const std::string error = hooks_.settingsChanged(s); !error.empty())
     QMessageBox::critical(this, QString::fromUtf8(kProgramTitle), Q(error));
-  UpdateFigures();
+  UpdateView();
 }
 
 }  // namespace mirel

@@ -85,14 +85,12 @@ class HistoryWindow : public QWidget {
 
  private:
   void FillInterfaces();
-  void UpdateFigures();
-  void UpdateChart();
+  void UpdateView();
   void Page(int direction);
   void EditSettings();
   void ChooseCsvFile();
   HistoryScope Scope() const;
   std::string ScopeName() const;  // the limit's scope: a name or kAllInterfaces
-  QString FigureLine(const char* when, const Usage& usage, const TrafficLimit* limit) const;
 
   HistoryWindowHooks hooks_;
   const SettingsModel& settings_;
