@@ -126,6 +126,7 @@ void Program::TellSessionLimits() {
 // --- The traffic history ----------------------------------------------------------
 
 void Program::StartHistory() {
+  if (!env_.keepHistory) return;
   // Without a preferences file (or with one that cannot be read) the
   // history keeps its defaults.
   const PreferencesLoad prefs = LoadUserPreferences(env_.configDir / kPreferencesFileName);

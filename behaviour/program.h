@@ -47,8 +47,10 @@ struct ProgramEnvironment {
   std::function<StripFontLoad()> openFont;
   // Where the web check asks (scheme, host, folder); the build's default when empty.
   std::string webCheckBase;
-  // The traffic history's folder (UserDataDir() when empty).
+  // The traffic history's folder (UserDataDir() when empty); none is kept
+  // without keepHistory (a tool that replays the program's start-up).
   std::filesystem::path dataDir;
+  bool keepHistory = true;
 };
 
 class Program : private MenuActions, private DialogActions {

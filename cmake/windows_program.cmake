@@ -19,12 +19,14 @@ foreach(font ${MIREL_FONT_FILES})
 endforeach()
 add_custom_target(mirel9x_fonts ALL DEPENDS ${mirel_font_copies})
 
-# The program: the Win32 shell, its dialog (settings_dialog.rc), the icon and
-# version resource, and the manifest. A GUI program (no console window) with
-# a wide entry point; everything but system DLLs linked in.
+# The program: the Win32 shell, its dialogs (settings_dialog.rc and
+# history_window.rc), the icon and version resource, and the manifest. A GUI
+# program (no console window) with a wide entry point; everything but system
+# DLLs linked in.
 file(GLOB mirel_win32_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/shell/win32/*.cpp)
 add_executable(mirel9x WIN32 ${mirel_win32_sources}
   ${PROJECT_SOURCE_DIR}/shell/win32/settings_dialog.rc
+  ${PROJECT_SOURCE_DIR}/shell/win32/history_window.rc
   ${PROJECT_SOURCE_DIR}/data/windows/manifest.rc)
 mirel_windows_resource(mirel9x)
 target_compile_definitions(mirel9x PRIVATE ${mirel_windows_definitions})

@@ -90,6 +90,9 @@ class WindowlessShell : public Shell {
   void OpenDialog(const DialogOpening&) override {}
   void CloseDialog() override {}
   void RefreshDialog(DialogParts) override {}
+  void OpenHistoryWindow() override {}
+  void HistoryWritten() override {}
+  bool NotifyFromTray(const std::string&) override { return false; }
 
  private:
   PixelRect monitor_;
@@ -148,6 +151,7 @@ int Run(const Args& args) {
   env.configDir = std::filesystem::path(out).parent_path();
   env.system = std::move(system);
   env.store = std::make_unique<FixedBrowserStore>();
+  env.keepHistory = false;  // fixed readings are no traffic of this machine
   Program program(shell, std::move(env));
   if (std::optional<int> status = program.Start()) return *status == 0 ? 1 : *status;
   program.RefreshTick();

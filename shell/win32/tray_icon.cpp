@@ -35,6 +35,17 @@ void TrayIcon::Remove() {
   shown_ = false;
 }
 
+bool TrayIcon::Notify(const std::wstring& title, const std::wstring& text) {
+  if (!added_ || !shown_) return false;
+  NOTIFYICONDATAW data = Data();
+  data.uFlags = NIF_INFO;
+  data.dwInfoFlags = NIIF_WARNING;
+  std::copy_n(title.begin(), std::min(title.size(), std::size(data.szInfoTitle) - 1),
+              data.szInfoTitle);
+  std::copy_n(text.begin(), std::min(text.size(), std::size(data.szInfo) - 1), data.szInfo);
+  return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
 void TrayIcon::Readd() {
   if (!added_) return;
   NOTIFYICONDATAW data = Data();

@@ -27,6 +27,9 @@ class TrayIcon {
   bool added() const { return added_; }
   // Whether a notification area took the icon (the last add succeeded).
   bool shown() const { return shown_; }
+  // A balloon (a toast on Windows 10 and later) from the icon; false where
+  // no notification area shows it.
+  bool Notify(const std::wstring& title, const std::wstring& text);
 
  private:
   NOTIFYICONDATAW Data() const;

@@ -48,6 +48,7 @@ Win32Shell::~Win32Shell() {
     if (watch->wait != nullptr) UnregisterWaitEx(watch->wait, INVALID_HANDLE_VALUE);
   }
   dialog_.reset();
+  history_.reset();
   tray_.reset();
   if (icon_ != nullptr) DestroyIcon(icon_);
   if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
@@ -157,7 +158,7 @@ void Win32Shell::Arm(Watch& watch) {
 }
 
 bool Win32Shell::PreTranslate(MSG& msg) {
-  return dialog_ && dialog_->PreTranslate(msg);
+  return (dialog_ && dialog_->PreTranslate(msg)) || (history_ && history_->PreTranslate(msg));
 }
 
 HWND Win32Shell::ModalOwner() const {
@@ -291,6 +292,7 @@ std::vector<ScreenArea> Win32Shell::Screens() {
 }
 
 void Win32Shell::Quit(int status) {
+  if (history_) history_->Hide();
   PostQuitMessage(status);
 }
 
@@ -427,6 +429,27 @@ void Win32Shell::OpenDialog(const DialogOpening& opening) {
     }
   }
   dialog_->Open(opening, monitor_.scale());
+}
+
+void Win32Shell::OpenHistoryWindow() {
+  if (program_ == nullptr || program_->stripFont() == nullptr) return;
+  if (!history_) {
+    // Built on first use, as the dialog is.
+    history_ = std::make_unique<HistoryWindow>(instance_, icon_, *program_);
+    if (!history_->Create(monitor_.scale())) {
+      history_.reset();
+      return;
+    }
+  }
+  history_->Open();
+}
+
+void Win32Shell::HistoryWritten() {
+  if (history_) history_->Refresh();
+}
+
+bool Win32Shell::NotifyFromTray(const std::string& text) {
+  return tray_ && tray_->Notify(Widen(std::string("通信履歴 - ") + kProgramTitle), Widen(text));
 }
 
 void Win32Shell::CloseDialog() {

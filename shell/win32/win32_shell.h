@@ -15,6 +15,7 @@
 
 #include "behaviour/program.h"
 #include "behaviour/shell.h"
+#include "shell/win32/history_window.h"
 #include "shell/win32/host_window.h"
 #include "shell/win32/http_client.h"
 #include "shell/win32/monitor_window.h"
@@ -81,6 +82,9 @@ class Win32Shell : public Shell {
   void OpenDialog(const DialogOpening& opening) override;
   void CloseDialog() override;
   void RefreshDialog(DialogParts parts) override;
+  void OpenHistoryWindow() override;
+  void HistoryWritten() override;
+  bool NotifyFromTray(const std::string& text) override;
 
  private:
   void OpenMenu(MenuOwner owner, POINT at);
@@ -100,6 +104,7 @@ class Win32Shell : public Shell {
   ToolbarWindow toolbar_;
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<SettingsDialog> dialog_;
+  std::unique_ptr<HistoryWindow> history_;
   HttpClient http_;
   std::intptr_t socket_ = -1;
   struct Watch {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "behaviour/history_keeper.h"
 #include "platform/file_lock.h"
 #include "platform/local_time.h"
 #include "platform/platform.h"
@@ -54,6 +55,41 @@ TEST(HistoryPlatformWindows, CountersBootFolderTimeAndLock) {
   held.reset();
   EXPECT_TRUE(FileLock::TryLock(dir / L"history.sqlite.lock", second));
   std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
+// The history's file on Windows: in a folder with a Japanese name, recorded
+// from this machine's counters, and a damaged file kept aside (renamed,
+// which Windows allows only once nothing holds it open).
+TEST(HistoryPlatformWindows, TheKeeperRecordsAndADamagedFileIsKeptAside) {
+  const fs::path dir = fs::temp_directory_path() / L"mirel9x-通信履歴";
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+  std::unique_ptr<SystemSource> system = MakeSystemSource();
+  const std::int64_t now = WallClockNowMs();
+  {
+    HistoryKeeper keeper(*system, dir / L"history.sqlite", {}, now);
+    ASSERT_TRUE(keeper.recording()) << (keeper.TakeMessages().empty() ? "" : "a message");
+    keeper.Close(now + 60'000);
+    EXPECT_TRUE(keeper.TakeMessages().empty());
+  }
+  HistoryOpen read = HistoryStore::OpenForReading(dir / L"history.sqlite");
+  ASSERT_TRUE(read.store) << read.message;
+  EXPECT_FALSE(read.store->LastReadings().empty());
+  read.store.reset();
+
+  std::FILE* f = _wfopen((dir / L"history.sqlite").c_str(), L"r+b");
+  ASSERT_NE(f, nullptr);
+  std::fseek(f, 20, SEEK_SET);
+  std::fwrite("broken bytes in the header", 1, 26, f);
+  std::fclose(f);
+  HistoryOpen again = HistoryStore::OpenForWriting(dir / L"history.sqlite");
+  EXPECT_EQ(again.status, HistoryOpen::Status::kKeptAside) << again.message;
+  again.store.reset();
+  int kept = 0;
+  for (const fs::directory_entry& e : fs::directory_iterator(dir))
+    kept += e.path().filename().wstring().rfind(L"history.sqlite.damaged-", 0) == 0;
+  EXPECT_EQ(kept, 1);
   fs::remove_all(dir, ec);
 }
 

@@ -19,6 +19,9 @@
 //                             "string TEXT" or "none"
 //   probe hwnd CLASS          the window of that class: decimal handle, or 0
 //   probe drives              the drive rows of this machine, one a line
+//   probe history PART        of the open history window: the text of "today",
+//                             "month", "range" or "totals", or the number of
+//                             "rows" of its figures
 // Exit status 0 when the command worked, 1 when what it looks for is absent.
 #include <windows.h>
 // After windows.h, which it needs.
@@ -33,6 +36,7 @@
 #include "platform/platform.h"
 #include "platform/windows/wide_text.h"
 #include "shell/win32/dialog_ids.h"
+#include "shell/win32/history_window_ids.h"
 
 namespace {
 
@@ -88,7 +92,8 @@ HWND SettingsDialog() {
   EnumWindows(
       [](HWND hwnd, LPARAM data) -> BOOL {
         if (IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770" &&
-            FindWindowExW(hwnd, nullptr, L"SysTabControl32", nullptr) != nullptr) {
+            FindWindowExW(hwnd, nullptr, L"SysTabControl32", nullptr) != nullptr &&
+            FindWindowExW(hwnd, nullptr, L"msctls_statusbar32", nullptr) != nullptr) {
           reinterpret_cast<Search*>(data)->found = hwnd;
           return FALSE;
         }
@@ -242,6 +247,43 @@ int Reg(const std::string& key, const std::string& value) {
   return 0;
 }
 
+// The history window: the visible top-level dialog of that title.
+int History(const std::string& part) {
+  struct Search {
+    HWND found = nullptr;
+  } search;
+  EnumWindows(
+      [](HWND hwnd, LPARAM data) -> BOOL {
+        if (IsWindowVisible(hwnd) && ClassOf(hwnd) == L"#32770" &&
+            TextOf(hwnd).rfind(L"通信履歴 - ", 0) == 0) {
+          reinterpret_cast<Search*>(data)->found = hwnd;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return 1;
+  if (part == "rows") {
+    HWND list = GetDlgItem(search.found, IDC_HISTORY_FIGURES);
+    Print(std::to_string(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)));
+    return list != nullptr ? 0 : 1;
+  }
+  const struct {
+    const char* part;
+    int id;
+  } texts[] = {{"today", IDC_HISTORY_TODAY},
+               {"month", IDC_HISTORY_MONTH},
+               {"range", IDC_HISTORY_RANGE},
+               {"totals", IDC_HISTORY_TOTALS}};
+  for (const auto& t : texts) {
+    if (part == t.part) {
+      Print(Narrow(TextOf(GetDlgItem(search.found, t.id))));
+      return 0;
+    }
+  }
+  return 2;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -262,6 +304,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (a[0] == "colour" && a.size() == 4) return Colour(n(1), n(2), n(3));
   if (a[0] == "menu") return Menu();
+  if (a[0] == "history" && a.size() == 2) return History(a[1]);
   if (a[0] == "reg" && a.size() == 3) return Reg(a[1], a[2]);
   if (a[0] == "hwnd" && a.size() == 2) {
     HWND h = FindWindowW(Widen(a[1]).c_str(), nullptr);

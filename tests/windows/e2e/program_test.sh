@@ -5,9 +5,10 @@
 # pixel for pixel as the Linux build draws them -> the tray menu switches the
 # proxy (the registry holds it, the mark moves, the strip follows) -> the
 # dialog ticks an item, changes a colour and saves a file byte for byte as
-# the Linux build writes it for the same changes -> "終了" (no tray icon
-# left) -> silent uninstall (folder, shortcuts and Apps entry gone, the
-# user's settings kept). Driven with xdotool for the mouse and the keyboard,
+# the Linux build writes it for the same changes -> "通信履歴" opens the
+# history window over the file in the local application data -> "終了" (no
+# tray icon left) -> silent uninstall (folder, shortcuts and Apps entry gone,
+# the user's settings kept). Driven with xdotool for the mouse and the keyboard,
 # and with a probe (probe.cpp) for what only Win32 tells: control places,
 # list ticks, the status line, the registry.
 set -uo pipefail
@@ -304,10 +305,32 @@ cmp "$appdata/設定.ini" "$work/linux.ini" ||
   fail "the saved file differs from the Linux build's: $(diff <(iconv -f CP932 -t UTF-8 "$appdata/設定.ini") <(iconv -f CP932 -t UTF-8 "$work/linux.ini") | head -8)"
 ok "dialog: an item ticked, a colour chosen, saved byte for byte as on Linux"
 
-# --- 終了 ------------------------------------------------------------------------
+# --- 通信履歴 ---------------------------------------------------------------------
 read -r bx by bw bh <<<"$(probe rect Command2)"
 xdotool mousemove $((bx + bw / 2)) $((by + bh / 2)) click 1 # 閉じる
 sleep 0.3
+open_tray_menu
+at_entry "$(menu_window)" 2 click # 通信履歴
+history_window() { xdotool search --onlyvisible --name '通信履歴 - ' 2>/dev/null | head -1; }
+wait_until 50 sh -c "xdotool search --onlyvisible --name '通信履歴 - ' >/dev/null 2>&1" ||
+  fail "通信履歴 opened no history window"
+sleep 0.5
+import -window "$(history_window)" "$shots/history.png"
+# The history the program keeps in the local application data, shown as the
+# core decides: today's line, a month of days in the figures, the run's totals.
+[ -f "$c/users/$(id -un)/AppData/Local/mirel9x/history.sqlite" ] ||
+  fail "no history file in the local application data"
+today=$(probe history today)
+case $today in 今日　受信\ *　送信\ *　合計\ *) ;; *) fail "the history window's today line: '$today'" ;; esac
+rows=$(probe history rows)
+[ "$rows" = 31 ] || fail "the history window shows $rows days, not 31"
+case $(probe history totals) in この期間の計　受信\ *) ;; *) fail "no totals in the history window" ;; esac
+xdotool key --window "$(history_window)" alt+F4
+wait_until 30 sh -c "[ -z \"\$(xdotool search --onlyvisible --name '通信履歴 - ' 2>/dev/null)\" ]" ||
+  fail "the history window did not close"
+ok "通信履歴: the window opens over the history kept in the local application data ($today)"
+
+# --- 終了 ------------------------------------------------------------------------
 open_tray_menu
 at_entry "$(menu_window)" -1 click # 終了
 wait_until 50 sh -c "! kill -0 $program_pid" || fail "終了 did not end the program"
