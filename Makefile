@@ -2,7 +2,7 @@
 BUILD ?= build
 PRESET ?= dev
 
-.PHONY: deps build run test bench package clean
+.PHONY: deps build run test bench package package-windows clean
 
 deps:
 	bash scripts/install-deps
@@ -20,6 +20,12 @@ test: build
 # A Debian package of what `cmake --install` installs, written to $(BUILD)/.
 package: build
 	cmake --build $(BUILD) --target package
+
+# The Windows program's installer, cross built with mingw-w64:
+# $(BUILD)/windows/mirel9x-3.18-setup.exe.
+package-windows: deps
+	bash scripts/windows-build $(BUILD)/windows
+	cmake --build $(BUILD)/windows --target package-windows
 
 bench: build
 	$(BUILD)/bench/mirel9x_bench

@@ -9,7 +9,10 @@ set(CMAKE_C_COMPILER ${MIREL_MINGW_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${MIREL_MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER ${MIREL_MINGW_TRIPLET}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${MIREL_MINGW_TRIPLET})
+# Debian's mingw-w64 libraries, and those that scripts/mingw-deps builds from
+# Debian's sources into the build tree.
+set(MIREL_MINGW_PREFIX "" CACHE PATH "Libraries built for the target by scripts/mingw-deps")
+set(CMAKE_FIND_ROOT_PATH /usr/${MIREL_MINGW_TRIPLET} ${MIREL_MINGW_PREFIX})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -19,9 +19,3 @@ configure_file(${PROJECT_SOURCE_DIR}/data/windows/mirel9x.rc.in
 function(mirel_windows_resource target)
   target_sources(${target} PRIVATE ${PROJECT_BINARY_DIR}/mirel9x.rc)
 endfunction()
-
-# The program itself: the resource, and no console window.
-function(mirel_windows_program target)
-  mirel_windows_resource(${target})
-  set_target_properties(${target} PROPERTIES WIN32_EXECUTABLE ON)
-endfunction()

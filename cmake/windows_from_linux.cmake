@@ -25,3 +25,11 @@ set_tests_properties(windows.build PROPERTIES FIXTURES_SETUP windows_build TIMEO
 add_test(NAME windows.tests
          COMMAND ${CMAKE_CTEST_COMMAND} --test-dir ${mirel_windows_build} --output-on-failure)
 set_tests_properties(windows.tests PROPERTIES FIXTURES_REQUIRED windows_build TIMEOUT 600)
+
+# The installed Windows program end to end under Wine (Xvfb, jwm, a prefix of
+# its own), against what this build draws and writes.
+add_test(NAME windows.e2e
+         COMMAND bash ${PROJECT_SOURCE_DIR}/tests/windows/e2e/program_test.sh)
+set_tests_properties(windows.e2e PROPERTIES FIXTURES_REQUIRED windows_build TIMEOUT 300
+  SKIP_RETURN_CODE 77
+  ENVIRONMENT "MIREL_WINDOWS_BUILD=${mirel_windows_build};MIREL_TOOL=$<TARGET_FILE:mirel9x-tool>;MIREL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")

@@ -12,6 +12,8 @@ if(NOT TARGET GTest::gtest)
     if(NOT TARGET GTest::${library})  # newer GoogleTest names them itself
       add_library(GTest::${library} ALIAS ${library})
     endif()
+    # Unoptimised, as the tests themselves.
+    target_compile_options(${library} PRIVATE -O0)
   endforeach()
 endif()
 

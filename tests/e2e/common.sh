@@ -43,3 +43,41 @@ write_monitor_settings() {
     for entry in "$@"; do printf '%s\r\n' "$entry"; done
   } | iconv -f UTF-8 -t CP932 >"$file"
 }
+
+# start_webcheck_site DIR: nginx on a free port of 127.0.0.1 with the
+# reference configuration and pages (data/webcheck-pages/), its files in DIR.
+# Sets WEBCHECK_BASE (the base address to give the program) and
+# WEBCHECK_PID; returns 1 when nginx is missing or did not start.
+start_webcheck_site() {
+  local dir=$1 nginx=${NGINX:-/usr/sbin/nginx} port
+  [ -x "$nginx" ] || return 1
+  mkdir -p "$dir/pages" "$dir/run"
+  chmod 755 "$dir"
+  cp "$MIREL_SOURCE_DIR/data/webcheck-pages/Mirel9xCheck.htm" "$dir/pages/"
+  # No privileges needed: as root, nginx runs as nobody.
+  local as_user=()
+  if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null && id nobody >/dev/null 2>&1; then
+    as_user=(setpriv --reuid="$(id -u nobody)" --regid="$(id -g nobody)" --clear-groups)
+    chmod 777 "$dir/run"
+  fi
+  for _ in 1 2 3; do
+    port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+    sed -e "s|@ADDRESS@|127.0.0.1|g; s|@PORT@|$port|g; s|@PAGES@|$dir/pages|g; s|@RUNDIR@|$dir/run|g" \
+      "$MIREL_SOURCE_DIR/data/webcheck-pages/nginx.conf.in" >"$dir/nginx.conf"
+    "${as_user[@]}" "$nginx" -p "$dir/run" -c "$dir/nginx.conf" -e "$dir/run/error.log" \
+      -g 'daemon off;' </dev/null >/dev/null 2>&1 &
+    WEBCHECK_PID=$!
+    for _ in $(seq 1 100); do
+      if (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+        WEBCHECK_BASE="http://127.0.0.1:$port"
+        return 0
+      fi
+      kill -0 "$WEBCHECK_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill "$WEBCHECK_PID" 2>/dev/null
+    wait "$WEBCHECK_PID" 2>/dev/null
+  done
+  WEBCHECK_PID=""
+  return 1
+}

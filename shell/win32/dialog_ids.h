@@ -1,0 +1,119 @@
+// Resource ids of the settings dialog, shared by settings_dialog.rc and the
+// code that binds its controls. A control's id is named after its name in
+// the dialog's control table (IDC_ + name).
+#pragma once
+
+#define IDD_SETTINGS 100
+#define IDD_PAGE_DISPLAY 101
+#define IDD_PAGE_LINE 102
+#define IDD_PAGE_PROXY 103
+#define IDD_PAGE_DRIVES 104
+#define IDD_PAGE_OTHER 105
+#define IDD_PAGE_VERSION 106
+
+#define IDS_TAB_0 200
+#define IDS_TAB_1 201
+#define IDS_TAB_2 202
+#define IDS_TAB_3 203
+#define IDS_TAB_4 204
+#define IDS_TAB_5 205
+#define IDS_LIST_ITEMS 210
+#define IDS_LIST_DRIVE 211
+#define IDS_LIST_KIND 212
+// The tool tip of control IDC_x is the string IDS_TIP + IDC_x.
+#define IDS_TIP 20000
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+#define IDC_Command4 1000
+#define IDC_Command5 1001
+#define IDC_Command3 1002
+#define IDC_Command2 1003
+#define IDC_TabStrip1 1004
+#define IDC_StatusBar1 1005
+#define IDC_ListView2 1006
+#define IDC_Command1_0 1007
+#define IDC_Command1_1 1008
+#define IDC_Frame6 1009
+#define IDC_Option3_1 1010
+#define IDC_Option3_2 1011
+#define IDC_Option3_3 1012
+#define IDC_Option3_4 1013
+#define IDC_Option3_0 1014
+#define IDC_Picture2 1015
+#define IDC_Command9_0 1016
+#define IDC_Command9_2 1017
+#define IDC_Command9_1 1018
+#define IDC_Label4_0 1019
+#define IDC_Command6_0 1020
+#define IDC_Command6_2 1021
+#define IDC_Label4_1 1022
+#define IDC_Command6_1 1023
+#define IDC_Command6_3 1024
+#define IDC_Label4_2 1025
+#define IDC_Option6_0 1026
+#define IDC_Option6_1 1027
+#define IDC_Frame12 1028
+#define IDC_Frame8 1029
+#define IDC_Slider3 1030
+#define IDC_Frame2 1031
+#define IDC_Slider1 1032
+#define IDC_Frame3 1033
+#define IDC_Option1_0 1034
+#define IDC_Option1_1 1035
+#define IDC_Option5_0 1036
+#define IDC_Option5_1 1037
+#define IDC_Option5_2 1038
+#define IDC_Option5_3 1039
+#define IDC_Frame10 1040
+#define IDC_Combo2 1041
+#define IDC_Check1_1 1042
+#define IDC_Label4_3 1043
+#define IDC_Text1 1044
+#define IDC_Command7 1045
+#define IDC_List1 1046
+#define IDC_Check2_0 1047
+#define IDC_Command8 1048
+#define IDC_Frame11 1049
+#define IDC_ListView1 1050
+#define IDC_Picture4 1051
+#define IDC_Command10_0 1052
+#define IDC_Command10_2 1053
+#define IDC_Command10_1 1054
+#define IDC_Frame5 1055
+#define IDC_Slider2 1056
+#define IDC_Frame4 1057
+#define IDC_Option2_0 1058
+#define IDC_Option2_1 1059
+#define IDC_Frame9 1060
+#define IDC_Option4_0 1061
+#define IDC_Option4_1 1062
+#define IDC_Frame13 1063
+#define IDC_Option7_0 1064
+#define IDC_Option7_1 1065
+#define IDC_Check1_20 1066
+#define IDC_Frame1 1067
+#define IDC_Check2_1 1068
+#define IDC_Check3_0 1069
+#define IDC_Check3_1 1070
+#define IDC_Check3_2 1071
+#define IDC_Check3_3 1072
+#define IDC_Frame7 1073
+#define IDC_Label1_0 1074
+#define IDC_color_6 1075
+#define IDC_Label1_1 1076
+#define IDC_color_7 1077
+#define IDC_Frame14 1078
+#define IDC_Label1_2 1079
+#define IDC_color_0 1080
+#define IDC_Label1_3 1081
+#define IDC_color_1 1082
+#define IDC_Check1_0 1083
+#define IDC_Image1 1084
+#define IDC_Image2 1085
+#define IDC_Label2_0 1086
+#define IDC_Label2_1 1087
+#define IDC_Label3 1088
+#define IDC_lblDisclaimer 1089
