@@ -227,7 +227,12 @@ bool SaveCommand(SettingsModel& model, const std::filesystem::path& file, const 
   return result.ok;
 }
 
-std::string StoreWebCheckBase(const std::filesystem::path& file, const std::string& base) {
+std::string StoreWebCheckBase(const std::filesystem::path& file, const std::string& typed) {
+  // Blanks around a pasted address are not part of it.
+  const std::size_t first = typed.find_first_not_of(" \t");
+  const std::string base = first == std::string::npos
+                               ? std::string()
+                               : typed.substr(first, typed.find_last_not_of(" \t") - first + 1);
   if (!base.empty() && !IsUsableWebCheckBase(base)) return kBadWebCheckBaseText;
   PreferencesLoad prefs = LoadUserPreferences(file);
   // A file we cannot read whole is not replaced by the little we know.

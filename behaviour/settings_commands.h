@@ -127,8 +127,9 @@ bool RemoveProxy(SettingsModel& model);
 
 // Writes the settings file; the status line tells the result.
 bool SaveCommand(SettingsModel& model, const std::filesystem::path& file, const TextCodec& codec);
-// Stores the web check's address as webcheck.base in the preferences
-// `file`, every other line kept; an empty address removes the key. Empty on
+// Stores the web check's address (blanks around it dropped) as
+// webcheck.base in the preferences `file`, every other line kept; an empty
+// address removes the key. Empty on
 // success, else why not, in Japanese (an address that is not usable is
 // refused, the file left as it was).
 std::string StoreWebCheckBase(const std::filesystem::path& file, const std::string& base);

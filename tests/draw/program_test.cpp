@@ -302,7 +302,7 @@ TEST_F(ProgramTest, TheWebCheckAddressComesFromTheLineThePreferencesOrNowhere) {
     EXPECT_EQ(p.settings().statusText, kBadWebCheckBaseText);
     EXPECT_TRUE(std::filesystem::exists(file_));
     EXPECT_FALSE(std::filesystem::exists(folder_.path() / "config" / kPreferencesFileName));
-    d.Edited(field, "http://pref.test/m");
+    d.Edited(field, " http://pref.test/m ");  // pasted with blanks
     d.Pressed(*FindDialogControl("Command3"), 0);
     EXPECT_EQ(p.settings().statusText, kSavedText);
     EXPECT_EQ(PreferencesText(), "webcheck.base = http://pref.test/m\n");
