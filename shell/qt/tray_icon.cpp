@@ -8,8 +8,13 @@
 #include <QScreen>
 #include <cmath>
 
+#include "behaviour/autostart.h"
 #include "settings/settings_model.h"
 #if defined(MIREL_HAVE_SNI)
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+
 #include "shell/qt/status_notifier_item.h"
 #endif
 
@@ -107,6 +112,27 @@ bool TrayIcon::Shown() const {
   if (item_->HostPresent()) return true;
 #endif
   return icon_.isVisible() && QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TrayIcon::Notify(const QString& title, const QString& text) {
+#if defined(MIREL_HAVE_SNI)
+  if (item_->HostPresent()) {
+    // A StatusNotifierItem has no balloon of its own: its hosts show the
+    // desktop's notifications.
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    const QString service = QStringLiteral("org.freedesktop.Notifications");
+    if (!bus.interface() || !bus.interface()->isServiceRegistered(service)) return false;
+    QDBusMessage notify =
+        QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/Notifications"),
+                                       service, QStringLiteral("Notify"));
+    notify << QString::fromUtf8(kProgramTitle) << 0u << QString::fromUtf8(kAppId) << title << text
+           << QStringList() << QVariantMap() << -1;
+    return bus.send(notify);  // no wait for the reply
+  }
+#endif
+  if (!icon_.isVisible() || !QSystemTrayIcon::supportsMessages()) return false;
+  icon_.showMessage(title, text, QSystemTrayIcon::Warning);
+  return true;
 }
 
 }  // namespace mirel

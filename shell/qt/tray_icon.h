@@ -30,6 +30,10 @@ class TrayIcon : public QObject {
 
   // Whether some tray shows the icon now.
   bool Shown() const;
+  // A short message from the icon (a traffic limit's notice): the desktop's
+  // notifications where the icon is our StatusNotifierItem, else the Qt
+  // icon's balloon. False where neither can show it.
+  bool Notify(const QString& title, const QString& text);
 
   // A press that opens the menu, with the position for it: the host's (in
   // Qt's pixels) or the cursor's.
