@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "behaviour/settings_commands.h"
 #include "platform/atomic_file.h"
 #include "settings/char_text.h"
 
@@ -165,7 +166,17 @@ AutostartResult DisableAutostart(const fs::path& entryFile) {
 }
 
 int RunAutostart(bool on, const fs::path& configHome, const fs::path& program, std::ostream& out,
-                 std::ostream& err) {
+                 std::ostream& err, const std::string& webCheckBase,
+                 const fs::path& preferencesFile) {
+  if (!webCheckBase.empty()) {
+    const std::string failure = StoreWebCheckBase(preferencesFile, webCheckBase);
+    if (!failure.empty()) {
+      err << "問い合わせ先を保存できませんでした: " << failure << "\n";
+      return 1;
+    }
+    out << "問い合わせ先 " << webCheckBase << " を保存しました: " << PathText(preferencesFile)
+        << "\n";
+  }
   const fs::path entry = AutostartEntryFile(configHome);
   const AutostartResult result = on ? EnableAutostart(entry, program) : DisableAutostart(entry);
   (result.ok ? out : err) << result.message << "\n";

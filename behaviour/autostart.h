@@ -47,9 +47,13 @@ AutostartResult DisableAutostart(const std::filesystem::path& entryFile);
 
 // What "--autostart on|off" does: writes (on) or removes (off) the entry
 // under `configHome`, reports to `out` or the problem to `err`, and returns
-// the exit status (0 done, 1 failed).
+// the exit status (0 done, 1 failed). A `webCheckBase` given with it (a
+// usable address) is stored first in `preferencesFile`, where every start
+// finds it, so the entry needs no options.
 int RunAutostart(bool on, const std::filesystem::path& configHome,
-                 const std::filesystem::path& program, std::ostream& out, std::ostream& err);
+                 const std::filesystem::path& program, std::ostream& out, std::ostream& err,
+                 const std::string& webCheckBase = {},
+                 const std::filesystem::path& preferencesFile = {});
 
 // The absolute path of the running program; `argv0` is the fallback where
 // the system cannot tell.

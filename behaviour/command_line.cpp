@@ -6,6 +6,7 @@
 
 #include "readings/web_check.h"
 #include "settings/settings_model.h"
+#include "settings/user_preferences.h"
 
 namespace mirel {
 
@@ -38,7 +39,10 @@ const std::vector<OptionRow>& OptionTable() {
        std::string("最新版確認とグローバルIPアドレスの問い合わせ先。\n"
                    "http:// または https:// で始まり、/cgi-bin/ の前までを指定します。\n"
                    "環境変数 ") +
-           kWebCheckBaseVariable + " でも指定できます (このオプションが優先)。",
+           kWebCheckBaseVariable +
+           " でも指定できます (このオプションが優先)。\n"
+           "--autostart と一緒に指定すると、設定の「バージョン情報」の\n"
+           "問い合わせ先として保存します。",
        [](CommandLine& line, const std::string& value,
           const std::string& from) -> std::optional<std::string> {
          if (auto error = WebCheckBaseError(value, from)) return error;
@@ -93,7 +97,6 @@ std::optional<std::string> ProcessEnvironment(const char* name) {
 CommandLine ParseCommandLine(const std::vector<std::string>& args,
                              std::span<const ToolkitOption> toolkit, const EnvironmentLookup& env) {
   CommandLine line;
-  line.webCheckBase = kDefaultWebCheckBase;
   std::vector<const OptionRow*> given;
   auto fail = [&line](std::string error) {
     line.action = CommandLine::Action::kError;
@@ -183,7 +186,12 @@ std::string HelpText(const std::string& toolkitNote) {
     }
     text += "\n";
   }
-  text += std::string("\n最新版確認の問い合わせ先の既定値: ") + kDefaultWebCheckBase + "\n";
+  // Where the address comes from when the command line gives none.
+  text +=
+      std::string("\n問い合わせ先は、--webcheck-base、環境変数 ") + kWebCheckBaseVariable +
+      "、設定の「バージョン情報」(" + kPreferencesFileName + " の " + kWebCheckBaseKey +
+      ")、ビルドの既定値 (" + (*kDefaultWebCheckBase ? kDefaultWebCheckBase : "なし") +
+      ") の順に決まります。\nどれもなければ問い合わせず、IPアドレスは「未設定」と表示します。\n";
   if (!toolkitNote.empty()) text += toolkitNote + "\n";
   return text;
 }

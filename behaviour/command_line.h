@@ -28,8 +28,8 @@ struct CommandLine {
   // What is wrong, for kError; one line, without the program name.
   std::string error;
 
-  // --webcheck-base (or the environment variable); the build's default when
-  // neither gives one.
+  // --webcheck-base (or, for a run, the environment variable); empty when
+  // neither gives one: the preferences' address or the build's default then.
   std::string webCheckBase;
   // --autostart on|off: write (true) or remove (false) the login entry.
   bool autostart = false;

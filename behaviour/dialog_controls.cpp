@@ -252,6 +252,8 @@ const DialogControl kControls[] = {
 
     // バージョン情報
     {.name = "Label3", .kind = K::kLink, .effect = [](DialogActions& a, int) { a.OpenHomePage(); }},
+    // The web check's address: asked at the next start, kept by 設定保存.
+    {.name = "Text2", .kind = K::kText, .part = P::kWebCheck, .text = &SettingsModel::webCheckBase},
 
     // The frame of the dialog.
     {.name = "Command4",

@@ -46,6 +46,7 @@ struct DialogPart {
   static constexpr DialogParts kProxyText = 1u << 8;   // Text1
   static constexpr DialogParts kInterfaces = 1u << 9;  // Combo2
   static constexpr DialogParts kStatus = 1u << 10;     // StatusBar1
+  static constexpr DialogParts kWebCheck = 1u << 11;   // Text2
   static constexpr DialogParts kAll = ~0u;
 };
 

@@ -77,6 +77,11 @@ const MenuRow kMenuRows[] = {
      .visible = [](const SettingsModel& s) { return s.proxyEntryVisible; },
      .chosen = [](MenuActions& a, const MenuEntry& e) { a.ChooseProxy(e.index, e.caption); },
      .entries = ProxyEntries},
+    {.name = "proxuse",
+     .caption = kUseProxyCaption,
+     .visible = [](const SettingsModel& s) { return s.proxyEntryVisible; },
+     .checked = [](MenuActions& a) { return a.ReadProxyInUse(); },
+     .chosen = [](MenuActions& a, const MenuEntry& e) { a.UseProxy(!e.checked); }},
     {.name = "history",
      .caption = kHistoryCaption,
      .chosen = [](MenuActions& a, const MenuEntry&) { a.OpenHistory(); }},
@@ -140,6 +145,10 @@ std::string ProxGet(RegistryAccess& registry) {
   return registry.ReadRegValue(kInternetSettingsKey, "ProxyServer");
 }
 
+bool ProxyInUse(RegistryAccess& registry) {
+  return registry.ReadRegValue(kInternetSettingsKey, "ProxyEnable") == "1";
+}
+
 std::vector<ProxyMenuEntry> BuildProxyEntries(const std::string& currentProxy,
                                               const std::vector<std::string>& proxyList) {
   std::vector<ProxyMenuEntry> entries;
@@ -179,7 +188,7 @@ bool ChooseProxyEntry(BrowserSettingsStore& store, SettingsModel& settings, std:
 
 std::string IpCopyText(const std::string& globalIp) {
   if (globalIp.empty() || globalIp == kRestartToShowText || globalIp == kUnreachableText ||
-      globalIp == kLoadingText) {
+      globalIp == kLoadingText || globalIp == kNotConfiguredText) {
     return kNoAddressText;
   }
   return globalIp;

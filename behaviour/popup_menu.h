@@ -28,11 +28,14 @@ namespace mirel {
 inline constexpr const char* kOptionCaption = "オプション";
 inline constexpr const char* kIpCopyCaption = "ＩＰアドレスコピー";
 inline constexpr const char* kProxyCaption = "プロキシ";
+inline constexpr const char* kUseProxyCaption = "プロキシを使う";
 inline constexpr const char* kNoProxyCaption = "使用しない";
 inline constexpr const char* kHistoryCaption = "通信履歴";
 inline constexpr const char* kExitCaption = "終了";
 inline constexpr const char* kProxyChangedText = " プロキシを変更しました";  // leading blank
 inline constexpr const char* kNoAddressText = "0,0,0,0";
+inline constexpr const char* kProxyOnText = "プロキシを ON にしました";
+inline constexpr const char* kProxyOffText = "プロキシを OFF にしました";
 
 // The two owners of a menu; each keeps the menu of its own last opening.
 enum class MenuOwner { kTray = 0, kMonitor = 1 };
@@ -43,7 +46,7 @@ struct MenuEntry {
   // What ChooseMenuEntry takes: unique within one opening and never 0 for a
   // command (Win32 menu command ids start at 1); 0 for the other kinds.
   int id = 0;
-  // "option", "ipc", "prox", "pro_0", "line1", "en": the Qt objectName, and
+  // "option", "ipc", "prox", "pro_0", "proxuse", "line1", "en": the Qt objectName, and
   // what a test finds an entry by.
   std::string name;
   // Shown as it is: a shell escapes its own mnemonic marks ("&").
@@ -70,16 +73,22 @@ class MenuActions {
   virtual const SettingsModel& settings() const = 0;
   // The browser's proxy, read once for each opening.
   virtual std::string ReadCurrentProxy() = 0;
+  // Whether the browser's proxy is on (ProxyEnable), read once for each opening.
+  virtual bool ReadProxyInUse() = 0;
   virtual void OpenOptions() = 0;
   virtual void CopyIp() = 0;
   virtual void ChooseProxy(std::size_t index, const std::string& caption) = 0;
   virtual void OpenHistory() = 0;
+  // Turns the proxy on or off (ProxyEnable), as the "変更" button does.
+  virtual void UseProxy(bool on) = 0;
   virtual void Exit() = 0;
 };
 
 // The whole menu for one opening: "オプション", "ＩＰアドレスコピー", the
 // "プロキシ" submenu ("使用しない" and the proxy list, the current proxy
-// marked), "通信履歴", a separator and "終了".
+// marked), "プロキシを使う" (ticked while the proxy is on; choosing it turns
+// it off or on), "通信履歴", a separator and "終了". The submenu only picks
+// the server, so the switch stands beside it where a user looks for it.
 MenuModel BuildMenu(MenuActions& actions);
 // Runs what the command with that id does. False when `menu` has no such
 // command (a stale or foreign id): nothing happens then.
@@ -92,6 +101,9 @@ struct ProxyMenuEntry {
 
 // The browser's current proxy server text (ProxyServer, "" when none).
 std::string ProxGet(RegistryAccess& registry);
+// Whether the browser's proxy is on: ProxyEnable reads exactly "1", as the
+// proxy-switch strip shows it.
+bool ProxyInUse(RegistryAccess& registry);
 
 // The proxy submenu: "使用しない" first, checked when currentProxy is empty;
 // then one entry per list entry, checked when currentProxy is not empty and
@@ -109,7 +121,7 @@ bool ChooseProxyEntry(BrowserSettingsStore& store, SettingsModel& settings, std:
                       const std::string& caption);
 
 // What "ＩＰアドレスコピー" puts on the clipboard: the global address, or
-// "0,0,0,0" while none is known (also for an empty text).
+// "0,0,0,0" while none is known (also for an empty text and "未設定").
 std::string IpCopyText(const std::string& globalIp);
 
 }  // namespace mirel

@@ -74,6 +74,11 @@ std::optional<int> Program::Start() {
 
   // The current proxy, shown in the dialog's proxy field.
   model_.proxyText = ProxGet(*registry_);
+  // The web check's address, shown in the dialog's field (a file we cannot
+  // read gives none).
+  webCheckBase_ =
+      ChooseWebCheckBase(env_.webCheckBase, LoadUserPreferences(PreferencesFile()).preferences);
+  model_.webCheckBase = storedWebCheckBase_ = webCheckBase_;
 
   model_.resizePending = false;
   BuildDriveRows(model_, env_.system->ListFixedDrives(), loaded.packed);
@@ -106,8 +111,12 @@ std::optional<int> Program::Start() {
   return std::nullopt;
 }
 
+std::filesystem::path Program::PreferencesFile() const {
+  return env_.configDir / kPreferencesFileName;
+}
+
 void Program::TellSessionLimits() {
-  const std::filesystem::path file = env_.configDir / kPreferencesFileName;
+  const std::filesystem::path file = PreferencesFile();
   PreferencesLoad prefs = LoadUserPreferences(file);
   if (!prefs.error.empty()) return;  // a file we cannot read is not overwritten
   bool told = false;
@@ -174,7 +183,13 @@ std::string Program::ChangeHistorySettings(const HistorySettings& settings) {
 }
 
 void Program::RunWebCheck() {
-  const std::string base = env_.webCheckBase.empty() ? kDefaultWebCheckBase : env_.webCheckBase;
+  // No address (or one that cannot be asked): nothing to ask, and nothing
+  // failed; the strip says so rather than 接続不能.
+  if (!IsUsableWebCheckBase(webCheckBase_)) {
+    web_.globalIp = kNotConfiguredText;
+    return;
+  }
+  const std::string base = webCheckBase_;
   const Fetch fetch = [this, &base](const std::string& path, bool) {
     return shell_.HttpGet(WebCheckUrl(base, path), kWebCheckTimeout);
   };
@@ -196,6 +211,7 @@ void Program::Exit() {
   }
   upkeep_.Stop();
   shell_.HideMonitor();
+  dialogOpen_ = false;
   shell_.CloseDialog();
   shell_.SetToolbarShown(false);
   shell_.Quit(0);
@@ -338,13 +354,41 @@ std::string Program::ReadCurrentProxy() {
   return ProxGet(*registry_);
 }
 
+bool Program::ReadProxyInUse() {
+  return ProxyInUse(*registry_);
+}
+
+void Program::TellMenuFailure(const std::string& notice) {
+  // With the dialog open, its status line tells.
+  if (!dialogOpen_ && notices_.Pass(notice, MonotonicNowMs())) shell_.ShowNotice(notice);
+}
+
 void Program::CopyIp() {
-  shell_.SetClipboardText(IpCopyText(web_.globalIp));
+  const std::string text = IpCopyText(web_.globalIp);
+  shell_.SetClipboardText(text);
+  if (text != kNoAddressText) return;
+  const std::string notice = IpUnknownNotice(web_.globalIp);
+  if (dialogOpen_) {
+    model_.statusText = notice;
+    shell_.RefreshDialog(DialogPart::kStatus);
+  }
+  TellMenuFailure(notice);
 }
 
 void Program::ChooseProxy(std::size_t index, const std::string& caption) {
-  ChooseProxyEntry(registry_->store(), model_, index, caption);
+  // A key that had to be created says "エラー" in the status line but holds
+  // the choice: only a choice that was not stored is a failure to tell.
+  const bool stored = ChooseProxyEntry(registry_->store(), model_, index, caption);
   shell_.RefreshDialog(DialogPart::kProxyText | DialogPart::kStatus);
+  if (!stored) TellMenuFailure(ProxySwitchFailedNotice(caption));
+}
+
+void Program::UseProxy(bool on) {
+  // The write of the proxy switch's "変更" button, reported as a menu's.
+  const bool stored = registry_->StoreDword(kInternetSettingsKey, "ProxyEnable", on ? 1 : 0);
+  model_.statusText = !stored ? kErrorText : on ? kProxyOnText : kProxyOffText;
+  shell_.RefreshDialog(DialogPart::kStatus);
+  if (!stored) TellMenuFailure(ProxyUseFailedNotice(on));
 }
 
 void Program::OpenOptions() {
@@ -355,6 +399,7 @@ void Program::OpenOptions() {
   RenderAllGradients(model_, gradients_);
   // "ＯＮ" makes the dialog topmost; "ＯＦＦ" leaves it as an earlier opening
   // made it.
+  dialogOpen_ = true;
   shell_.OpenDialog({model_.alwaysOnTopOption() == AlwaysOnTop::kOn,
                      {model_.dialogLeft / kTwipsPerPixel, model_.dialogTop / kTwipsPerPixel}});
 }
@@ -442,10 +487,24 @@ void Program::ResetMonitorPosition() {
 void Program::SaveSettings() {
   // The window's place as it is now, whatever moved it.
   SyncGeometryToModel();
-  SaveCommand(model_, settingsFile_, *codec_);
+  const bool saved = SaveCommand(model_, settingsFile_, *codec_);
+  // The web check's address lives in preferences.conf; that file is
+  // written only when the field was changed.
+  if (model_.webCheckBase == storedWebCheckBase_) return;
+  const std::string failure = StoreWebCheckBase(PreferencesFile(), model_.webCheckBase);
+  if (!failure.empty()) {
+    // A failure of the settings file says more; it stays in the line.
+    if (saved) model_.statusText = failure;
+    return;
+  }
+  storedWebCheckBase_ = model_.webCheckBase;
+  // Asked at the next start, which the strip now says instead of 未設定.
+  if (web_.globalIp == kNotConfiguredText && !storedWebCheckBase_.empty())
+    web_.globalIp = kRestartToShowText;
 }
 
 void Program::CloseDialog() {
+  dialogOpen_ = false;
   shell_.CloseDialog();
   // Back from the dialog: the monitor shows again (restored if it was
   // minimised), on top or not as chosen.

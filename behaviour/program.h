@@ -16,6 +16,7 @@
 
 #include "behaviour/dialog_controls.h"
 #include "behaviour/history_keeper.h"
+#include "behaviour/messages.h"
 #include "behaviour/popup_menu.h"
 #include "behaviour/shell.h"
 #include "behaviour/window_upkeep_rule.h"
@@ -45,7 +46,9 @@ struct ProgramEnvironment {
   std::unique_ptr<BrowserSettingsStore> store;
   // Opens the strip font (where a platform keeps it); StripFont::Open() when empty.
   std::function<StripFontLoad()> openFont;
-  // Where the web check asks (scheme, host, folder); the build's default when empty.
+  // Where the web check asks (scheme, host, folder), from the command line or
+  // the environment; when empty, webcheck.base of preferences.conf in
+  // configDir, then the build's default. With none, nothing is asked.
   std::string webCheckBase;
   // The traffic history's folder (UserDataDir() when empty); none is kept
   // without keepHistory (a tool that replays the program's start-up).
@@ -114,10 +117,12 @@ class Program : private MenuActions, private DialogActions {
  private:
   // MenuActions.
   std::string ReadCurrentProxy() override;
+  bool ReadProxyInUse() override;
   void OpenOptions() override;
   void CopyIp() override;
   void ChooseProxy(std::size_t index, const std::string& caption) override;
   void OpenHistory() override;
+  void UseProxy(bool on) override;
   // DialogActions.
   SettingsModel& model() override { return model_; }
   GradientImages& gradientImages() override { return gradients_; }
@@ -147,6 +152,11 @@ class Program : private MenuActions, private DialogActions {
   void RunWebCheck();
   void StartHistory();
   void TellHistory();
+  // A menu choice failed: with the dialog closed, a notice (the same one
+  // at most once in NoticeGate::kRepeatMs); with it open, its status line
+  // has told already.
+  void TellMenuFailure(const std::string& notice);
+  std::filesystem::path PreferencesFile() const;
 
   Shell& shell_;
   ProgramEnvironment env_;
@@ -168,10 +178,15 @@ class Program : private MenuActions, private DialogActions {
   DialogController dialogController_;
   std::array<MenuModel, 2> menus_;
   std::string toolbarCaption_;
+  // The web check's address as start-up chose it, then as last saved.
+  std::string webCheckBase_;
+  std::string storedWebCheckBase_;
+  NoticeGate notices_;
 
   int refreshMs_ = kRefreshStepMs;
   bool refreshRunning_ = false;
   bool exiting_ = false;
+  bool dialogOpen_ = false;
   bool applyingGeometry_ = false;
   // False while the window is fitted to an empty stack: it keeps only the
   // thinnest height a window can have, and the settings say no height.

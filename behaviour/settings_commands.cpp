@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "readings/web_check.h"
 #include "settings/item_catalogue.h"
 #include "settings/settings_file.h"
+#include "settings/user_preferences.h"
 
 namespace mirel {
 
@@ -223,6 +225,24 @@ bool SaveCommand(SettingsModel& model, const std::filesystem::path& file, const 
         result.error.empty() ? std::string("設定を保存できませんでした") : result.error;
   }
   return result.ok;
+}
+
+std::string StoreWebCheckBase(const std::filesystem::path& file, const std::string& typed) {
+  // Blanks around a pasted address are not part of it.
+  const std::size_t first = typed.find_first_not_of(" \t");
+  const std::string base = first == std::string::npos
+                               ? std::string()
+                               : typed.substr(first, typed.find_last_not_of(" \t") - first + 1);
+  if (!base.empty() && !IsUsableWebCheckBase(base)) return kBadWebCheckBaseText;
+  PreferencesLoad prefs = LoadUserPreferences(file);
+  // A file we cannot read whole is not replaced by the little we know.
+  if (!prefs.error.empty()) return prefs.error;
+  if (base.empty()) {
+    prefs.preferences.Remove(kWebCheckBaseKey);
+  } else {
+    prefs.preferences.Set(kWebCheckBaseKey, base);
+  }
+  return SaveUserPreferences(file, prefs.preferences);
 }
 
 void ResetWindowSize(SettingsModel& model, int composedHeight) {

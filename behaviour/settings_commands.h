@@ -33,6 +33,9 @@ inline constexpr const char* kProxyRemovedSuffix = "をプロキシリストか�
 inline constexpr const char* kReceiveCaptionPrefix = "受信速度設定  ";
 inline constexpr const char* kSendCaptionPrefix = "送信速度設定  ";
 inline constexpr const char* kIntervalCaptionPrefix = "更新間隔  ";
+inline constexpr const char* kBadWebCheckBaseText =
+    "問い合わせ先のアドレスは保存していません: http:// か https:// で始まり、ホスト名があり、"
+    "? や # のないアドレスにしてください";
 
 // Slider ranges.
 inline constexpr int kReceiveSpeedMax = 192;
@@ -124,6 +127,12 @@ bool RemoveProxy(SettingsModel& model);
 
 // Writes the settings file; the status line tells the result.
 bool SaveCommand(SettingsModel& model, const std::filesystem::path& file, const TextCodec& codec);
+// Stores the web check's address (blanks around it dropped) as
+// webcheck.base in the preferences `file`, every other line kept; an empty
+// address removes the key. Empty on
+// success, else why not, in Japanese (an address that is not usable is
+// refused, the file left as it was).
+std::string StoreWebCheckBase(const std::filesystem::path& file, const std::string& base);
 // The monitor window back to the height of the composed stack and the
 // default width.
 void ResetWindowSize(SettingsModel& model, int composedHeight);

@@ -60,8 +60,10 @@ class Shell {
   virtual void ShowMessage(MessageIcon icon, const std::string& text) = 0;
   // Brings a message box that is open to the front (a second start).
   virtual void RaiseMessage() = 0;
-  // A word to the user that needs no answer: shown without waiting, the
-  // monitor goes on meanwhile.
+  // A word to the user that needs no answer (a menu choice that failed, what
+  // the session cannot give): a message from the tray icon where a tray
+  // shows it, else a small message box; shown without waiting, the monitor
+  // goes on meanwhile.
   virtual void ShowNotice(const std::string& text) = 0;
   virtual void SetClipboardText(const std::string& text) = 0;
   // Opens the page in the user's browser (busy pointer meanwhile).

@@ -15,11 +15,16 @@ std::string RegistryAccess::ReadRegValue(std::string_view keyPath, std::string_v
 
 bool RegistryAccess::WriteRegDword(std::string_view keyPath, std::string_view valueName,
                                    std::int16_t value) {
-  bool ok = store_.CreateKey(keyPath) != KeyDisposition::kFailed &&
-            store_.SetDword(keyPath, valueName,
-                            static_cast<std::uint32_t>(static_cast<std::int32_t>(value)));
+  const bool ok = StoreDword(keyPath, valueName, value);
   if (!ok && onWriteError) onWriteError();
   return ok;
+}
+
+bool RegistryAccess::StoreDword(std::string_view keyPath, std::string_view valueName,
+                                std::int16_t value) {
+  return store_.CreateKey(keyPath) != KeyDisposition::kFailed &&
+         store_.SetDword(keyPath, valueName,
+                         static_cast<std::uint32_t>(static_cast<std::int32_t>(value)));
 }
 
 }  // namespace mirel

@@ -29,6 +29,8 @@ class RegistryAccess {
   // Stores value (sign-extended to 32 bits), creating the key when missing.
   // On failure calls onWriteError (the shell shows "エラー") and returns false.
   bool WriteRegDword(std::string_view keyPath, std::string_view valueName, std::int16_t value);
+  // The same write, for a caller that reports a failure itself.
+  bool StoreDword(std::string_view keyPath, std::string_view valueName, std::int16_t value);
 
   BrowserSettingsStore& store() { return store_; }
 

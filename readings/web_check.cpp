@@ -169,6 +169,12 @@ bool IsUsableWebCheckBase(const std::string& base) {
   return UsableAuthority(rest.substr(0, rest.find('/')));
 }
 
+std::string ChooseWebCheckBase(const std::string& given, const UserPreferences& preferences) {
+  if (!given.empty()) return given;
+  const std::string stored = preferences.GetOr(kWebCheckBaseKey, "");
+  return stored.empty() ? std::string(kDefaultWebCheckBase) : stored;
+}
+
 std::string WebCheckUrl(const std::string& base, const std::string& path) {
   std::string url = base;
   while (!url.empty() && url.back() == '/') url.pop_back();

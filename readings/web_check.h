@@ -13,14 +13,18 @@
 #include "platform/platform.h"
 #include "readings/web_check_results.h"
 #include "settings/settings_model.h"
+#include "settings/user_preferences.h"
 
 namespace mirel {
 
 #ifndef MIREL_WEBCHECK_BASE
-#define MIREL_WEBCHECK_BASE "http://mirel9x.example"
+#define MIREL_WEBCHECK_BASE ""
 #endif
-// Where the pages live unless told otherwise (a build setting).
+// Where the pages live unless told otherwise (a build setting): nobody runs
+// them for every user, so by default there is none and nothing is asked.
 inline constexpr const char* kDefaultWebCheckBase = MIREL_WEBCHECK_BASE;
+// The key of preferences.conf that holds the address the user set.
+inline constexpr const char* kWebCheckBaseKey = "webcheck.base";
 
 // Paths below the base address (scheme, host and folder before "/cgi-bin/").
 inline constexpr const char* kVersionPagePath = "/cgi-bin/Mirel9xCgi/Mirel9xCheck/Mirel9xCheck.htm";
@@ -46,6 +50,11 @@ inline constexpr std::chrono::milliseconds kWebCheckTimeout{60000};
 // with a host (and a port of digits, if any), no query or fragment, and
 // nothing that an address cannot hold (blanks, control characters).
 bool IsUsableWebCheckBase(const std::string& base);
+// The address the check asks, by precedence: `given` (the command line's or
+// the environment's), else webcheck.base of the preferences, else the
+// build's default. Empty when none is set; the text as written otherwise,
+// usable or not (the caller asks only a usable one).
+std::string ChooseWebCheckBase(const std::string& given, const UserPreferences& preferences);
 // The address of a page: the base without its trailing slashes, then path.
 std::string WebCheckUrl(const std::string& base, const std::string& path);
 

@@ -17,5 +17,7 @@ struct WebCheckResults {
 
 inline constexpr const char* kRestartToShowText = "再起動後に表示";
 inline constexpr const char* kUnreachableText = "接続不能";
+// No address to ask is configured: nothing was asked, and nothing failed.
+inline constexpr const char* kNotConfiguredText = "未設定";
 
 }  // namespace mirel

@@ -123,6 +123,11 @@ struct SettingsModel {
   int selectedProxy = -1;
   std::string proxyText;
 
+  // The web check's address (Text2, page バージョン情報), kept in
+  // preferences.conf rather than the settings file; the address start-up
+  // chose, until the user edits it.
+  std::string webCheckBase;
+
   // The dialog's status line (StatusBar1).
   std::string statusText;
 

@@ -1,9 +1,10 @@
+#include "behaviour/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "readings/web_check.h"
-#include "behaviour/command_line.h"
 
 namespace mirel {
 namespace {
@@ -21,9 +22,10 @@ CommandLine Parse(std::vector<std::string> args, std::map<std::string, std::stri
   });
 }
 
-TEST(CommandLineTest, WebCheckBaseFromTheCommandLineOverTheEnvironmentOverTheBuild) {
-  EXPECT_EQ(Parse({}).webCheckBase, kDefaultWebCheckBase);
-  EXPECT_EQ(Parse({}, {{kWebCheckBaseVariable, ""}}).webCheckBase, kDefaultWebCheckBase)
+TEST(CommandLineTest, WebCheckBaseFromTheCommandLineOverTheEnvironment) {
+  // Neither: the preferences or the build decide (ChooseWebCheckBase).
+  EXPECT_EQ(Parse({}).webCheckBase, "");
+  EXPECT_EQ(Parse({}, {{kWebCheckBaseVariable, ""}}).webCheckBase, "")
       << "an empty variable counts as unset";
   EXPECT_EQ(Parse({}, {{kWebCheckBaseVariable, "https://env.test/m"}}).webCheckBase,
             "https://env.test/m");
@@ -36,6 +38,10 @@ TEST(CommandLineTest, WebCheckBaseFromTheCommandLineOverTheEnvironmentOverTheBui
     EXPECT_EQ(line.action, Action::kRun);
     EXPECT_EQ(line.webCheckBase, "http://127.0.0.1:8080");
   }
+  // With --autostart only the option's address is stored, not the variable's.
+  EXPECT_EQ(Parse({"--autostart", "on"}, env).webCheckBase, "");
+  EXPECT_EQ(Parse({"--webcheck-base", "http://a.test", "--autostart", "on"}, env).webCheckBase,
+            "http://a.test");
 }
 
 TEST(CommandLineTest, UnusableAddressesAreRefusedSayingWhere) {
@@ -70,7 +76,7 @@ TEST(CommandLineTest, HelpAndVersion) {
 
   const std::string help = HelpText();
   for (const char* text : {"--webcheck-base URL", "--version", "--help", kWebCheckBaseVariable,
-                           kDefaultWebCheckBase}) {
+                           kWebCheckBaseKey, "未設定"}) {
     EXPECT_NE(help.find(text), std::string::npos) << text;
   }
   EXPECT_NE(VersionText().find("Ver3.18"), std::string::npos) << VersionText();

@@ -61,6 +61,7 @@ TEST(ProxyEntriesTest, MarksFollowCaseInsensitivePrefix) {
 struct RecordingMenu : MenuActions {
   SettingsModel model;
   std::string proxy;
+  bool inUse = false;
   int proxyReads = 0;
   std::vector<std::string> done;
   const SettingsModel& settings() const override { return model; }
@@ -68,6 +69,8 @@ struct RecordingMenu : MenuActions {
     ++proxyReads;
     return proxy;
   }
+  bool ReadProxyInUse() override { return inUse; }
+  void UseProxy(bool on) override { done.push_back(on ? "use on" : "use off"); }
   void OpenOptions() override { done.push_back("options"); }
   void CopyIp() override { done.push_back("copy"); }
   void ChooseProxy(std::size_t k, const std::string& caption) override {
@@ -102,7 +105,8 @@ TEST(PopupMenuTest, EveryOpeningRereadsAndEveryCommandHasItsOwnId) {
   EXPECT_EQ(first.FindNamed("pro_3")->caption, "c:3");
   EXPECT_EQ(first.FindNamed("line1")->kind, MenuEntry::Kind::kSeparator);
   std::set<int> ids;
-  for (const char* name : {"option", "ipc", "history", "en", "pro_0", "pro_1", "pro_2", "pro_3"}) {
+  for (const char* name :
+       {"option", "ipc", "en", "pro_0", "pro_1", "pro_2", "pro_3", "proxuse", "history"}) {
     const MenuEntry* e = first.FindNamed(name);
     EXPECT_GT(e->id, 0) << name;
     EXPECT_TRUE(ids.insert(e->id).second) << name;
@@ -122,14 +126,23 @@ TEST(PopupMenuTest, EveryOpeningRereadsAndEveryCommandHasItsOwnId) {
   a.model.proxyEntryVisible = true;
   a.model.ipCopyEntryVisible = false;
   a.proxy.clear();
+  a.inUse = true;
   const MenuModel second = BuildMenu(a);
-  EXPECT_EQ(Shown(second.entries), "option prox[pro_0* pro_1 pro_2] history line1 en");
+  // The switch beside the submenu, ticked while the proxy is on; choosing
+  // it asks for the opposite of the tick it showed.
+  EXPECT_EQ(Shown(second.entries), "option prox[pro_0* pro_1 pro_2] proxuse* history line1 en");
+  EXPECT_EQ(second.FindNamed("proxuse")->caption, "プロキシを使う");
   EXPECT_EQ(a.proxyReads, 2);
-  for (const char* name : {"pro_2", "pro_0", "option", "history", "en"})
+  for (const char* name : {"pro_2", "pro_0", "proxuse", "option", "history", "en"})
     EXPECT_TRUE(ChooseMenuEntry(a, second, second.FindNamed(name)->id)) << name;
   EXPECT_FALSE(ChooseMenuEntry(a, second, second.FindNamed("ipc")->id));
-  EXPECT_EQ(a.done,
-            (std::vector<std::string>{"2 c:3", "0 使用しない", "options", "history", "exit"}));
+  EXPECT_EQ(a.done, (std::vector<std::string>{"2 c:3", "0 使用しない", "use off", "options",
+                                              "history", "exit"}));
+  a.inUse = false;
+  a.done.clear();
+  const MenuModel third = BuildMenu(a);
+  EXPECT_TRUE(ChooseMenuEntry(a, third, third.FindNamed("proxuse")->id));
+  EXPECT_EQ(a.done, std::vector<std::string>{"use on"});
 }
 
 TEST(ChooseProxyEntryTest, StatusAndStoredValuePerOutcome) {
@@ -211,6 +224,7 @@ TEST(IpCopyTextTest, PlaceholdersCopyAsNoAddress) {
       {kRestartToShowText, "0,0,0,0"},
       {kUnreachableText, "0,0,0,0"},
       {kLoadingText, "0,0,0,0"},
+      {kNotConfiguredText, "0,0,0,0"},
       {"Now Loading・・・", "Now Loading・・・"},  // ASCII blank: not the placeholder
       {"", "0,0,0,0"},
   };

@@ -13,6 +13,7 @@
 #include "behaviour/program.h"
 #include "behaviour/single_instance_rule.h"
 #include "platform/termination.h"
+#include "settings/user_preferences.h"
 #include "shell/qt/qt_options.h"
 #include "shell/qt/qt_shell.h"
 #include "shell/qt/qt_translation.h"
@@ -31,7 +32,9 @@ int main(int argc, char** argv) {
       return 0;
     case mirel::CommandLine::Action::kAutostart:
       return mirel::RunAutostart(line.autostart, mirel::UserConfigDir().parent_path(),
-                                 mirel::RunningProgramPath(argv[0]), std::cout, std::cerr);
+                                 mirel::RunningProgramPath(argv[0]), std::cout, std::cerr,
+                                 line.webCheckBase,
+                                 mirel::UserConfigDir() / mirel::kPreferencesFileName);
     case mirel::CommandLine::Action::kError:
       std::cerr << mirel::ErrorText(line);
       return 2;

@@ -177,6 +177,12 @@ void QtShell::RaiseMessage() {
 void QtShell::ShowNotice(const std::string& text) {
   // Also on the standard error, which a session's log keeps.
   std::cerr << "mirel9x: " << text << "\n";
+  // From the tray icon where a tray shows it; a small box that waits for
+  // nothing elsewhere.
+  if (tray_ && tray_->Shown() &&
+      tray_->Notify(QString::fromUtf8(kProgramTitle), QString::fromStdString(text))) {
+    return;
+  }
   QMessageBox* box =
       MakeMessageBox(QMessageBox::Information, QString::fromStdString(text)).release();
   box->setAttribute(Qt::WA_DeleteOnClose);

@@ -354,10 +354,20 @@ QWidget* SettingsDialog::BuildVersionPage() {
 
   Label(page, "Label3", kHomePage, 40, 160, 329, 17);
 
+  // Where the web check asks; nobody runs the pages for every user.
+  const QString about = QString::fromUtf8(
+      "最新版確認とグローバルIPアドレスの問い合わせ先。"
+      "入力例　http://monitor.example.org:8080 (/cgi-bin/ の前まで)。"
+      "次回の起動から使います。空欄のときは問い合わせません");
+  Label(page, "Label5", "問い合わせ先", 28, 187, 76)->setToolTip(about);
+  auto* base = Place(new QLineEdit(page), "Text2", 104, 185, 289, 20);
+  base->setToolTip(about);
+  base->setPlaceholderText(QString::fromUtf8("未設定　例 http://monitor.example.org:8080"));
+
   QLabel* disclaimer = Label(page, "lblDisclaimer",
                              "このソフトウェアは無保証です。使用したこと、または使用できなかった"
                              "ことによって生じたいかなる損害についても、作者は責任を負いません。",
-                             28, 186, 365, 48);
+                             28, 214, 365, 40);
   disclaimer->setWordWrap(true);
   disclaimer->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   return page;

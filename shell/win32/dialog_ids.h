@@ -117,3 +117,5 @@
 #define IDC_Label2_1 1087
 #define IDC_Label3 1088
 #define IDC_lblDisclaimer 1089
+#define IDC_Label5 1090
+#define IDC_Text2 1091

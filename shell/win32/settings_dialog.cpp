@@ -41,7 +41,7 @@ constexpr ControlId kControlIds[] = {
     MIREL_ID(Option7_0),   MIREL_ID(Option7_1),   MIREL_ID(Check1_20),  MIREL_ID(Check2_1),
     MIREL_ID(Check3_0),    MIREL_ID(Check3_1),    MIREL_ID(Check3_2),   MIREL_ID(Check3_3),
     MIREL_ID(color_0),     MIREL_ID(color_1),     MIREL_ID(color_6),    MIREL_ID(color_7),
-    MIREL_ID(Check1_0),    MIREL_ID(Label3),
+    MIREL_ID(Check1_0),    MIREL_ID(Label3),      MIREL_ID(Text2),
 };
 #undef MIREL_ID
 
@@ -275,6 +275,9 @@ void SettingsDialog::SetUpControls() {
   HWND version = pages_[5];
   SetWindowTextW(GetDlgItem(version, IDC_Label2_0), Widen(kVersionLabel).c_str());
   SetWindowTextW(GetDlgItem(version, IDC_Label3), Widen(kHomePage).c_str());
+  // An empty address field reads as what the IP address strip shows then.
+  Edit_SetCueBannerText(GetDlgItem(version, IDC_Text2),
+                        L"未設定　例 http://monitor.example.org:8080");
   LOGFONTW face{};
   GetObjectW(reinterpret_cast<HFONT>(SendMessageW(frame_, WM_GETFONT, 0, 0)), sizeof face, &face);
   face.lfHeight = face.lfHeight * 3 / 2;

@@ -9,6 +9,10 @@
 #include <thread>
 
 #include "behaviour/desktop_session.h"
+#include "behaviour/messages.h"
+#include "behaviour/settings_commands.h"
+#include "readings/web_check.h"
+#include "settings/user_preferences.h"
 #include "tests/fake_browser_store.h"
 #include "tests/fake_shell.h"
 #include "tests/fake_system.h"
@@ -31,6 +35,7 @@ class ProgramTest : public ::testing::Test {
     env.settingsFile = file_;
     env.configDir = folder_.path() / "config";
     env.dataDir = folder_.path() / "data";
+    env.webCheckBase = webCheckBase_;
     auto system = std::make_unique<fakes::FakeSystem>();
     system_ = system.get();
     env.system = std::move(system);
@@ -57,7 +62,17 @@ class ProgramTest : public ::testing::Test {
     return -1;
   }
 
+  std::string PreferencesText() {
+    return testing::ReadBytes(folder_.path() / "config" / kPreferencesFileName);
+  }
+  void Choose(const char* name, MenuOwner owner = MenuOwner::kTray) {
+    const MenuModel menu = program_->OpenMenu(owner);
+    ASSERT_NE(menu.FindNamed(name), nullptr) << name;
+    program_->ChooseMenuEntry(owner, menu.FindNamed(name)->id);
+  }
+
   testing::TempFolder folder_;
+  std::string webCheckBase_ = "http://check.test";
   std::filesystem::path file_;
   fakes::FakeSystem* system_ = nullptr;
   fakes::FakeBrowserStore* store_ = nullptr;
@@ -84,7 +99,7 @@ TEST_F(ProgramTest, StartUpRunsInItsOrderAndExitTakesTheTrayIconFirst) {
   p.UpkeepTick();
   EXPECT_EQ(shell_->upkeepMs, 0);
   EXPECT_EQ(shell_->paintedHeight, 0) << "before the first tick the stack is empty";
-  EXPECT_EQ(shell_->fetched.front().rfind(kDefaultWebCheckBase, 0), 0u);
+  EXPECT_EQ(shell_->fetched.front().rfind("http://check.test/cgi-bin/", 0), 0u);
   const SettingsModel& m = p.settings();
   EXPECT_EQ(m.proxyText, "a:1");
   EXPECT_FALSE(m.toolbarBoxesEnabled) << "the toolbar is off in the file";
@@ -254,6 +269,16 @@ TEST_F(ProgramTest, MenuEntriesDoWhatTheySay) {
   EXPECT_EQ(p.settings().statusText, "使用しない プロキシを変更しました");
   EXPECT_EQ(store_->Find(kInternetSettingsKey, "ProxyEnable")->dword, 1u);
 
+  // "プロキシを使う" shows the switch as each opening reads it and flips it.
+  EXPECT_TRUE(window.FindNamed("proxuse")->checked);
+  Choose("proxuse");
+  EXPECT_EQ(store_->Find(kInternetSettingsKey, "ProxyEnable")->dword, 0u);
+  EXPECT_EQ(p.settings().statusText, "プロキシを OFF にしました");
+  EXPECT_FALSE(p.OpenMenu(MenuOwner::kTray).FindNamed("proxuse")->checked);
+  Choose("proxuse", MenuOwner::kMonitor);
+  EXPECT_EQ(store_->Find(kInternetSettingsKey, "ProxyEnable")->dword, 1u);
+  EXPECT_TRUE(shell_->notices.empty());
+
   // The address item and its entry shown: the copy puts zeros while the
   // web check could not reach its site.
   Tick(RowOf("104"), true);
@@ -261,6 +286,7 @@ TEST_F(ProgramTest, MenuEntriesDoWhatTheySay) {
   ASSERT_TRUE(withCopy.FindNamed("ipc")->visible);
   p.ChooseMenuEntry(MenuOwner::kTray, withCopy.FindNamed("ipc")->id);
   EXPECT_EQ(shell_->clipboard, "0,0,0,0");
+  EXPECT_EQ(shell_->notices, std::vector<std::string>{IpUnknownNotice(kRestartToShowText)});
 
   // オプション: the status line cleared, the dialog opened where it was.
   p.ChooseMenuEntry(MenuOwner::kTray, withCopy.FindNamed("option")->id);
@@ -271,6 +297,95 @@ TEST_F(ProgramTest, MenuEntriesDoWhatTheySay) {
   EXPECT_FALSE(shell_->quitStatus.has_value());
   p.ChooseMenuEntry(MenuOwner::kTray, withCopy.FindNamed("en")->id);
   EXPECT_EQ(shell_->quitStatus, 0);
+}
+
+TEST_F(ProgramTest, AFailedMenuChoiceIsToldOnceAsANoticeWhileTheDialogIsClosed) {
+  Program& p = Make(SettingsText(158, 41, {"a:1"}));
+  ASSERT_EQ(p.Start(), std::nullopt);
+  store_->failSets = true;
+  Choose("pro_1");
+  Choose("pro_1");  // at once again: no second notice
+  Choose("proxuse");
+  EXPECT_EQ(shell_->notices,
+            (std::vector<std::string>{ProxySwitchFailedNotice("a:1"), ProxyUseFailedNotice(true)}));
+  EXPECT_EQ(p.settings().statusText, "エラー");
+  EXPECT_TRUE(shell_->messages.empty()) << "no modal box on top of the notice";
+
+  // With the dialog open its status line tells, as it always did.
+  Choose("option");
+  Choose("pro_0");
+  EXPECT_EQ(p.settings().statusText, "エラー");
+  EXPECT_EQ(shell_->refreshes.back(), DialogPart::kProxyText | DialogPart::kStatus);
+  EXPECT_EQ(shell_->notices.size(), 2u);
+
+  // A key made new is "エラー" in the line but holds the choice: not told.
+  p.dialog().Pressed(*FindDialogControl("Command2"), 0);
+  store_->failSets = false;
+  store_->keys.clear();
+  store_->createOutcome = KeyDisposition::kCreatedNew;
+  Choose("pro_1");
+  EXPECT_EQ(ProxyServer(), "a:1");
+  EXPECT_EQ(p.settings().statusText, "エラー");
+  EXPECT_EQ(shell_->notices.size(), 2u);
+
+  NoticeGate gate;
+  EXPECT_TRUE(gate.Pass("x", 0));
+  EXPECT_FALSE(gate.Pass("x", NoticeGate::kRepeatMs - 1));
+  EXPECT_TRUE(gate.Pass("y", 1));
+  EXPECT_TRUE(gate.Pass("x", NoticeGate::kRepeatMs));
+}
+
+TEST_F(ProgramTest, TheWebCheckAddressComesFromTheLineThePreferencesOrNowhere) {
+  const std::string settings = WithLine(SettingsText(158, 41, {}), 21, " 1 ");  // version check on
+  // Nowhere (the build's default aside): nothing asked, and the strip says
+  // so rather than 接続不能.
+  webCheckBase_ = "";
+  if (*kDefaultWebCheckBase == '\0') {
+    Program& p = Make(settings);
+    ASSERT_EQ(p.Start(), std::nullopt);
+    EXPECT_TRUE(shell_->fetched.empty());
+    Tick(RowOf("104"), true);
+    p.RefreshTick();
+    EXPECT_EQ(p.readings().Text(ItemKey::kGlobalIp), "未設定");
+    Choose("ipc");
+    EXPECT_EQ(shell_->clipboard, "0,0,0,0");
+    EXPECT_EQ(shell_->notices, std::vector<std::string>{IpUnknownNotice(kNotConfiguredText)});
+
+    // The dialog's field: a bad address is refused (the rest is saved), a
+    // good one goes to preferences.conf and is asked at the next start.
+    DialogEvents& d = p.dialog();
+    const DialogControl& field = *FindDialogControl("Text2");
+    EXPECT_EQ(ControlText(field, p.settings()), "");
+    d.Edited(field, "ftp://check.test");
+    d.Pressed(*FindDialogControl("Command3"), 0);
+    EXPECT_EQ(p.settings().statusText, kBadWebCheckBaseText);
+    EXPECT_TRUE(std::filesystem::exists(file_));
+    EXPECT_FALSE(std::filesystem::exists(folder_.path() / "config" / kPreferencesFileName));
+    d.Edited(field, " http://pref.test/m ");  // pasted with blanks
+    d.Pressed(*FindDialogControl("Command3"), 0);
+    EXPECT_EQ(p.settings().statusText, kSavedText);
+    EXPECT_EQ(PreferencesText(), "webcheck.base = http://pref.test/m\n");
+    p.RefreshTick();
+    EXPECT_EQ(p.readings().Text(ItemKey::kGlobalIp), kRestartToShowText);
+  } else {
+    testing::WriteBytes(folder_.path() / "config" / kPreferencesFileName,
+                        "webcheck.base = http://pref.test/m\n");
+  }
+
+  // The preferences' address, shown in the field; the command line's (or
+  // the environment's) over it, and a save that leaves the field as it was
+  // leaves the file alone.
+  for (const char* given : {"", "http://line.test"}) {
+    webCheckBase_ = given;
+    Program& p = Make(settings);
+    ASSERT_EQ(p.Start(), std::nullopt);
+    const std::string used = *given ? given : "http://pref.test/m";
+    ASSERT_FALSE(shell_->fetched.empty());
+    EXPECT_EQ(shell_->fetched.front().rfind(used + "/cgi-bin/", 0), 0u) << shell_->fetched.front();
+    EXPECT_EQ(p.settings().webCheckBase, used);
+    p.dialog().Pressed(*FindDialogControl("Command3"), 0);
+    EXPECT_EQ(PreferencesText(), "webcheck.base = http://pref.test/m\n");
+  }
 }
 
 TEST_F(ProgramTest, DialogCommandsReachTheWindowsTheTimerAndTheFile) {

@@ -3,17 +3,21 @@
 # entry is written (and passes desktop-file-validate, also for a program in a
 # folder whose name needs quoting), carries the names of the installed
 # desktop entry, starts the program from GLib's and systemd's launchers, and
-# is removed again.
+# is removed again; an address given with it is stored, and the program that
+# the entry starts asks it.
 set -uo pipefail
+
+. "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 if ! command -v desktop-file-validate >/dev/null 2>&1; then
   echo "SKIP: desktop-file-validate is missing (scripts/install-deps installs it)"
   exit 77
 fi
-: "${MIREL_BIN:?}" "${MIREL_BUILD_DIR:?}"
+: "${MIREL_BIN:?}" "${MIREL_BUILD_DIR:?}" "${MIREL_SOURCE_DIR:?}"
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+site="" monitor=""
+trap 'kill $site $monitor 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -102,6 +106,34 @@ for folder in "plain" "100%" "with space 'quote' \$dollar \"double\" 100% back\\
   run "$program" --autostart off || fail "[$folder] --autostart off ended with $?: $(cat "$work/out")"
   [ ! -e "$entry" ] || fail "[$folder] the entry is still there after off"
 done
+
+# An address given with --autostart on is stored beside the settings, so
+# the entry, which carries no options, starts a monitor that asks it.
+python3 "$MIREL_SOURCE_DIR/tests/e2e/webcheck_bad_site.py" "$work/requests" >"$work/port" 2>/dev/null &
+site=$!
+for _ in $(seq 1 50); do [ -s "$work/port" ] && break; sleep 0.1; done
+base="http://127.0.0.1:$(head -1 "$work/port")/good"
+program="$work/plain/mirel9x"
+write_monitor_settings "$work/plain/設定.ini" 000000010000000 0  # the address item only
+run "$program" --webcheck-base "$base" --autostart on || fail "--webcheck-base with --autostart on: $(cat "$work/out")"
+grep -qxF "webcheck.base = $base" "$config/mirel9x/preferences.conf" ||
+  fail "the address was not stored: $(cat "$config/mirel9x/preferences.conf" 2>&1)"
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+[ "$exec_line" = "$program" ] || fail "the entry starts '$exec_line', not the program alone"
+mkdir -p "$work/run" && chmod 700 "$work/run"
+env -u DISPLAY -u WAYLAND_DISPLAY -u MIREL9X_WEBCHECK_BASE QT_QPA_PLATFORM=offscreen \
+  XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$work/run" HOME="$work/home" LC_ALL=C.UTF-8 \
+  GSETTINGS_BACKEND=memory "$exec_line" >"$work/monitor.log" 2>&1 &
+monitor=$!
+asked=""
+for _ in $(seq 1 100); do
+  grep -qF "/good/cgi-bin/Mirel9xCgi/MirelCgi/dlcount.cgi" "$work/requests" 2>/dev/null && asked=1 && break
+  sleep 0.1
+done
+[ -n "$asked" ] || fail "the monitor started from the entry did not ask $base: $(cat "$work/monitor.log")"
+kill "$monitor" "$site" 2>/dev/null
+wait "$monitor" "$site" 2>/dev/null
+run "$program" --autostart off
 
 run "$MIREL_BIN" --autostart off || fail "off without an entry ended with $?"
 run "$MIREL_BIN" --autostart maybe

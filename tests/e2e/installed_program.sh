@@ -4,9 +4,10 @@
 # made its per-user 設定.ini from the installed default and got through the
 # start-up.
 #
-# The web check is the last step of the start-up. Its requests go through a
-# proxy of the test's own (http_proxy, which Qt follows), so the test sees
-# when the start-up has reached it, and the check never waits on the network.
+# The web check is the last step of the start-up; it asks only where an
+# address is set, so the test gives one. Its requests go through a proxy of
+# the test's own (http_proxy, which Qt follows), so the test sees when the
+# start-up has reached it, and the check never waits on the network.
 
 # check_installed_start PREFIX WORK: "" on success, else what went wrong.
 check_installed_start() {
@@ -48,6 +49,7 @@ PY
   env -u DISPLAY -u WAYLAND_DISPLAY -u no_proxy -u NO_PROXY \
     HOME="$work/home" XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=offscreen \
     GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8 http_proxy="http://127.0.0.1:$port" \
+    MIREL9X_WEBCHECK_BASE=http://webcheck.test \
     "$prefix/bin/mirel9x" >"$log" 2>&1 &
   local pid=$!
 

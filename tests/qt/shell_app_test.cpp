@@ -170,8 +170,11 @@ TEST_F(ShellAppTest, MenusAreBuiltFromTheModelAndTheirEntriesAct) {
   ASSERT_NE(menu, nullptr);
   QStringList captions;
   for (QAction* a : menu->actions()) captions << (a->isSeparator() ? "-" : a->text());
-  EXPECT_EQ(captions,
-            (QStringList{"オプション", "ＩＰアドレスコピー", "プロキシ", "通信履歴", "-", "終了"}));
+  EXPECT_EQ(captions, (QStringList{"オプション", "ＩＰアドレスコピー", "プロキシ", "プロキシを使う",
+                                   "-", "終了"}));
+  // The proxy's switch as a tick (off: nothing has turned it on).
+  EXPECT_TRUE(Entry(menu, "proxuse")->isCheckable());
+  EXPECT_FALSE(Entry(menu, "proxuse")->isChecked());
   QMenu* proxies = menu->findChild<QMenu*>("prox");
   ASSERT_NE(proxies, nullptr);
   const QList<QAction*> entries = proxies->actions();

@@ -20,7 +20,7 @@ TEST(ShellQtOptionsTest, QtOptionsAndTheirValuesAreNotOurs) {
       Parse({"-platform", "xcb", "--style", "--version", "-title", "--webcheck-base", "-reverse",
              "-style=fusion", "-session", "1234abcd", "-qmljsdebugger=port:1"});
   EXPECT_EQ(line.action, Action::kRun) << line.error;
-  EXPECT_EQ(line.webCheckBase, kDefaultWebCheckBase);
+  EXPECT_EQ(line.webCheckBase, "");
   EXPECT_FALSE(line.display);
 
   EXPECT_EQ(Parse({"-display", ":7.0"}).display, ":7.0");

@@ -310,7 +310,7 @@ read -r bx by bw bh <<<"$(probe rect Command2)"
 xdotool mousemove $((bx + bw / 2)) $((by + bh / 2)) click 1 # 閉じる
 sleep 0.3
 open_tray_menu
-at_entry "$(menu_window)" 2 click # 通信履歴
+at_entry "$(menu_window)" 3 click # 通信履歴 (after プロキシ and プロキシを使う)
 history_window() { xdotool search --onlyvisible --name '通信履歴 - ' 2>/dev/null | head -1; }
 wait_until 50 sh -c "xdotool search --onlyvisible --name '通信履歴 - ' >/dev/null 2>&1" ||
   fail "通信履歴 opened no history window"
