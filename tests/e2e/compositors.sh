@@ -9,6 +9,11 @@
 
 COMP_PIDS=()
 
+# Every call into a session is bounded: a compositor that cannot draw (no
+# shared memory, no GPU fallback) may leave a client waiting for ever, and a
+# test that hangs tells nobody what went wrong.
+comp_bounded() { timeout -k 2 "${COMP_CALL_SECONDS:-10}" "$@"; }
+
 # A private session bus; swaybar's tray and KWin register on it.
 comp_bus() {
   local out
@@ -103,12 +108,12 @@ EOF
 
 # Moves the compositor's pointer to X,Y (its output fills the Xvfb screen).
 comp_pointer() {
-  DISPLAY=$COMP_XVFB xdotool mousemove "$1" "$2"
+  DISPLAY=$COMP_XVFB comp_bounded xdotool mousemove "$1" "$2"
 }
 
 # The colour of one pixel of the compositor's output, as "r,g,b".
 comp_pixel() {
-  import -display "$COMP_XVFB" -window root -crop "1x1+$1+$2" png:- 2>/dev/null |
+  comp_bounded import -display "$COMP_XVFB" -window root -crop "1x1+$1+$2" png:- 2>/dev/null |
     convert - -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:
 }
 
@@ -156,7 +161,7 @@ comp_stop() {
 
 # sway: one line per client window: "shell floating x y w h border title".
 sway_windows() {
-  swaymsg -t get_tree | /usr/bin/python3 -c '
+  comp_bounded swaymsg -t get_tree | /usr/bin/python3 -c '
 import json, sys
 def walk(n, floating):
     if n.get("pid"):
@@ -183,12 +188,12 @@ for (var i = 0; i < cs.length; ++i) {
 }
 EOF
   lines=$(wc -l <"$COMP_DIR/compositor.log")
-  gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript \
+  comp_bounded gdbus call --session --timeout 5 -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.loadScript \
     "$COMP_DIR/list.js" "$name" >/dev/null || return 1
-  gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.start >/dev/null
+  comp_bounded gdbus call --session --timeout 5 -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.start >/dev/null
   sleep 0.3
   tail -n +$((lines + 1)) "$COMP_DIR/compositor.log" | sed -n 's/^js: MIRELWIN //p'
-  gdbus call --session -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.unloadScript \
+  comp_bounded gdbus call --session --timeout 5 -d org.kde.KWin -o /Scripting -m org.kde.kwin.Scripting.unloadScript \
     "$name" >/dev/null
 }
 
@@ -208,8 +213,8 @@ for line in sys.stdin:
 # X windows of a process, mapped: "x y w h override-redirect(0/1) id".
 x_windows() {
   local pid=$1 w
-  for w in $(xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
-    xwininfo -id "$w" 2>/dev/null | awk -v id="$w" '
+  for w in $(comp_bounded xdotool search --onlyvisible --pid "$pid" 2>/dev/null); do
+    comp_bounded xwininfo -id "$w" 2>/dev/null | awk -v id="$w" '
       /Absolute upper-left X/ {x=$4} /Absolute upper-left Y/ {y=$4}
       /Width:/ {wd=$2} /Height:/ {h=$2} /Override Redirect State/ {o=($4=="yes")}
       END {print x, y, wd, h, o, id}'
@@ -220,14 +225,14 @@ x_windows() {
 
 # Whether a StatusNotifierItem host is registered with the watcher.
 comp_sni_host() {
-  gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
+  comp_bounded gdbus call --session --timeout 5 -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
     -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
     IsStatusNotifierHostRegistered 2>/dev/null | grep -q true
 }
 
 # The registered items, one "service/path" a line.
 comp_sni_items() {
-  gdbus call --session -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
+  comp_bounded gdbus call --session --timeout 5 -d org.kde.StatusNotifierWatcher -o /StatusNotifierWatcher \
     -m org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierWatcher \
     RegisteredStatusNotifierItems 2>/dev/null | grep -o "'[^']*'" | tr -d "'"
 }
@@ -237,6 +242,6 @@ comp_sni_call() {
   local item=$1 service path=/StatusNotifierItem
   service=${item%%/*}
   [ "$service" != "$item" ] && path=/${item#*/}
-  gdbus call --session -d "$service" -o "$path" -m "org.kde.StatusNotifierItem.$2" "$3" "$4" \
+  comp_bounded gdbus call --session --timeout 5 -d "$service" -o "$path" -m "org.kde.StatusNotifierItem.$2" "$3" "$4" \
     >/dev/null
 }
