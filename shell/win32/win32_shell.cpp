@@ -211,7 +211,10 @@ void Win32Shell::RaiseMessage() {
 }
 
 void Win32Shell::ShowNotice(const std::string& text) {
-  // A message box of its own thread: the monitor goes on while it is open.
+  // The tray icon's balloon, as the taskbar shows it; where the icon could
+  // not be added, a message box of its own thread (the monitor goes on
+  // while it is open).
+  if (tray_ && tray_->Notify(Widen(kProgramTitle), Widen(text))) return;
   auto* notice = new std::wstring(Widen(text));
   HANDLE thread = CreateThread(
       nullptr, 0,

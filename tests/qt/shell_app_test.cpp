@@ -171,7 +171,7 @@ TEST_F(ShellAppTest, MenusAreBuiltFromTheModelAndTheirEntriesAct) {
   QStringList captions;
   for (QAction* a : menu->actions()) captions << (a->isSeparator() ? "-" : a->text());
   EXPECT_EQ(captions, (QStringList{"オプション", "ＩＰアドレスコピー", "プロキシ", "プロキシを使う",
-                                   "-", "終了"}));
+                                   "通信履歴", "-", "終了"}));
   // The proxy's switch as a tick (off: nothing has turned it on).
   EXPECT_TRUE(Entry(menu, "proxuse")->isCheckable());
   EXPECT_FALSE(Entry(menu, "proxuse")->isChecked());
