@@ -14,6 +14,9 @@ namespace {
 constexpr std::int64_t kMinuteMs = 60 * 1000;
 constexpr std::int64_t kHourMs = 60 * kMinuteMs;
 constexpr const char* kGoingOn = "。履歴なしで続けます。";
+// How long the file stays open after its last use (a view refreshing, the
+// minute's batch, the totals strips asking).
+constexpr std::int64_t kIdleCloseMs = 5000;
 
 std::int64_t FloorBy(std::int64_t value, std::int64_t unit) {
   return value >= 0 ? value / unit : -((-value + unit - 1) / unit);
@@ -81,7 +84,37 @@ void HistoryKeeper::Start(std::int64_t nowMs) {
   ReadAndWrite(nowMs);
 }
 
+HistoryStore* HistoryKeeper::Use() {
+  used_ = true;
+  if (store_) return store_.get();
+  if (passive_) {
+    store_ = HistoryStore::OpenForReading(file_).store;
+  } else if (recorder_) {
+    HistoryOpen opened = HistoryStore::OpenForWriting(file_);
+    if (opened.status == HistoryOpen::Status::kKeptAside) {
+      // Damaged or replaced since the last batch: what the recorder holds
+      // goes on in the new file.
+      messages_.push_back({HistoryMessage::Kind::kProblem, opened.message});
+    } else if (opened.status != HistoryOpen::Status::kOk) {
+      messages_.push_back({HistoryMessage::Kind::kProblem, opened.message + kGoingOn});
+      problem_ = opened.message + kGoingOn;
+      recorder_.reset();
+      overScopes_.clear();
+      lock_.reset();
+      return nullptr;
+    }
+    store_ = std::move(opened.store);
+  }
+  return store_.get();
+}
+
 void HistoryKeeper::Tick(std::int64_t nowMs) {
+  if (used_) {
+    used_ = false;
+    idleSinceMs_ = nowMs;
+  } else if (store_ && nowMs - idleSinceMs_ >= kIdleCloseMs) {
+    store_.reset();  // closing checkpoints the log into the file
+  }
   if (FloorBy(nowMs, kMinuteMs) == lastMinute_) return;
   if (passive_) {
     Start(nowMs);  // once a minute: is the other monitor gone?
@@ -92,7 +125,9 @@ void HistoryKeeper::Tick(std::int64_t nowMs) {
   const std::int64_t hour = FloorBy(nowMs, kHourMs);
   if (recorder_ && hour != lastPruneHour_) {
     lastPruneHour_ = hour;
-    if (std::string error = store_->Prune(settings_.retention, FloorBy(nowMs, 1000));
+    HistoryStore* store = Use();
+    if (store == nullptr) return;
+    if (std::string error = store->Prune(settings_.retention, FloorBy(nowMs, 1000));
         !error.empty())
       GiveUp(error);
   }
@@ -122,7 +157,9 @@ void HistoryKeeper::ReadAndWrite(std::int64_t nowMs) {
   recorder_->Feed(nowMs, system_.ReadAllCounters());
   const HistoryBatch batch = recorder_->TakeBatch();
   if (batch.Empty()) return;
-  if (std::string error = store_->Commit(batch); !error.empty()) {
+  HistoryStore* store = Use();
+  if (store == nullptr) return;
+  if (std::string error = store->Commit(batch); !error.empty()) {
     GiveUp(error);
     return;
   }
@@ -159,9 +196,11 @@ std::optional<std::pair<std::uint64_t, std::uint64_t>> HistoryKeeper::TotalsFigu
   if (written_.name != row.description || written_.source != settings_.totals ||
       written_.batches != batches_ || written_.periodBegin != period.begin) {
     const HistoryScope scope{row.description};
+    HistoryStore* store = Use();
+    if (store == nullptr) return std::nullopt;
     written_ = {row.description, settings_.totals, batches_, period.begin,
-                today ? TodayUsage(*store_, scope, now)
-                      : MonthUsage(*store_, scope, now, settings_.monthStartDay)};
+                today ? TodayUsage(*store, scope, now)
+                      : MonthUsage(*store, scope, now, settings_.monthStartDay)};
   }
   std::uint64_t rx = written_.usage.rx, tx = written_.usage.tx;
   const LastReading* last = recorder_->LastOf(row.description);
@@ -179,13 +218,16 @@ bool HistoryKeeper::OverLimit(const std::string& interfaceName) const {
 
 void HistoryKeeper::CheckLimits(std::int64_t nowMs) {
   overScopes_.clear();
+  if (settings_.limits.empty()) return;
+  HistoryStore* store = Use();
+  if (store == nullptr) return;
   const std::int64_t now = FloorBy(nowMs, 1000);
   for (const TrafficLimit& limit : settings_.limits) {
     const HistoryScope scope{limit.scope == kAllInterfaces ? std::string() : limit.scope};
     const bool daily = limit.period == LimitPeriod::kDay;
     const Span period = daily ? DayPeriod(now) : MonthPeriod(now, settings_.monthStartDay);
-    const std::uint64_t used = (daily ? UsageOf(*store_, scope, period)
-                                      : MonthUsage(*store_, scope, now, settings_.monthStartDay))
+    const std::uint64_t used = (daily ? UsageOf(*store, scope, period)
+                                      : MonthUsage(*store, scope, now, settings_.monthStartDay))
                                    .Total();
     const int level = LimitLevel(used, limit.octets, settings_.warnPercent);
     if (level >= 2) overScopes_.insert(limit.scope);
@@ -193,7 +235,7 @@ void HistoryKeeper::CheckLimits(std::int64_t nowMs) {
     const std::string key = NoticeKey(limit);
     const std::string periodText = std::to_string(period.begin);
     int noticed = 0;
-    if (std::optional<std::string> note = store_->Note(key)) {
+    if (std::optional<std::string> note = store->Note(key)) {
       const std::size_t colon = note->find(':');
       if (colon != std::string::npos && note->substr(0, colon) == periodText)
         noticed = std::atoi(note->c_str() + colon + 1);
@@ -201,7 +243,7 @@ void HistoryKeeper::CheckLimits(std::int64_t nowMs) {
     if (level > noticed) {
       messages_.push_back({HistoryMessage::Kind::kLimit,
                            LimitNoticeText(limit, level, settings_.warnPercent, used)});
-      store_->SetNote(key, periodText + ":" + std::to_string(level));
+      store->SetNote(key, periodText + ":" + std::to_string(level));
     }
   }
 }

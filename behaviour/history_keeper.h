@@ -56,8 +56,12 @@ class HistoryKeeper {
   std::vector<HistoryMessage> TakeMessages();
   bool recording() const { return recorder_ != nullptr; }
   // The history to show (read only while another monitor records); null
-  // when there is none, and Unavailable() says why.
-  HistoryStore* store() { return store_.get(); }
+  // when there is none, and Unavailable() says why. Between batches the
+  // file is closed (and SQLite let go of); this opens it again. The pointer
+  // is good until the next Tick.
+  HistoryStore* store() { return Use(); }
+  // Whether the file is open now (it closes a few seconds after its last use).
+  bool open() const { return store_ != nullptr; }
   std::string Unavailable() const;
   const std::filesystem::path& file() const { return file_; }
 
@@ -82,6 +86,9 @@ class HistoryKeeper {
   void ReadAndWrite(std::int64_t nowMs);
   void GiveUp(const std::string& reason);
   void CheckLimits(std::int64_t nowMs);
+  // The open store, opened again if it was closed while idle; null when
+  // there is no history.
+  HistoryStore* Use();
 
   SystemSource& system_;
   std::filesystem::path file_;
@@ -101,6 +108,8 @@ class HistoryKeeper {
     std::int64_t periodBegin = 0;
     Usage usage;
   } written_;
+  bool used_ = false;            // the store was used since the last Tick
+  std::int64_t idleSinceMs_ = 0;  // the Tick that last saw it used
   bool passive_ = false;  // another monitor of this user records
   std::string problem_;   // why there is no history
   std::uint64_t batches_ = 0;

@@ -100,10 +100,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${MIREL_HOME_PAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The strip fonts, Qt's Japanese texts (the colour chooser, edit menus), and a
-# session bus, without which the desktop's proxy settings cannot be written.
+# The strip fonts, Qt's Japanese texts (the colour chooser, edit menus), a
+# session bus, without which the desktop's proxy settings cannot be written,
+# and SQLite for the traffic history, which the program loads by name while it
+# writes (so the shared-library scan does not see it).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "xfonts-shinonome, xfonts-efont-unicode, qt6-translations-l10n, default-dbus-session-bus | dbus-session-bus")
+    "xfonts-shinonome, xfonts-efont-unicode, qt6-translations-l10n, default-dbus-session-bus | dbus-session-bus, libsqlite3-0 (>= 3.24)")
 # The desktop proxy settings live under this GSettings schema; without it the
 # program keeps the proxy in its own file.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gsettings-desktop-schemas")

@@ -4,17 +4,109 @@
 
 #include <cstdio>
 #include <ctime>
+#include <mutex>
 #include <system_error>
 #include <unordered_map>
 
 #include "platform/atomic_file.h"
 #include "platform/local_time.h"
+#ifdef MIREL_SQLITE_LIBRARY
+#include "platform/shared_library.h"
+#endif
 
 namespace mirel {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// SQLite is with the program only while a history file is open. The monitor
+// writes a batch a minute and then closes the file (HistoryKeeper), so the
+// library's pages do not stay mapped for the rest of the minute. Where the
+// build links SQLite in (the Windows program), the table points at it.
+#define MIREL_SQLITE_FUNCTIONS(X)                                                        \
+  X(libversion_number) X(open_v2) X(close) X(errstr) X(extended_result_codes) X(db_config) \
+  X(exec) X(busy_timeout) X(prepare_v3) X(finalize) X(bind_int64) X(bind_text) X(step)    \
+  X(reset) X(clear_bindings) X(column_int64) X(column_type) X(column_text) X(column_bytes) \
+  X(last_insert_rowid)
+
+struct SqliteApi {
+#define MIREL_SQLITE_POINTER(name) decltype(&::sqlite3_##name) name = nullptr;
+  MIREL_SQLITE_FUNCTIONS(MIREL_SQLITE_POINTER)
+#undef MIREL_SQLITE_POINTER
+};
+
+std::mutex sqliteMutex;
+int sqliteUsers = 0;
+#ifdef MIREL_SQLITE_LIBRARY
+std::unique_ptr<SharedLibrary> sqliteLibrary;
+#endif
+SqliteApi sqliteApi;
+// The functions, valid while a SqliteUse lives.
+const SqliteApi* sq = nullptr;
+
+// Holds SQLite loaded for as long as it lives.
+class SqliteUse {
+ public:
+  SqliteUse() {
+    std::lock_guard lock(sqliteMutex);
+    if (sqliteUsers == 0 && !Load()) return;
+    ++sqliteUsers;
+    sq = &sqliteApi;
+    held_ = true;
+  }
+  ~SqliteUse() {
+    if (!held_) return;
+    std::lock_guard lock(sqliteMutex);
+    if (--sqliteUsers > 0) return;
+#ifdef MIREL_SQLITE_LIBRARY
+    sq = nullptr;
+    sqliteApi = SqliteApi{};
+    sqliteLibrary.reset();
+#endif
+  }
+  SqliteUse(const SqliteUse&) = delete;
+  SqliteUse& operator=(const SqliteUse&) = delete;
+
+  explicit operator bool() const { return held_; }
+  // Why SQLite could not be loaded (Japanese).
+  static std::string Failure() {
+    std::lock_guard lock(sqliteMutex);
+    return failure_;
+  }
+
+ private:
+  static bool Load() {
+#ifdef MIREL_SQLITE_LIBRARY
+    std::string error;
+    sqliteLibrary = SharedLibrary::Open(MIREL_SQLITE_LIBRARY, error);
+    if (!sqliteLibrary) {
+      failure_ = "SQLite (" MIREL_SQLITE_LIBRARY ") を読み込めません: " + error;
+      return false;
+    }
+    SqliteApi api;
+    bool complete = true;
+#define MIREL_SQLITE_BIND(name)                                                            \
+  api.name = reinterpret_cast<decltype(api.name)>(sqliteLibrary->Symbol("sqlite3_" #name)); \
+  complete = complete && api.name != nullptr;
+    MIREL_SQLITE_FUNCTIONS(MIREL_SQLITE_BIND)
+#undef MIREL_SQLITE_BIND
+    if (!complete) {
+      failure_ = "SQLite (" MIREL_SQLITE_LIBRARY ") が古すぎます";
+      sqliteLibrary.reset();
+      return false;
+    }
+    sqliteApi = api;
+#else
+#define MIREL_SQLITE_LINKED(name) sqliteApi.name = &::sqlite3_##name;
+    MIREL_SQLITE_FUNCTIONS(MIREL_SQLITE_LINKED)
+#undef MIREL_SQLITE_LINKED
+#endif
+    return true;
+  }
+  inline static std::string failure_;
+  bool held_ = false;
+};
 
 // "mr9x": tells this program's file from another program's database.
 constexpr int kApplicationId = 0x6D723978;
@@ -51,8 +143,10 @@ std::string Reason(int code) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
       return "ほかのプログラムが使っています";
-    default:
-      return sqlite3_errstr(code);
+    default: {
+      SqliteUse use;
+      return use ? std::string(sq->errstr(code)) : "SQLite のエラー " + std::to_string(code);
+    }
   }
 }
 
@@ -65,38 +159,38 @@ class Statement {
   Statement() = default;
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
-  ~Statement() { sqlite3_finalize(stmt_); }
+  ~Statement() { sq->finalize(stmt_); }
 
   int Prepare(sqlite3* db, const char* sql) {
-    sqlite3_finalize(stmt_);
+    sq->finalize(stmt_);
     stmt_ = nullptr;
-    return sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
+    return sq->prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt_, nullptr);
   }
   Statement& Bind(int i, std::int64_t v) {
-    sqlite3_bind_int64(stmt_, i, v);
+    sq->bind_int64(stmt_, i, v);
     return *this;
   }
   Statement& Bind(int i, const std::string& v) {
-    sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    sq->bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
     return *this;
   }
-  int Step() { return sqlite3_step(stmt_); }
+  int Step() { return sq->step(stmt_); }
   // Runs a statement that returns no rows; the result code.
   int Run() {
-    const int rc = sqlite3_step(stmt_);
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
+    const int rc = sq->step(stmt_);
+    sq->reset(stmt_);
+    sq->clear_bindings(stmt_);
     return rc == SQLITE_ROW ? SQLITE_DONE : rc;
   }
   void Reset() {
-    sqlite3_reset(stmt_);
-    sqlite3_clear_bindings(stmt_);
+    sq->reset(stmt_);
+    sq->clear_bindings(stmt_);
   }
-  std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-  bool IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+  std::int64_t Int(int column) const { return sq->column_int64(stmt_, column); }
+  bool IsNull(int column) const { return sq->column_type(stmt_, column) == SQLITE_NULL; }
   std::string Text(int column) const {
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-    return text ? std::string(text, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)))
+    const auto* text = reinterpret_cast<const char*>(sq->column_text(stmt_, column));
+    return text ? std::string(text, static_cast<std::size_t>(sq->column_bytes(stmt_, column)))
                 : std::string();
   }
 
@@ -112,7 +206,7 @@ bool SameCounters(const LastReading& a, const LastReading& b) {
 }
 
 int Exec(sqlite3* db, const char* sql) {
-  return sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+  return sq->exec(db, sql, nullptr, nullptr, nullptr);
 }
 
 // A PRAGMA's single value; rc receives the result code.
@@ -140,12 +234,13 @@ struct Connection {
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
-  ~Connection() { sqlite3_close(db); }
+  ~Connection() { sq->close(db); }
 };
 
 }  // namespace
 
 struct HistoryStore::Impl {
+  SqliteUse use;  // first: let go of after the connection and its statements
   Connection connection;
   sqlite3*& db = connection.db;
   Statement upsert, lookupInterface, insertInterface, setLoopback, setLast, selectLast, deleteOld;
@@ -206,7 +301,7 @@ struct HistoryStore::Impl {
         if (rc != SQLITE_DONE) return 0;
         rc = insertInterface.Bind(1, name).Bind(2, loopback ? 1 : 0).Run();
         if (rc != SQLITE_DONE) return 0;
-        it = interfaces.emplace(name, std::pair{sqlite3_last_insert_rowid(db), loopback}).first;
+        it = interfaces.emplace(name, std::pair{sq->last_insert_rowid(db), loopback}).first;
       }
     }
     rc = SQLITE_OK;
@@ -222,7 +317,7 @@ struct HistoryStore::Impl {
 
 namespace {
 
-enum class Verdict { kOk, kDamaged, kNewer, kUnwritable };
+enum class Verdict { kOk, kDamaged, kNewer, kUnwritable, kNoLibrary };
 
 struct Attempt {
   Verdict verdict = Verdict::kUnwritable;
@@ -233,29 +328,33 @@ struct Attempt {
 void Limit(sqlite3* db) {
   // An idle monitor keeps this connection for days: a small page cache and
   // no lookaside pool, the file is small anyway.
-  sqlite3_db_config(db, SQLITE_DBCONFIG_LOOKASIDE, nullptr, 0, 0);
+  sq->db_config(db, SQLITE_DBCONFIG_LOOKASIDE, nullptr, 0, 0);
   Exec(db, "PRAGMA cache_size = -256");
-  sqlite3_busy_timeout(db, 2000);
+  sq->busy_timeout(db, 2000);
 }
 
 // Opens, checks and (for writing) prepares the file as it is.
 Attempt TryOpen(const fs::path& file, bool writing) {
   Attempt a;
+  auto impl = std::make_unique<HistoryStore::Impl>();
+  if (!impl->use) {
+    a.verdict = Verdict::kNoLibrary;
+    return a;
+  }
   // The statements need 3.24 (upserts); an older library must not take the
   // file for damaged.
-  if (sqlite3_libversion_number() < 3024000) {
+  if (sq->libversion_number() < 3024000) {
     a.code = SQLITE_MISUSE;
     return a;
   }
-  auto impl = std::make_unique<HistoryStore::Impl>();
   const std::string name = PathText(file);
   const int flags = writing ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
-  a.code = sqlite3_open_v2(name.c_str(), &impl->db, flags, nullptr);
+  a.code = sq->open_v2(name.c_str(), &impl->db, flags, nullptr);
   if (a.code != SQLITE_OK) {
     a.verdict = IsDamage(a.code) ? Verdict::kDamaged : Verdict::kUnwritable;
     return a;
   }
-  sqlite3_extended_result_codes(impl->db, 1);
+  sq->extended_result_codes(impl->db, 1);
   Limit(impl->db);
 
   int rc = SQLITE_OK;
@@ -405,7 +504,9 @@ HistoryOpen HistoryStore::OpenForWriting(const fs::path& file) {
   }
   if (a.verdict != Verdict::kOk) {
     result.status = HistoryOpen::Status::kFailed;
-    result.message = "通信履歴を記録できません (" + PathText(file) + ": " + Reason(a.code) + ")";
+    result.message = "通信履歴を記録できません (" + PathText(file) + ": " +
+                     (a.verdict == Verdict::kNoLibrary ? SqliteUse::Failure() : Reason(a.code)) +
+                     ")";
     return result;
   }
   result.status = HistoryOpen::Status::kOk;
@@ -441,6 +542,10 @@ HistoryOpen HistoryStore::OpenForReading(const fs::path& file) {
     case Verdict::kUnwritable:
       result.message =
           "通信履歴のファイルを読めません (" + PathText(file) + ": " + Reason(a.code) + ")";
+      break;
+    case Verdict::kNoLibrary:
+      result.message =
+          "通信履歴のファイルを読めません (" + PathText(file) + ": " + SqliteUse::Failure() + ")";
       break;
   }
   return result;

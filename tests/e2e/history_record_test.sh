@@ -117,7 +117,15 @@ while time.time() < end:
 ' &
 sender=$!
 pids+=("$sender")
-sleep 66
+# SQLite is loaded for the minute's batch and let go of a few seconds after.
+mapped=0 unmapped=0
+for _ in $(seq 132); do
+  if grep -q libsqlite3 "/proc/$pid/maps" 2>/dev/null; then mapped=$((mapped + 1)); else unmapped=$((unmapped + 1)); fi
+  sleep 0.5
+done
+echo "SQLite mapped in $mapped of $((mapped + unmapped)) looks"
+[ "$mapped" -gt 0 ] && [ "$mapped" -lt 40 ] ||
+  fail "SQLite was mapped in $mapped of $((mapped + unmapped)) looks, not only around the batch"
 # The tool reads what the running program wrote at the last minute.
 "$MIREL_TOOL" history --json --iface va0 >"$work/running.json" 2>"$work/running.err" ||
   fail "the tool cannot read the history while the program runs: $(cat "$work/running.err")"

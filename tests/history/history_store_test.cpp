@@ -221,6 +221,8 @@ TEST_F(HistoryFile, KeeperWritesAMinuteABatchAndGivesEachLimitNoticeOnce) {
       keeper.Tick(now);
     }
     EXPECT_EQ(keeper.batches() - before, 3u);
+    // Between batches the file is closed (and SQLite let go of).
+    EXPECT_FALSE(keeper.open());
     EXPECT_FALSE(keeper.OverLimit("eth0"));
     EXPECT_TRUE(keeper.TakeMessages().empty());  // 3750 of 10000
     rx += 4000;                                  // 85 %
@@ -269,6 +271,23 @@ TEST_F(HistoryFile, KeeperWritesAMinuteABatchAndGivesEachLimitNoticeOnce) {
   second.Tick(now + 90'000);
   EXPECT_TRUE(second.recording());
   EXPECT_TRUE(second.TakeMessages().empty());
+
+  // A file that cannot be opened again for the next batch is said once, and
+  // the monitor goes on without history.
+  second.Tick(now + 91'000);
+  EXPECT_TRUE(second.open());
+  second.Tick(now + 97'000);  // a few seconds later
+  ASSERT_FALSE(second.open());
+  for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(file_.string() + suffix);
+  fs::create_directory(file_);
+  rx += 100;
+  counters();
+  second.Tick(now + 150'000);
+  second.Tick(now + 210'000);
+  const std::vector<HistoryMessage> said = second.TakeMessages();
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].text.find("履歴なしで続けます"), std::string::npos) << said[0].text;
+  EXPECT_FALSE(second.recording());
 }
 
 // A writer killed with SIGKILL between or inside its batches leaves a file
