@@ -90,7 +90,7 @@ HistoryStore* HistoryKeeper::Use() {
   if (passive_) {
     store_ = HistoryStore::OpenForReading(file_).store;
   } else if (recorder_) {
-    HistoryOpen opened = HistoryStore::OpenForWriting(file_);
+    HistoryOpen opened = HistoryStore::OpenForWriting(file_, true);
     if (opened.status == HistoryOpen::Status::kKeptAside) {
       // Damaged or replaced since the last batch: what the recorder holds
       // goes on in the new file.
@@ -113,7 +113,7 @@ void HistoryKeeper::Tick(std::int64_t nowMs) {
     used_ = false;
     idleSinceMs_ = nowMs;
   } else if (store_ && nowMs - idleSinceMs_ >= kIdleCloseMs) {
-    store_.reset();  // closing checkpoints the log into the file
+    store_.reset();
   }
   if (FloorBy(nowMs, kMinuteMs) == lastMinute_) return;
   if (passive_) {
@@ -138,9 +138,12 @@ void HistoryKeeper::Flush(std::int64_t nowMs) {
 }
 
 void HistoryKeeper::Close(std::int64_t nowMs) {
-  if (recorder_) ReadAndWrite(nowMs);
+  if (recorder_) {
+    ReadAndWrite(nowMs);
+    if (HistoryStore* store = Use()) store->Checkpoint();
+  }
   recorder_.reset();
-  store_.reset();  // closing checkpoints the log into the file
+  store_.reset();
   lock_.reset();
 }
 

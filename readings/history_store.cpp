@@ -334,7 +334,7 @@ void Limit(sqlite3* db) {
 }
 
 // Opens, checks and (for writing) prepares the file as it is.
-Attempt TryOpen(const fs::path& file, bool writing) {
+Attempt TryOpen(const fs::path& file, bool writing, bool again) {
   Attempt a;
   auto impl = std::make_unique<HistoryStore::Impl>();
   if (!impl->use) {
@@ -409,7 +409,7 @@ Attempt TryOpen(const fs::path& file, bool writing) {
       }
     }
   }
-  if (!fresh) {
+  if (!fresh && !again) {
     const std::string check = PragmaValue(impl->db, "PRAGMA quick_check", rc);
     if (rc != SQLITE_OK || check != "ok") {
       a.code = rc != SQLITE_OK ? rc : SQLITE_CORRUPT;
@@ -425,7 +425,11 @@ Attempt TryOpen(const fs::path& file, bool writing) {
         (rc & 0xFF) == SQLITE_ERROR || IsDamage(rc) ? Verdict::kDamaged : Verdict::kUnwritable;
     return a;
   }
-  if (writing) {
+  if (again) {
+    // Opened for each minute's batch: the log is folded into the file as it
+    // grows (every 1000 pages), not at every close.
+    sq->db_config(impl->db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+  } else if (writing) {
     // A write that changes nothing finds out now whether the file and its
     // folder take writes, rather than at the first batch.
     rc = Exec(impl->db, "BEGIN IMMEDIATE; UPDATE note SET value = value WHERE 0; COMMIT;");
@@ -467,7 +471,7 @@ HistoryStore::HistoryStore(fs::path file, std::unique_ptr<Impl> impl)
 
 HistoryStore::~HistoryStore() = default;
 
-HistoryOpen HistoryStore::OpenForWriting(const fs::path& file) {
+HistoryOpen HistoryStore::OpenForWriting(const fs::path& file, bool again) {
   HistoryOpen result;
   std::error_code ec;
   if (!file.parent_path().empty()) fs::create_directories(file.parent_path(), ec);
@@ -481,7 +485,7 @@ HistoryOpen HistoryStore::OpenForWriting(const fs::path& file) {
     result.message = "通信履歴のファイルが通常のファイルではありません (" + PathText(file) + ")";
     return result;
   }
-  Attempt a = TryOpen(file, true);
+  Attempt a = TryOpen(file, true, again);
   if (a.verdict == Verdict::kDamaged || a.verdict == Verdict::kNewer) {
     const bool newer = a.verdict == Verdict::kNewer;
     a = Attempt{};  // closed before it is moved
@@ -495,7 +499,7 @@ HistoryOpen HistoryStore::OpenForWriting(const fs::path& file) {
     result.message = std::string(newer ? "通信履歴のファイルは新しい版のプログラムのものでした。"
                                        : "通信履歴のファイルが壊れていました。") +
                      "「" + PathText(kept.filename()) + "」として残し、新しく記録を始めます。";
-    a = TryOpen(file, true);
+    a = TryOpen(file, true, again);
     if (a.verdict == Verdict::kOk) {
       result.status = HistoryOpen::Status::kKeptAside;
       result.store.reset(new HistoryStore(file, std::move(a.impl)));
@@ -526,7 +530,7 @@ HistoryOpen HistoryStore::OpenForReading(const fs::path& file) {
     result.message = "通信履歴のファイルが通常のファイルではありません (" + PathText(file) + ")";
     return result;
   }
-  Attempt a = TryOpen(file, false);
+  Attempt a = TryOpen(file, false, false);
   switch (a.verdict) {
     case Verdict::kOk:
       result.status = HistoryOpen::Status::kOk;
@@ -550,6 +554,8 @@ HistoryOpen HistoryStore::OpenForReading(const fs::path& file) {
   }
   return result;
 }
+
+void HistoryStore::Checkpoint() { Exec(impl_->db, "PRAGMA wal_checkpoint(TRUNCATE)"); }
 
 std::string HistoryStore::Commit(const HistoryBatch& batch) {
   if (batch.Empty()) return {};

@@ -58,8 +58,11 @@ struct HistoryOpen {
 
 class HistoryStore {
  public:
-  // Opens or creates the file (and its folder) for recording.
-  static HistoryOpen OpenForWriting(const std::filesystem::path& file);
+  // Opens or creates the file (and its folder) for recording. `again`: this
+  // program checked the file when it first opened it and now opens it for
+  // another batch, so the whole-file check and the write probe are skipped
+  // (a failed write still says so) and closing leaves the log for the next.
+  static HistoryOpen OpenForWriting(const std::filesystem::path& file, bool again = false);
   // Opens an existing file without changing it, alongside a writer.
   static HistoryOpen OpenForReading(const std::filesystem::path& file);
   ~HistoryStore();
@@ -69,6 +72,9 @@ class HistoryStore {
   // Adds a batch in one transaction. Empty on success, else the reason in
   // Japanese (nothing of the batch is then written).
   std::string Commit(const HistoryBatch& batch);
+  // Folds the write-ahead log into the file (at exit, so the file alone
+  // holds everything).
+  void Checkpoint();
   // Deletes the buckets older than the retention keeps, as of nowSeconds.
   std::string Prune(const HistoryRetention& retention, std::int64_t nowSeconds);
 
