@@ -159,7 +159,9 @@ class Statement {
   Statement() = default;
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
-  ~Statement() { sq->finalize(stmt_); }
+  ~Statement() {
+    if (stmt_ != nullptr) sq->finalize(stmt_);
+  }
 
   int Prepare(sqlite3* db, const char* sql) {
     sq->finalize(stmt_);
@@ -234,7 +236,9 @@ struct Connection {
   Connection() = default;
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
-  ~Connection() { sq->close(db); }
+  ~Connection() {
+    if (db != nullptr) sq->close(db);
+  }
 };
 
 }  // namespace
