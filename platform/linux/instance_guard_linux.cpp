@@ -399,13 +399,13 @@ class LinuxInstanceGuard final : public InstanceGuard {
     if (timerFd_ < 0) return;
     std::int64_t next = listenFd_ < 0 ? relistenAt_ : INT64_MAX;
     for (const auto& [fd, connection] : connections_) next = std::min(next, connection.deadline);
-    itimerspec spec{};
+    itimerspec due{};
     if (next != INT64_MAX) {
       const std::int64_t in = std::max<std::int64_t>(1, next - NowMs());
-      spec.it_value.tv_sec = static_cast<time_t>(in / 1000);
-      spec.it_value.tv_nsec = static_cast<long>(in % 1000) * 1000000;
+      due.it_value.tv_sec = static_cast<time_t>(in / 1000);
+      due.it_value.tv_nsec = static_cast<long>(in % 1000) * 1000000;
     }
-    ::timerfd_settime(timerFd_, 0, &spec, nullptr);  // all zero: disarmed
+    ::timerfd_settime(timerFd_, 0, &due, nullptr);  // all zero: disarmed
   }
 
   // A later start's request; true once it is written (the running monitor

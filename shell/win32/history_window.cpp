@@ -11,6 +11,7 @@
 #include "platform/atomic_file.h"
 #include "platform/windows/wide_text.h"
 #include "settings/settings_model.h"
+#include "shell/win32/canvas_paint.h"
 #include "shell/win32/history_window_ids.h"
 
 namespace mirel::win32 {
@@ -37,20 +38,6 @@ void ShowError(HWND owner, const std::string& text) {
   MessageBoxW(owner, Widen(text).c_str(), Widen(kProgramTitle).c_str(), MB_OK | MB_ICONERROR);
 }
 
-// A canvas (0xFFRRGGBB rows, a top-down DIB as it is) stretched by a whole factor.
-void DrawCanvas(HDC dc, int x, int y, const Canvas& canvas, int scale) {
-  if (canvas.width() <= 0 || canvas.height() <= 0) return;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = canvas.width();
-  info.bmiHeader.biHeight = -canvas.height();
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  SetStretchBltMode(dc, COLORONCOLOR);
-  StretchDIBits(dc, x, y, canvas.width() * scale, canvas.height() * scale, 0, 0, canvas.width(),
-                canvas.height(), canvas.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-}
 
 // The text colour of a figure line by its limit's level.
 COLORREF LevelColour(int level) {

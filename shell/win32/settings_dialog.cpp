@@ -8,6 +8,7 @@
 
 #include "platform/windows/system_library.h"
 #include "platform/windows/wide_text.h"
+#include "shell/win32/canvas_paint.h"
 #include "shell/win32/dialog_ids.h"
 
 namespace mirel::win32 {
@@ -77,20 +78,6 @@ COLORREF ToColorRef(std::uint32_t colour) {
   return static_cast<COLORREF>(colour & 0xFFFFFFu);  // both are 0x00BBGGRR
 }
 
-// A canvas (0xFFRRGGBB rows) stretched by a whole factor onto a device context.
-void DrawCanvas(HDC dc, int x, int y, const Canvas& canvas, int scale) {
-  if (canvas.width() <= 0 || canvas.height() <= 0) return;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = canvas.width();
-  info.bmiHeader.biHeight = -canvas.height();
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  info.bmiHeader.biCompression = BI_RGB;
-  SetStretchBltMode(dc, COLORONCOLOR);
-  StretchDIBits(dc, x, y, canvas.width() * scale, canvas.height() * scale, 0, 0, canvas.width(),
-                canvas.height(), canvas.data(), &info, DIB_RGB_COLORS, SRCCOPY);
-}
 
 // The colour buttons: their face is the colour, the caption "彩" in black or
 // white, whichever reads better on it.
