@@ -5,6 +5,7 @@
 
 #include "platform/atomic_file.h"
 #include "platform/atomic_file_detail.h"
+#include "platform/windows/wide_text.h"
 
 namespace mirel {
 
@@ -30,29 +31,9 @@ bool ProcessIsGone(unsigned long pid) {
 
 namespace {
 
-// The system's text for a Win32 error code, in UTF-8.
-std::string SystemMessage(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring wide(text != nullptr ? text : L"", n);
-  LocalFree(text);
-  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
-    wide.pop_back();
-  }
-  if (wide.empty()) return "error " + std::to_string(error);
-  std::string out(
-      static_cast<std::size_t>(WideCharToMultiByte(
-          CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr)),
-      '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
-                      static_cast<int>(out.size()), nullptr, nullptr);
-  return out;
-}
-
 std::string WinFailure(const char* what, const fs::path& path, DWORD error) {
-  return std::string(what) + " (" + PathText(path) + ": " + SystemMessage(error) + ")";
+  return std::string(what) + " (" + PathText(path) + ": " + windows_source::SystemMessage(error) +
+         ")";
 }
 
 }  // namespace

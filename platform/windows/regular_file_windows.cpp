@@ -19,19 +19,6 @@ constexpr const char* kNotRegularText = "通常のファイルではありませ
 // 1601-01-01 to 1970-01-01 in the 100 ns steps of a FILETIME.
 constexpr std::int64_t kEpochDifference = 116444736000000000LL;
 
-std::string SystemMessage(DWORD error) {
-  wchar_t* text = nullptr;
-  const DWORD n = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::wstring wide(text != nullptr ? text : L"", n);
-  LocalFree(text);
-  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
-    wide.pop_back();
-  }
-  return wide.empty() ? "error " + std::to_string(error) : windows_source::Narrow(wide);
-}
-
 std::int64_t UnixNanoseconds(std::int64_t fileTime) {
   return (fileTime - kEpochDifference) * 100;
 }
@@ -66,7 +53,7 @@ std::string ProblemText(DWORD error) {
     case ERROR_SHARING_VIOLATION:
       return std::strerror(EACCES);
     default:
-      return SystemMessage(error);
+      return windows_source::SystemMessage(error);
   }
 }
 

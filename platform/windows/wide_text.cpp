@@ -59,4 +59,17 @@ std::string CodePageToUtf8(std::string_view text, unsigned codePage) {
   return Narrow(ToWide(text, codePage, 0).value_or(std::wstring()));
 }
 
+std::string SystemMessage(unsigned long error) {
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring wide(text != nullptr ? text : L"", n);
+  LocalFree(text);
+  while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
+    wide.pop_back();
+  }
+  return wide.empty() ? "error " + std::to_string(error) : Narrow(wide);
+}
+
 }  // namespace mirel::windows_source

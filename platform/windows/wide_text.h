@@ -22,4 +22,8 @@ std::string Narrow(std::wstring_view wide);
 // up to its first zero byte, as UTF-8.
 std::string CodePageToUtf8(std::string_view text, unsigned codePage);
 
+// The system's text for a Win32 error code (GetLastError), in UTF-8 without
+// its line end; "error N" where the system has none.
+std::string SystemMessage(unsigned long error);
+
 }  // namespace mirel::windows_source
